@@ -1,0 +1,128 @@
+// Reading runs of mosaic rows out of the strips, and bringing the samples to host order
+// with their valid bits at the bottom.
+//
+// The strips form one byte stream; every byte of a run is placed at its position in that
+// stream. What cannot be read stays zero: the part of a run in an absent strip (offset 0
+// or negative), past the 15th strip, past the end of the file or beyond a file position
+// that the file interface cannot address. A negative byte count is a strip of no bytes.
+#include "RawInfo.h"
+
+#include "../plugin/HostMemory.h"
+
+namespace {
+
+const int64_t kRAW_MaxHandleSize = 0x7FFFFFFF;
+
+int64_t RAW_StripBytes(const RAW_Info *inInfo, int inStrip) {
+    return inInfo->strip_byte_count[inStrip] > 0 ? inInfo->strip_byte_count[inStrip] : 0;
+}
+
+void RAW_Zero(char *outBytes, int64_t inCount) {
+    for (int64_t aIndex = 0; aIndex < inCount; ++aIndex) outBytes[aIndex] = 0;
+}
+
+// Reads inCount stream bytes from stream position inStart into outBytes, one positioned
+// read per strip touched.
+void RAW_ReadStream(int16 inRefNum, const RAW_Info *inInfo, uint64_t inStart, int64_t inCount, char *outBytes) {
+    int aStrip = 0;
+    uint64_t aSkip = inStart;
+    while (aStrip < kRAW_MaxStrips && aSkip >= static_cast<uint64_t>(RAW_StripBytes(inInfo, aStrip))) {
+        aSkip -= static_cast<uint64_t>(RAW_StripBytes(inInfo, aStrip));
+        ++aStrip;
+    }
+    int64_t aDone = 0;
+    for (; aStrip < kRAW_MaxStrips && aDone < inCount; ++aStrip) {
+        int64_t aAvailable = RAW_StripBytes(inInfo, aStrip) - static_cast<int64_t>(aSkip);
+        int64_t aPart = inCount - aDone < aAvailable ? inCount - aDone : aAvailable;
+        int64_t aPosition = static_cast<int64_t>(inInfo->strip_offsets[aStrip]) + static_cast<int64_t>(aSkip);
+        if (inRefNum != 0 && inInfo->strip_offsets[aStrip] > 0 && aPosition <= kRAW_MaxHandleSize &&
+            SetFPos(inRefNum, fsFromStart, static_cast<int32>(aPosition)) == noErr) {
+            int32 aCount = static_cast<int32>(aPart);
+            FSRead(inRefNum, &aCount, outBytes + aDone);
+        }
+        aDone += aPart;
+        aSkip = 0;
+    }
+}
+
+// A zero-filled, locked handle of inSize bytes, or null (nothing left allocated).
+Handle RAW_NewZeroedHandle(HandleProcs *inHandleProcs, int64_t inSize, char **outBytes) {
+    *outBytes = nullptr;
+    Handle aHandle = RAW_NewHandle(inHandleProcs, static_cast<int32>(inSize));
+    if (aHandle == nullptr) return nullptr;
+    Ptr aBytes = RAW_LockHandle(inHandleProcs, aHandle, false);
+    if (aBytes == nullptr) {
+        RAW_DisposeHandle(inHandleProcs, aHandle);
+        return nullptr;
+    }
+    RAW_Zero(aBytes, inSize);
+    *outBytes = aBytes;
+    return aHandle;
+}
+
+}  // namespace
+
+OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom, uint32 inLength,
+                    HandleProcs *inHandleProcs, Handle *outData) {
+    *outData = nullptr;
+    int64_t aSampleBytes = inInfo->valid_bits_per_pixel[0] > 8 ? 2 : 1;
+    if (inInfo->image_width < 0) return memFullErr;
+    uint64_t aRowBytes = static_cast<uint64_t>(inInfo->image_width) * static_cast<uint64_t>(aSampleBytes);
+    uint64_t aStart = static_cast<uint64_t>(inFrom) * aRowBytes;
+    uint64_t aCount = static_cast<uint64_t>(inLength) * aRowBytes;
+    // The row buffer holds 2 bytes a sample whatever the stored width.
+    if (aCount * static_cast<uint64_t>(3 - aSampleBytes) > static_cast<uint64_t>(kRAW_MaxHandleSize))
+        return memFullErr;
+    int64_t aBytes = static_cast<int64_t>(aCount);
+
+    if (aBytes == 0) {
+        *outData = RAW_NewHandle(inHandleProcs, 0);
+        return *outData != nullptr ? 0 : memFullErr;
+    }
+
+    int16 aRefNum = 0;
+    if (FSpOpenDF(inFile, fsRdPerm, &aRefNum) != noErr) aRefNum = 0;
+    char *aRead = nullptr;
+    Handle aReadHandle = RAW_NewZeroedHandle(inHandleProcs, aBytes, &aRead);
+    if (aReadHandle == nullptr) {
+        if (aRefNum != 0) FSClose(aRefNum);
+        return memFullErr;
+    }
+    RAW_ReadStream(aRefNum, inInfo, aStart, aBytes, aRead);
+    if (aRefNum != 0) FSClose(aRefNum);
+
+    if (aSampleBytes == 2) {
+        RAW_UnlockHandle(inHandleProcs, aReadHandle);
+        *outData = aReadHandle;
+        return 0;
+    }
+
+    // One-byte samples: each byte b becomes the host-order 16-bit value b.
+    char *aWide = nullptr;
+    Handle aWideHandle = RAW_NewZeroedHandle(inHandleProcs, 2 * aBytes, &aWide);
+    if (aWideHandle != nullptr) {
+        for (int64_t aIndex = 0; aIndex < aBytes; ++aIndex) {
+            aWide[2 * aIndex] = aRead[aIndex];
+            aWide[2 * aIndex + 1] = 0;
+        }
+        RAW_UnlockHandle(inHandleProcs, aWideHandle);
+    }
+    RAW_UnlockHandle(inHandleProcs, aReadHandle);
+    RAW_DisposeHandle(inHandleProcs, aReadHandle);
+    *outData = aWideHandle;
+    return aWideHandle != nullptr ? 0 : memFullErr;
+}
+
+void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
+                    uint16 Endian) {
+    if (ValidBits <= 8) return;
+    // A header with more than 16 valid and offset bits would shift left: leave the bits be.
+    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
+    if (aShift < 0) aShift = 0;
+    uint32 aCount = static_cast<uint32>(Bayer_H) * static_cast<uint32>(Bayer_V);
+    for (uint32 aIndex = 0; aIndex < aCount; ++aIndex) {
+        uint16 aSample = Bayer[aIndex];
+        if (Endian == kRAW_BigEndian) aSample = static_cast<uint16>((aSample >> 8) | (aSample << 8));
+        Bayer[aIndex] = static_cast<uint16>(aSample >> aShift);
+    }
+}
