@@ -1,0 +1,80 @@
+# The real 32-bit Windows module KarvexRAW.8ba, its resources, a test build without the
+# media layer, the Win32 test host ekvhost and the Windows-only tests.
+
+# ---- resources ----------------------------------------------------------------------
+set(KARVEX_PIPL_FILE ${KARVEX_GENERATED_DIR}/karvex_pipl.bin)
+add_custom_command(
+  OUTPUT ${KARVEX_PIPL_FILE}
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/resources/make_pipl.py ${KARVEX_PIPL_FILE}
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/make_pipl.py
+  COMMENT "Generating the property list"
+  VERBATIM)
+add_custom_target(karvex_pipl DEPENDS ${KARVEX_PIPL_FILE})
+
+set(KARVEX_RC_DEPENDS ${KARVEX_PIPL_FILE} ${PROJECT_SOURCE_DIR}/resources/Strings.h)
+add_library(karvex_resources OBJECT ${PROJECT_SOURCE_DIR}/resources/Module.rc)
+# The compiler flags of the C++ sources mean nothing to windres.
+set_property(TARGET karvex_resources PROPERTY COMPILE_OPTIONS "")
+target_include_directories(karvex_resources PRIVATE ${KARVEX_GENERATED_DIR} ${PROJECT_SOURCE_DIR}/resources)
+add_dependencies(karvex_resources karvex_pipl)
+if(TARGET karvex_tone_tables)
+  add_dependencies(karvex_resources karvex_tone_tables)
+  target_compile_definitions(karvex_resources PRIVATE KARVEX_HAVE_TONE_TABLES)
+  foreach(id 1000 1001 1002 1003)
+    list(APPEND KARVEX_RC_DEPENDS ${KARVEX_GENERATED_DIR}/tone_${id}.bin)
+  endforeach()
+endif()
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/Module.rc PROPERTIES OBJECT_DEPENDS
+                                                                                 "${KARVEX_RC_DEPENDS}")
+
+# ---- the module ---------------------------------------------------------------------
+# Built from the objects of the karvex library, so that DllMain, ENTRYPOINT and
+# DialogProc are all in, with the C++ runtime linked statically (only system DLLs are
+# imported) and stdcall names exported without their @n suffix.
+function(karvex_add_module target folder)
+  add_library(${target} MODULE ${ARGN} $<TARGET_OBJECTS:karvex_resources>)
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME KarvexRAW PREFIX "" SUFFIX ".8ba" LINKER_LANGUAGE CXX
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+  target_link_libraries(${target} PRIVATE $<TARGET_PROPERTY:karvex,INTERFACE_LINK_LIBRARIES>)
+  add_dependencies(${target} karvex karvex_resources)
+endfunction()
+
+karvex_add_module(KarvexRAW plugins $<TARGET_OBJECTS:karvex>)
+
+# A test build of the same module whose media layer never starts (KARVEX_TEST_HOOKS): a
+# host loads it to see the module on a machine without the layer.
+add_library(karvex_startup_nomedia OBJECT ${PROJECT_SOURCE_DIR}/host/MediaLayerStartup_win32.cpp)
+target_include_directories(karvex_startup_nomedia PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(karvex_startup_nomedia PRIVATE KARVEX_TEST_HOOKS)
+karvex_add_module(KarvexRAW_nomedia plugins-nomedia
+  $<FILTER:$<TARGET_OBJECTS:karvex>,EXCLUDE,MediaLayerStartup_win32>
+  $<TARGET_OBJECTS:karvex_startup_nomedia>)
+
+# ---- the Win32 test host ------------------------------------------------------------
+add_executable(ekvhost ${PROJECT_SOURCE_DIR}/tools/win32/ekvhost.cpp)
+target_include_directories(ekvhost PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_options(ekvhost PRIVATE -static)
+target_link_libraries(ekvhost PRIVATE user32)
+set_target_properties(ekvhost PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+
+# ---- tests --------------------------------------------------------------------------
+add_test(NAME windows_module_file
+  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_module.py $<TARGET_FILE:KarvexRAW>
+          ${PROJECT_SOURCE_DIR}/resources/Strings.h)
+add_test(NAME windows_module_host
+  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_ekvhost.py
+          --wine-env ${PROJECT_SOURCE_DIR}/tools/wine-env.sh --host $<TARGET_FILE:ekvhost>
+          --plugins $<TARGET_FILE_DIR:KarvexRAW> --plugins-nomedia $<TARGET_FILE_DIR:KarvexRAW_nomedia>)
+set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300)
+
+# The test program carries the module's resources, so that string and tone-table
+# lookups through the instance work there too. karvex_tests is defined later, in tests/.
+function(karvex_attach_test_resources)
+  if(TARGET karvex_tests)
+    target_sources(karvex_tests PRIVATE $<TARGET_OBJECTS:karvex_resources>)
+    add_dependencies(karvex_tests karvex_resources)
+  endif()
+endfunction()
+cmake_language(DEFER CALL karvex_attach_test_resources)
