@@ -2,10 +2,316 @@
 // and describes the document, Continue converts and delivers the bands.
 #include "AcquireRun.h"
 
-void DoPrepare(Globals *globals) { *globals->result = kResultSuccess; }
+#include "../pipeline/Pipeline.h"
+#include "../ui/ConversionDialog.h"
+#include "../ui/MessageBoxes.h"
+#include "../ui/OpenFileDialog.h"
+#include "HostMemory.h"
 
-void DoStart(Globals *globals) { *globals->result = kResultSuccess; }
+// `loop` of a run that has ended: the last band was delivered (or the run failed) and the
+// next Continue releases what is still held. Once nothing is held, the run is over.
+enum { kLoopEnded = -1 };
+// Keeps the plane counter well inside 16 bits on very tall images: only its value mod 3
+// and its being positive matter once the first band has been delivered.
+enum { kLoopWrapAt = 30000, kLoopWrapTo = 3 };
+enum { kResolution72dpi = 0x480000, kMaxValue16 = 65535 };
 
-void DoContinue(Globals *globals) { *globals->result = kResultSuccess; }
+static void DoDisposeThumbnail(Globals *globals) {
+    if (globals->thumbnail == nullptr) return;
+    HostDisposeHandle(globals->acquireParamBlock->handleProcs, globals->thumbnail);
+    globals->thumbnail = nullptr;
+}
 
-void DoReleaseRun(Globals * /*globals*/) {}
+// Whether the run still holds a tone table or a plane buffer.
+static Boolean DoRunHolds(const Globals *globals) {
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
+        if (globals->lut[aIndex] != nullptr) return true;
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
+        if (globals->layer_id[aIndex] != nullptr || globals->small_layer_id[aIndex] != nullptr) return true;
+    return false;
+}
+
+// Releases every table and buffer still held and empties its slot, so that nothing is
+// released twice. The slots are the run's only record of what it holds.
+static void DoReleaseHeld(Globals *globals) {
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex) {
+        if (globals->lut[aIndex] != nullptr) HostDisposeHandle(aBlock->handleProcs, globals->lut[aIndex]);
+        globals->lut[aIndex] = nullptr;
+    }
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) {
+        RAW_FreeBuffer(aBlock->bufferProcs, globals->layer_id[aIndex]);
+        globals->layer_id[aIndex] = nullptr;
+        globals->layer_ptr[aIndex] = nullptr;
+        RAW_FreeBuffer(aBlock->bufferProcs, globals->small_layer_id[aIndex]);
+        globals->small_layer_id[aIndex] = nullptr;
+        globals->small_layer_ptr[aIndex] = nullptr;
+    }
+}
+
+void DoReleaseRun(Globals *globals) {
+    DoDisposeThumbnail(globals);
+    if (!DoRunHolds(globals)) return;
+    DoReleaseHeld(globals);
+    globals->loop = kLoopEnded;
+}
+
+static void DoEndOfImage(AcquireRecord *ioBlock) {
+    ioBlock->theRect.top = 0;
+    ioBlock->theRect.left = 0;
+    ioBlock->theRect.bottom = 0;
+    ioBlock->theRect.right = 0;
+    ioBlock->data = nullptr;
+}
+
+// A run that cannot go on: everything is released, nothing more is delivered.
+static void DoFailRun(Globals *globals) {
+    DoReleaseHeld(globals);
+    globals->loop = kLoopEnded;
+    DoEndOfImage(globals->acquireParamBlock);
+    *globals->result = kResultMemFull;
+}
+
+static uint32 DoBandHeight(int32 inOutputWidth) {
+    if (inOutputWidth < 1000) return 30;
+    if (inOutputWidth < 2000) return 16;
+    if (inOutputWidth < 3000) return 10;
+    return 6;
+}
+
+static Boolean DoIsBandHeight(uint32 inBand) { return inBand == 30 || inBand == 16 || inBand == 10 || inBand == 6; }
+
+void DoPrepare(Globals *globals) {
+    *globals->result = kResultSuccess;
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    char aPath[kChooseFilePathSize];
+    if (DoChooseFile(globals, aPath)) {
+        FSSpec aSpec;
+        NativePathNameToFSSpec(aPath, &aSpec, 0);
+        globals->file = aSpec;
+        if (!RAW_IsEKV(&globals->file)) {
+            ShowNotEKV(globals->platform, hDLLInstance);
+            *globals->result = kResultUserCanceled;
+        } else {
+            // A thumbnail left by an earlier Prepare that never reached Start goes first.
+            DoDisposeThumbnail(globals);
+            RAW_DefaultInfo(&globals->info);
+            OSErr aErr = RAW_ReadHeader(&globals->file, &globals->info, aBlock->handleProcs, &globals->thumbnail);
+            if (aErr != 0) {
+                DoDisposeThumbnail(globals);
+                *globals->result = kResultMemFull;
+            } else if (!RAW_IsConvertibleHeader(&globals->info)) {
+                ShowDamagedEKV(globals->platform, hDLLInstance);
+                DoDisposeThumbnail(globals);
+                *globals->result = kResultUserCanceled;
+            }
+        }
+    } else {
+        *globals->result = kResultUserCanceled;
+    }
+    aBlock->maxData = 0;
+    aBlock->wantFinalize = true;
+}
+
+static void DoDescribeDocument(Globals *globals) {
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    const RAW_Info *info = &globals->info;
+    globals->loop = 0;
+    globals->line = 0;
+    globals->band = DoBandHeight(info->output_image_width);
+
+    aBlock->imageSize.h = static_cast<int16>(info->output_image_width);
+    aBlock->imageSize.v = static_cast<int16>(info->output_image_height);
+    if (info->valid_bits_per_pixel[0] > 8) {
+        aBlock->imageMode = plugInModeRGB48;
+        aBlock->depth = 16;
+    } else {
+        aBlock->imageMode = plugInModeRGBColor;
+        aBlock->depth = 8;
+    }
+    aBlock->planes = kPlaneCount;
+    aBlock->imageHRes = kResolution72dpi;
+    aBlock->imageVRes = kResolution72dpi;
+    aBlock->maxValue = kMaxValue16;
+    aBlock->dirty = false;
+    aBlock->canReadBack = false;
+    aBlock->wantReadBack = false;
+    aBlock->acquireAgain = false;
+    aBlock->canFinalize = false;
+    aBlock->wantFinalize = true;
+    aBlock->data = nullptr;
+    aBlock->tileWidth = 0;
+    aBlock->tileHeight = 0;
+    aBlock->tileOrigin.v = 0;
+    aBlock->tileOrigin.h = 0;
+    aBlock->isFirstAlphaTransparency = false;
+    aBlock->iCCprofileData = nullptr;
+    aBlock->iCCprofileSize = 0;
+    aBlock->canUseICCProfiles = 0;
+    aBlock->lutCount = 0;
+    aBlock->pushDataSource = nullptr;
+}
+
+void DoStart(Globals *globals) {
+    *globals->result = kResultSuccess;
+    // Tables and buffers of a run the host abandoned are not carried into this one.
+    if (DoRunHolds(globals)) DoReleaseHeld(globals);
+
+    OpenOurDialog(globals);
+    if (!RunOurDialog(globals)) {
+        *globals->result = kResultUserCanceled;
+        globals->loop = kLoopEnded;
+    } else {
+        DoDescribeDocument(globals);
+    }
+    CloseOurDialog(globals);
+    DoDisposeThumbnail(globals);
+}
+
+// The first Continue of a run: the five tone tables, the six plane buffers and, for the
+// methods that use it, the user's white balance. False when something could not be had.
+static Boolean DoBeginRun(Globals *globals) {
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
+        globals->lut[aIndex] = RAW_GetLUT(aBlock, static_cast<int16>(aIndex - 1), hDLLInstance);
+    int32 aWidth = globals->info.output_image_width;
+    int32 aBand = static_cast<int32>(globals->band);
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) {
+        globals->layer_ptr[aIndex] =
+            reinterpret_cast<uint16 *>(RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand * 2, &globals->layer_id[aIndex]));
+        globals->small_layer_ptr[aIndex] = reinterpret_cast<uint8_t *>(
+            RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand, &globals->small_layer_id[aIndex]));
+    }
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
+        if (globals->lut[aIndex] == nullptr) return false;
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
+        if (globals->layer_ptr[aIndex] == nullptr || globals->small_layer_ptr[aIndex] == nullptr) return false;
+    if (globals->method != 0) DoWhiteBalanceGain(globals);
+    return true;
+}
+
+// Reads the band's sensor rows and converts them into the three 16-bit planes.
+static Boolean DoConvertBand(Globals *globals) {
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    HandleProcs *aHandleProcs = aBlock->handleProcs;
+    const RAW_Info *info = &globals->info;
+
+    Handle aStrip = nullptr;
+    OSErr aErr = RAW_ReadStrip(&globals->file, info, globals->line, globals->band, aHandleProcs, &aStrip);
+    if (aErr != 0 || aStrip == nullptr) {
+        if (aStrip != nullptr) HostDisposeHandle(aHandleProcs, aStrip);
+        return false;
+    }
+    uint16 *aBayer = reinterpret_cast<uint16 *>(HostLockHandle(aHandleProcs, aStrip, false));
+    int32 aNeeded = info->image_width * static_cast<int32>(globals->band) * 2;
+    if (aBayer == nullptr || HostGetHandleSize(aHandleProcs, aStrip) < aNeeded) {
+        if (aBayer != nullptr) HostUnlockHandle(aHandleProcs, aStrip);
+        HostDisposeHandle(aHandleProcs, aStrip);
+        return false;
+    }
+
+    uint16 *aLUT[kLUTCount];
+    Boolean aLocked = true;
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex) {
+        aLUT[aIndex] = reinterpret_cast<uint16 *>(HostLockHandle(aHandleProcs, globals->lut[aIndex], false));
+        if (aLUT[aIndex] == nullptr) aLocked = false;
+    }
+
+    Boolean aConverted = false;
+    if (aLocked) {
+        Rect area;
+        area.top = 0;
+        area.left = 0;
+        area.bottom = static_cast<int16>(globals->band - 4);
+        area.right = static_cast<int16>(info->output_image_width);
+        aConverted = DoConvert(globals, static_cast<uint16>(info->image_width), static_cast<uint16>(globals->band),
+                               aBayer, &area, aLUT, globals->layer_ptr[0], globals->layer_ptr[1],
+                               globals->layer_ptr[2]);
+    }
+
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
+        if (aLUT[aIndex] != nullptr) HostUnlockHandle(aHandleProcs, globals->lut[aIndex]);
+    HostUnlockHandle(aHandleProcs, aStrip);
+    HostDisposeHandle(aHandleProcs, aStrip);
+    return aConverted;
+}
+
+// Hands plane `loop` mod 3 of the current band to the host and advances the bookkeeping.
+static void DoDeliverPlane(Globals *globals) {
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    const RAW_Info *info = &globals->info;
+    int32 aWidth = info->output_image_width;
+    int32 aRows = static_cast<int32>(globals->band) - 4;
+    int p = globals->loop % 3;
+
+    aBlock->theRect.top = static_cast<int16>(globals->line);
+    aBlock->theRect.left = 0;
+    aBlock->theRect.bottom = static_cast<int16>(globals->line + globals->band - 4);
+    aBlock->theRect.right = static_cast<int16>(aWidth);
+    aBlock->loPlane = static_cast<int16>(p);
+    aBlock->hiPlane = static_cast<int16>(p);
+    if (info->valid_bits_per_pixel[0] > 8) {
+        aBlock->colBytes = 2;
+        aBlock->rowBytes = 2 * aWidth;
+        aBlock->data = globals->layer_ptr[p];
+    } else {
+        // An 8-bit document's samples are at most 255: the low byte is the value.
+        aBlock->colBytes = 1;
+        aBlock->rowBytes = aWidth;
+        const uint16 *aFrom = globals->layer_ptr[p];
+        uint8_t *aTo = globals->small_layer_ptr[p];
+        int32 aCount = aRows * aWidth;
+        for (int32 aIndex = 0; aIndex < aCount; ++aIndex) aTo[aIndex] = static_cast<uint8_t>(aFrom[aIndex] & 0xFF);
+        aBlock->data = aTo;
+    }
+    aBlock->planeBytes = 0;
+    aBlock->tileWidth = static_cast<int16>(aWidth);
+    aBlock->tileHeight = static_cast<int16>(aRows);
+
+    globals->loop += 1;
+    if (globals->loop % 3 == 0) {
+        globals->line += globals->band - 4;
+        if (globals->line + globals->band - 4 > static_cast<uint32>(info->output_image_height))
+            globals->loop = kLoopEnded;
+        else if (globals->loop >= kLoopWrapAt)
+            globals->loop = kLoopWrapTo;
+    }
+}
+
+void DoContinue(Globals *globals) {
+    *globals->result = kResultSuccess;
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+
+    if (globals->loop < 0) {
+        if (globals->loop == kLoopEnded && DoRunHolds(globals)) {
+            // The call after the last plane: release everything and end the image.
+            DoReleaseHeld(globals);
+            DoEndOfImage(aBlock);
+            aBlock->canFinalize = true;
+            return;
+        }
+        // No run is going on: it ended already (or never began).
+        DoEndOfImage(aBlock);
+        *globals->result = kResultBadParameters;
+        return;
+    }
+
+    if (globals->loop == 0) {
+        // Only Start describes a run; without it the band height was never chosen.
+        if (!DoIsBandHeight(globals->band) || !RAW_IsConvertibleHeader(&globals->info)) {
+            DoEndOfImage(aBlock);
+            *globals->result = kResultBadParameters;
+            return;
+        }
+        if (!DoBeginRun(globals)) {
+            DoFailRun(globals);
+            return;
+        }
+    }
+
+    if (globals->loop % 3 == 0 && !DoConvertBand(globals)) {
+        DoFailRun(globals);
+        return;
+    }
+    DoDeliverPlane(globals);
+}
