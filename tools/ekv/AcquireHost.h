@@ -1,0 +1,77 @@
+// A host for the module: it fills the parameter block, offers its own buffer and handle
+// callbacks, answers the module's dialogs for the user, and runs the Acquire selectors
+// through ENTRYPOINT, checking every answer and assembling the delivered planes into an
+// interleaved RGB image. One host keeps the module's data word between imports, as an
+// application keeps its plug-ins loaded.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DeliveryCheck.h"
+#include "RgbImage.h"
+#include "host/AcquireInterface.h"
+
+namespace ekv {
+
+enum class ImportStatus {
+    Ok,
+    Cancelled,      // the module (or the user's answer) cancelled
+    NotEKV,         // the module refused the file: "Not an EKV File."
+    Damaged,        // the module found the file damaged or unsupported
+    OutOfMemory,    // the module ran out of host memory
+    ProtocolError,  // the module's answers broke the interface; ended with -30000
+    Failed,         // any other result code
+};
+
+struct ImportRequest {
+    std::string path;          // what the open-file dialog answers
+    int16 method = 0;          // the radio button: 0, 1 or 2
+    Point wbPoint{-1, -1};     // preview point (v, h), or (-1, -1)
+    bool convert = true;       // OK (true) or Cancel (false) in the conversion dialog
+};
+
+struct HostMessage {
+    std::string text;
+    std::string caption;
+};
+
+struct ImportResult {
+    ImportStatus status = ImportStatus::Ok;
+    int16 code = 0;       // the result that ended the import (0 on success)
+    std::string detail;   // for a protocol error, what was wrong
+    RgbImage image;
+    std::vector<HostMessage> messages;  // message boxes the module showed
+    int beeps = 0;
+    int continueCalls = 0;
+};
+
+// Called after each band (blue plane) with the rows done so far and the document height.
+using Progress = std::function<void(int32 inDone, int32 inTotal)>;
+
+class AcquireHost {
+public:
+    AcquireHost() = default;
+    AcquireHost(const AcquireHost &) = delete;
+    AcquireHost &operator=(const AcquireHost &) = delete;
+
+    ImportResult import(const ImportRequest &inRequest, const Progress &inProgress = {});
+    // Selector 0; the about box's text (empty if the module showed none).
+    std::string about();
+    intptr_t dataWord() const { return mData; }
+
+private:
+    int16 call(int16 inSelector, AcquireRecord *ioRecord);
+    void fillRecord(AcquireRecord *outRecord);
+    void deliver(const AcquireRecord &inRecord, const Document &inDocument, RgbImage &ioImage,
+                 std::vector<uint8_t> &ioRowPlanes);
+
+    PlatformData mPlatform{0x4B56};  // the host's (dummy) main window
+    intptr_t mData = 0;
+};
+
+const char *StatusName(ImportStatus inStatus);
+
+}  // namespace ekv

@@ -1,0 +1,34 @@
+// ekv preview: the conversion dialog's 320 x 240 preview with the white-balance marker.
+#include <cstdio>
+
+#include "Cli.h"
+#include "ImageWriters.h"
+#include "OutputFile.h"
+#include "Preview.h"
+#include "RawHeader.h"
+
+namespace ekv {
+
+int RunPreview(const std::vector<std::string> &inArgs) {
+    std::string aFile, aOutput, aPointText;
+    int aParse = ParseFileAndOutput("preview", kHelpPreview, inArgs, aFile, aOutput, &aPointText);
+    if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
+    Point aPoint{-1, -1};
+    if (!aPointText.empty() && !ParsePoint(aPointText, aPoint))
+        return UsageError("preview", "--wb-point takes H,V with H from 0 to 319 and V from 0 to 239, not '" +
+                                         aPointText + "'");
+    if (SameFile(aOutput, aFile))
+        return Fail(kExitCannotWrite, aFile, "the output " + aOutput + " is the input file; it is not overwritten");
+    HeaderInfo aHeader;
+    if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
+    RgbImage aPreview;
+    std::string aReason;
+    if (!MakePreview(aHeader.thumbnail, aPreview, aReason))
+        return Fail(kExitDamaged, aFile, "the thumbnail cannot be decoded: " + aReason);
+    if (aPoint.h != -1 && aPoint.v != -1) InvertMarker(aPreview, aPoint.h, aPoint.v);
+    if (!WritePng(aPreview, aOutput, aReason))
+        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput + ": " + aReason);
+    return kExitOk;
+}
+
+}  // namespace ekv

@@ -1,0 +1,152 @@
+// The --help texts: complete enough to stand in for a manual page.
+#include "Cli.h"
+
+namespace ekv {
+
+#define EKV_EXIT_CODES                                                                  \
+    "Exit status:\n"                                                                    \
+    "  0   success\n"                                                                   \
+    "  2   bad command line\n"                                                          \
+    "  3   an input file is missing, unreadable or not a regular file\n"                \
+    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"                 \
+    "  5   damaged EKV file, or one the module does not support\n"                      \
+    "  6   the import was cancelled\n"                                                  \
+    "  7   out of memory\n"                                                             \
+    "  8   the output cannot be written, or it would replace an input file\n"           \
+    "  9   the module broke the host interface (the import ends with -30000) or\n"      \
+    "      failed with another result code\n"                                           \
+    "  10  the file carries no thumbnail (ekv thumbnail)\n"                             \
+    "Every failure prints one line on standard error: \"ekv: FILE: REASON\".\n"
+
+const char *const kHelpMain =
+    "Usage: ekv COMMAND [OPTIONS] [FILE...]\n"
+    "\n"
+    "The command-line host of the Karvex RAW File import module. It loads the module as\n"
+    "an image editor loads an Acquire plug-in, answers its open-file dialog, conversion\n"
+    "dialog and message boxes, and writes what the module delivers.\n"
+    "\n"
+    "Commands:\n"
+    "  convert FILE...      develop EKV raw files into RGB TIFF or PNG files\n"
+    "  info FILE            print the file's header and what an import will produce\n"
+    "  thumbnail FILE -o J  extract the embedded JPEG thumbnail\n"
+    "  preview FILE -o P    render the conversion dialog's 320 x 240 preview\n"
+    "  about                print the module's about box\n"
+    "\n"
+    "'ekv COMMAND --help' (or 'ekv help COMMAND') describes each command.\n"
+    "\n" EKV_EXIT_CODES;
+
+const char *const kHelpConvert =
+    "Usage: ekv convert FILE... [-m 0|1|2] [--wb-point H,V] [-o OUT | -d DIR]\n"
+    "                   [--format tiff|png] [--8bit] [--max-memory MB]\n"
+    "\n"
+    "Imports each EKV file through the module (selectors Prepare, Start, Continue...,\n"
+    "Finish, Finalize) and writes the RGB document it delivers. The module is kept\n"
+    "loaded from one file to the next, as an image editor keeps it.\n"
+    "\n"
+    "Options:\n"
+    "  -m, --method N     the processing method chosen in the conversion dialog:\n"
+    "                       0  RGB Conversion (plain development; the default, as the\n"
+    "                          dialog opens with it)\n"
+    "                       1  RGB, WB and Color Adjustment (the camera's black levels,\n"
+    "                          white balance and colour matrix)\n"
+    "                       2  RGB, Auto Image Process (adds the camera's tone curve,\n"
+    "                          edge enhancement, coring and chroma suppression)\n"
+    "  --wb-point H,V     the white-balance reference point clicked on the preview,\n"
+    "                     in preview pixels: H from 0 to 319, V from 0 to 239 (see\n"
+    "                     'ekv preview'). Methods 1 and 2 only. Without it the module\n"
+    "                     uses the gains it computed last.\n"
+    "  -o, --output OUT   the output file (one input only). Its extension .png selects\n"
+    "                     PNG unless --format says otherwise.\n"
+    "  -d, --directory DIR\n"
+    "                     write each output into DIR as NAME.tif or NAME.png. Without\n"
+    "                     -o and -d each output goes next to its input.\n"
+    "  -f, --format F     tiff (the default) or png\n"
+    "  --8bit             write 8 bits per sample. The module itself makes an 8-bit\n"
+    "                     document only for files with at most 8 valid bits; a 16-bit\n"
+    "                     document is reduced to 8 bits by this host on output\n"
+    "                     (rounded: v8 = (v16 x 255 + 32767) / 65535).\n"
+    "  --max-memory MB    the memory the host grants the module (default: no limit);\n"
+    "                     an import that needs more ends with \"out of memory\".\n"
+    "  -h, --help         this text\n"
+    "\n"
+    "Output: uncompressed RGB TIFF (libtiff) or PNG (libpng), 16 bits per sample for\n"
+    "files with more than 8 valid bits, else 8; 72 pixels per inch, as the module\n"
+    "describes the document. The size is the file's output size. Rows the module does\n"
+    "not deliver (it delivers whole bands only) stay black, with a note on stderr.\n"
+    "Each output is written to a temporary file in the same directory and renamed into\n"
+    "place when complete, so a failed conversion leaves no partial file. An output\n"
+    "path that names an input file is refused, and so is an output that an earlier\n"
+    "input of the same call already produced. Existing other files are replaced.\n"
+    "\n"
+    "Several files are converted in one call; a failure is reported and the remaining\n"
+    "files are still converted. The exit status is that of the first failure.\n"
+    "A progress bar is drawn on standard error when it is a terminal; otherwise the\n"
+    "command is quiet unless something fails.\n"
+    "\n"
+    "Examples:\n"
+    "  ekv convert IMG_0001.ekv                    # IMG_0001.tif beside it\n"
+    "  ekv convert *.ekv -m 2 -d developed/\n"
+    "  ekv convert a.ekv -m 1 --wb-point 160,120 -o a.png\n"
+    "\n" EKV_EXIT_CODES;
+
+const char *const kHelpInfo =
+    "Usage: ekv info FILE [--json]\n"
+    "\n"
+    "Reads the file's header with the module's own reader and prints every field of\n"
+    "the raw information record (the reader's defaults for whatever the file omits),\n"
+    "the thumbnail's size in bytes and pixels, whether the module will convert the\n"
+    "file, and what an import will produce: the band height in sensor rows (30, 16, 10\n"
+    "or 6 by output width), the rows per band (band height - 4), the document size and\n"
+    "depth, and the rows delivered (whole bands only).\n"
+    "\n"
+    "Options:\n"
+    "  --json      print one JSON object (arrays for the array fields)\n"
+    "  -h, --help  this text\n"
+    "\n"
+    "Fields: endian, image_width, image_length, bit_per_sample,\n"
+    "photometric_interpretation, strip_offsets (15), sample_per_pixel, raw_per_strip,\n"
+    "strip_byte_count (15), wb_gain_gr, wb_gain_gb, sharpness, cfa_pattern_size,\n"
+    "cfa_pattern_value (0 red, 1 green, 2 blue), optical_black (4), tone_mode,\n"
+    "color_matrix (9), enhancer, chromasupless (6), valid_bits_per_pixel (bits, offset),\n"
+    "coring, output_image_width, output_image_height; thumbnail_bytes,\n"
+    "thumbnail_width, thumbnail_height; convertible, band_height, rows_per_band,\n"
+    "document_width, document_height, document_depth, delivered_rows, bands.\n"
+    "\n" EKV_EXIT_CODES;
+
+const char *const kHelpThumbnail =
+    "Usage: ekv thumbnail FILE -o OUT.jpg\n"
+    "\n"
+    "Writes the JPEG thumbnail embedded in the EKV file, byte for byte, as the module's\n"
+    "reader extracts it for the conversion dialog's preview. The output is written\n"
+    "atomically and never replaces the input.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT  the JPEG file to write (required)\n"
+    "  -h, --help        this text\n"
+    "\n" EKV_EXIT_CODES;
+
+const char *const kHelpPreview =
+    "Usage: ekv preview FILE -o OUT.png [--wb-point H,V]\n"
+    "\n"
+    "Renders the preview of the conversion dialog as an 8-bit RGB PNG of exactly\n"
+    "320 x 240 pixels: the embedded thumbnail decoded (libjpeg-turbo) and scaled\n"
+    "bilinearly to fill the preview whatever its own size and aspect ratio. A file\n"
+    "without a thumbnail gives the dialog's grey background (240, 240, 240).\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT  the PNG file to write (required)\n"
+    "  --wb-point H,V    draw the white-balance marker as the dialog does: the 2 x 2\n"
+    "                    square whose lower-right pixel is (H, V) is inverted\n"
+    "                    (255 - value; the part left of column 0 or above row 0 is\n"
+    "                    outside the preview). H from 0 to 319, V from 0 to 239: the\n"
+    "                    same coordinates 'ekv convert --wb-point' takes.\n"
+    "  -h, --help        this text\n"
+    "\n" EKV_EXIT_CODES;
+
+const char *const kHelpAbout =
+    "Usage: ekv about\n"
+    "\n"
+    "Calls the module's About selector and prints the text of the about box it shows.\n"
+    "\n" EKV_EXIT_CODES;
+
+}  // namespace ekv

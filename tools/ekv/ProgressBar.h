@@ -1,0 +1,25 @@
+// A one-line progress bar on standard error, shown only when it is a terminal.
+#pragma once
+
+#include <string>
+
+#include "host/AcquireInterface.h"
+
+namespace ekv {
+
+class ProgressBar {
+public:
+    explicit ProgressBar(std::string inLabel);
+    ~ProgressBar() { finish(); }
+    void update(int32 inDone, int32 inTotal);
+    // Ends the line (once).
+    void finish();
+
+private:
+    std::string mLabel;
+    bool mActive;
+    bool mDrawn = false;
+    int mLastPercent = -1;
+};
+
+}  // namespace ekv

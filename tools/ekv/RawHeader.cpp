@@ -1,0 +1,58 @@
+// Recognition and header parsing through the module's reader.
+#include "RawHeader.h"
+
+#include "HostBlocks.h"
+
+namespace ekv {
+
+HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::string &outReason) {
+    FSSpec aSpec{};
+    if (NativePathNameToFSSpec(inPath.c_str(), &aSpec, 0) != noErr) {
+        outReason = "the path cannot be represented as a file specification";
+        return HeaderStatus::NotEKV;
+    }
+    if (!RAW_IsEKV(&aSpec)) {
+        outReason = "not an EKV file";
+        return HeaderStatus::NotEKV;
+    }
+    HostBlocks &aPool = HostBlocks::instance();
+    RAW_Info aInfo{};
+    aInfo.endian = 0;
+    RAW_DefaultInfo(&aInfo);
+    Handle aThumbnail = nullptr;
+    OSErr aError = RAW_ReadHeader(&aSpec, &aInfo, aPool.handleProcs(), &aThumbnail);
+    if (aThumbnail != nullptr) {
+        outHeader.thumbnail = aPool.handleBytes(aThumbnail);
+        aPool.dispose(aThumbnail);
+    }
+    outHeader.info = aInfo;
+    if (aError == memFullErr) {
+        outReason = "out of memory";
+        return HeaderStatus::OutOfMemory;
+    }
+    if (aError != noErr) {
+        outReason = "damaged file: the header cannot be read";
+        return HeaderStatus::Damaged;
+    }
+    outHeader.convertible = RAW_IsConvertibleHeader(&aInfo) != 0;
+    return HeaderStatus::Ok;
+}
+
+uint32 BandHeightFor(int32 inOutputWidth) {
+    if (inOutputWidth < 1000) return 30;
+    if (inOutputWidth < 2000) return 16;
+    if (inOutputWidth < 3000) return 10;
+    return 6;
+}
+
+int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight) {
+    int32 aRowsPerBand = static_cast<int32>(BandHeightFor(inOutputWidth)) - 4;
+    if (inOutputHeight <= 0) return aRowsPerBand;
+    int32 aBands = inOutputHeight / aRowsPerBand;
+    if (aBands < 1) aBands = 1;
+    return aBands * aRowsPerBand;
+}
+
+int DocumentDepth(const RAW_Info &inInfo) { return inInfo.valid_bits_per_pixel[0] > 8 ? 16 : 8; }
+
+}  // namespace ekv

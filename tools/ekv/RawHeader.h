@@ -1,0 +1,32 @@
+// The file's header as the module's reader sees it, read directly with the reader's
+// functions and this host's handle callbacks (a host cannot look into the module's
+// Globals). For tools that describe a file without importing it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rawfile/RawInfo.h"
+
+namespace ekv {
+
+enum class HeaderStatus { Ok, NotEKV, Damaged, OutOfMemory };
+
+struct HeaderInfo {
+    RAW_Info info{};
+    std::vector<uint8_t> thumbnail;  // the embedded JPEG, empty when there is none
+    bool convertible = false;        // whether the module will convert it
+};
+
+// inPath must name a readable file (the caller checks). outReason explains a failure.
+HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::string &outReason);
+
+// Sensor rows per band the import uses for an output width, and the rows it delivers
+// (whole bands only, at least the first).
+uint32 BandHeightFor(int32 inOutputWidth);
+int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight);
+// 16 when the valid bits exceed 8, else 8.
+int DocumentDepth(const RAW_Info &inInfo);
+
+}  // namespace ekv
