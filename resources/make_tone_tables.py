@@ -33,9 +33,11 @@ CURVES = {
     # Linear at 3.25 per step up to 4096 (handled apart), then a shoulder.
     1002: ([0, 832, 3328, 13312, 41216, 55039, 61439, 65534],
            [3.25, 3.25, 3.25, 3.25, 1.5, 0.45, 0.32, 0.15]),
-    # The edge table: steep at first, ends at seven eighths of full scale.
+    # The edge table: steep at first, ends at seven eighths of full scale. It arrives
+    # flat, so that the last index a sample of fewer than 16 bits reaches (65520 at 12
+    # bits) still reads the end value.
     1003: ([0, 2177, 5330, 12224, 31359, 47104, 53888, 57344],
-           [20.0, 5.0, 3.0, 1.8, 1.2, 0.6, 0.25, 0.16]),
+           [20.0, 5.0, 3.0, 1.8, 1.3, 0.5, 0.35, 0.0]),
 }
 
 LINEAR_1002_END = 4096
