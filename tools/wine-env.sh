@@ -56,7 +56,7 @@ prepare_prefix() {
 run_in_display() {
   local rc=0
   "$@" </dev/null || rc=$?
-  wineserver -w || true
+  timeout 60 wineserver -w || wineserver -k || true
   return $rc
 }
 
