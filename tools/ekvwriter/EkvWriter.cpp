@@ -141,7 +141,8 @@ RAW_Info DefaultInfo(uint16_t inEndian) {
 }
 
 int32_t PackGainWord(int16_t inFirst, int16_t inSecond) {
-    return int32_t(uint32_t(uint16_t(inFirst)) << 16 | uint16_t(inSecond));
+    // first x 65536 + second, both signed, with 32-bit wrap-around.
+    return int32_t((uint32_t(int32_t(inFirst)) << 16) + uint32_t(int32_t(inSecond)));
 }
 
 int32_t GainWordFor(double inGain) {
@@ -305,7 +306,9 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
         aLayout.exifIfd = aExif.offset;
     }
     if (aWithMaker) {
-        Place(aMaker, aPos, 10, 0);
+        // Four zero bytes after the entries, as after a TIFF directory: the reader does not
+        // look at them, and TIFF tools can walk the maker note like any directory.
+        Place(aMaker, aPos, 10, 4);
         aLayout.makerNote = aMaker.offset;
         aLayout.makerNoteSize = aPos - aMaker.offset;
     }
@@ -361,6 +364,7 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
             aBytes[aMaker.offset + 5 + i] = i < inOptions.makerVersion.size() ? uint8_t(inOptions.makerVersion[i]) : 0;
         aEnc.put16(aBytes, aMaker.offset + 8, uint32_t(aMaker.entries.size()));
         Emit(aMaker, aEnc, aBytes, aMaker.offset + 10);
+        aEnc.put32(aBytes, aMaker.offset + 10 + 12 * aMaker.entries.size(), 0);
     }
     if (aWithThumb) {
         aEnc.put16(aBytes, aThumb.offset, uint32_t(aThumb.entries.size()));

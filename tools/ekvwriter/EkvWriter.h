@@ -97,7 +97,9 @@ bool SaveFile(const std::string &inPath, const std::vector<uint8_t> &inBytes, st
 // A RAW_Info with the reader's defaults and the given byte order.
 RAW_Info DefaultInfo(uint16_t inEndian = kRAW_LittleEndian);
 
-// The gain word as the maker note stores it: first value in the upper half.
+// The gain word the reader makes of the maker note's two 16-bit values: first x 65536 +
+// second, both taken as signed (the halves 1, -1 give 65535). The writer stores any word
+// as the pair that packs back to it.
 int32_t PackGainWord(int16_t inFirst, int16_t inSecond);
 // Gain word halves for a gain: first 256 and second round(gain x 64), i.e. gain =
 // first x second / 16384.

@@ -34,7 +34,7 @@ void SetGrey(double inV, double outRgb[3]) { outRgb[0] = outRgb[1] = outRgb[2] =
 // Hue (0..1) at full saturation and value, in linear RGB.
 void Hue(double inH, double outRgb[3]) {
     for (int c = 0; c < 3; ++c) {
-        double k = std::fmod(inH * 6.0 + (c == 0 ? 0.0 : c == 1 ? 4.0 : 2.0), 6.0);
+        double k = std::fmod(inH * 6.0 + (c == 0 ? 5.0 : c == 1 ? 3.0 : 1.0), 6.0);
         double v = 1.0 - std::clamp(std::min(k, 4.0 - k), 0.0, 1.0);
         outRgb[c] = SrgbToLinear(v);
     }
