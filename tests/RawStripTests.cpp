@@ -90,9 +90,11 @@ std::vector<uint8_t> ReadRows(TestHost &ioHost, const FSSpec *inFile, const RAW_
     std::vector<uint8_t> aBytes;
     if (aData != nullptr) {
         int32 aSize = HostGetHandleSize(aProcs, aData);
-        const char *aPtr = RAW_LockHandle(aProcs, aData, false);
-        if (aPtr != nullptr && aSize > 0) aBytes.assign(aPtr, aPtr + aSize);
-        RAW_UnlockHandle(aProcs, aData);
+        if (aSize > 0) {
+            const char *aPtr = RAW_LockHandle(aProcs, aData, false);
+            if (aPtr != nullptr) aBytes.assign(aPtr, aPtr + aSize);
+            RAW_UnlockHandle(aProcs, aData);
+        }
         RAW_DisposeHandle(aProcs, aData);
     }
     return aBytes;
