@@ -1,0 +1,183 @@
+// Each pipeline stage on one band of the default geometry: 2256-sample rows, 10-row
+// bands, 2240 output columns (6 output rows), 10 significant bits, RGGB. The counter
+// "per_pixel" is the time per output pixel of the band.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "pipeline/Pipeline.h"
+
+namespace {
+
+constexpr uint16 kBandWidth = 2256, kBandHeight = 10, kOutWidth = 2240, kBits = 10;
+constexpr int kOutHeight = kBandHeight - 4, kPixels = kOutWidth * kOutHeight, kSamples = kBandWidth * kBandHeight;
+const uint8_t kCFA[4] = {0, 1, 1, 2};
+const Rect kOutSize = {0, 0, kOutHeight, kOutWidth};
+
+struct Band {
+    std::vector<uint16> mosaic, r, g, b, r2, g2, b2, edge, lut;
+    std::vector<double> y, cr, cb, e1, ef, yf, crf, cbf;
+    Band() : mosaic(kSamples), r(kPixels), g(kPixels), b(kPixels), r2(kPixels), g2(kPixels), b2(kPixels),
+             edge(kSamples), lut(kRAW_LUTEntries), y(kPixels), cr(kPixels), cb(kPixels), e1(kPixels), ef(kPixels),
+             yf(kPixels), crf(kPixels), cbf(kPixels) {
+        std::mt19937 aRandom(1);
+        std::uniform_int_distribution<int> aSample(0, (1 << kBits) - 1);
+        for (auto &s : mosaic) s = static_cast<uint16>(aSample(aRandom));
+        for (auto *p : {&r, &g, &b, &r2, &g2, &b2})
+            for (auto &s : *p) s = static_cast<uint16>(aSample(aRandom));
+        for (int i = 0; i < kRAW_LUTEntries; ++i) lut[i] = static_cast<uint16>((i * 7) / 8);  // any curve
+        std::uniform_real_distribution<double> aReal(-300.0, 1023.0);
+        for (auto *p : {&y, &cr, &cb, &e1, &ef, &yf, &crf, &cbf})
+            for (auto &v : *p) v = aReal(aRandom);
+    }
+};
+
+Band &TheBand() {
+    static Band sBand;
+    return sBand;
+}
+
+void PerPixel(benchmark::State &ioState) {
+    ioState.counters["per_pixel"] =
+        benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// White balance rewrites the band in place, so every run starts from a fresh copy; the
+// copy alone is measured by BM_BandCopy.
+void BM_BandCopy(benchmark::State &ioState) {
+    Band &b = TheBand();
+    std::vector<uint16> aWork(kSamples);
+    for (auto _ : ioState) {
+        std::memcpy(aWork.data(), b.mosaic.data(), kSamples * sizeof(uint16));
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_WhiteBalance(benchmark::State &ioState) {
+    Band &b = TheBand();
+    std::vector<uint16> aWork(kSamples);
+    for (auto _ : ioState) {
+        std::memcpy(aWork.data(), b.mosaic.data(), kSamples * sizeof(uint16));
+        RAW_WhiteBalance(aWork.data(), kBandWidth, kBandHeight, kCFA, 64, 64, 64, 64, 1.5, 1.3, kBits);
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_LowPassFilter(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_LowPassFilter(b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.5626, 0.1875, 0.0625, kBits, &kOutSize,
+                          b.r.data(), b.g.data(), b.b.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_ColorationControl(benchmark::State &ioState) {
+    Band &b = TheBand();
+    double aWB_R = ioState.range(0) ? 0.8 : 1.5;  // below 1: the ceilings are active
+    for (auto _ : ioState) {
+        RAW_ColorationControl(b.r.data(), b.g.data(), b.b.data(), aWB_R, 1.2, 0, kBits, 32, 32, 32, 32, &kOutSize,
+                              b.r2.data(), b.g2.data(), b.b2.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_ColorAdjust(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_ColorAdjust(b.r2.data(), b.g2.data(), b.b2.data(), 1.5, -0.3, -0.2, -0.2, 1.4, -0.2, 0.0, -0.5, 1.5, kBits,
+                        &kOutSize, b.r.data(), b.g.data(), b.b.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_LUTAdjust(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_LUTAdjust(b.r.data(), b.g.data(), b.b.data(), b.lut.data(), b.lut.data(), b.lut.data(), 1, kBits,
+                      &kOutSize, b.r2.data(), b.g2.data(), b.b2.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_EdgeLUTAdjust(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_EdgeLUTAdjust(b.mosaic.data(), kBandWidth, kBandHeight, b.lut.data(), 1, kBits, b.edge.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_Convert2YC(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_Convert2YC(b.r2.data(), b.g2.data(), b.b2.data(), kBits, &kOutSize, b.y.data(), b.cr.data(), b.cb.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_EdgeBPF(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_EdgeBPF(b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.75, -0.25, -0.25, kBits, &kOutSize, b.e1.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_CoringEdge(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_CoringEdge(b.e1.data(), 25476, -25476, 1.25, 2.0, kBits, &kOutSize, b.ef.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_ColorRestrainEdgeAdd(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_ColorRestrainEdgeAdd(b.y.data(), b.cr.data(), b.cb.data(), b.ef.data(), b.r2.data(), b.g2.data(),
+                                 b.b2.data(), b.e1.data(), 100, 1023, 700, 1023, 8, 0.5, kBits, &kOutSize, b.yf.data(),
+                                 b.crf.data(), b.cbf.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+void BM_ConvertToRGB(benchmark::State &ioState) {
+    Band &b = TheBand();
+    for (auto _ : ioState) {
+        RAW_ConvertToRGB(b.yf.data(), b.crf.data(), b.cbf.data(), kBits, &kOutSize, b.r.data(), b.g.data(),
+                         b.b.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+}  // namespace
+
+BENCHMARK(BM_BandCopy);
+BENCHMARK(BM_WhiteBalance);
+BENCHMARK(BM_LowPassFilter);
+BENCHMARK(BM_ColorationControl)->Arg(0)->Arg(1);
+BENCHMARK(BM_ColorAdjust);
+BENCHMARK(BM_LUTAdjust);
+BENCHMARK(BM_EdgeLUTAdjust);
+BENCHMARK(BM_Convert2YC);
+BENCHMARK(BM_EdgeBPF);
+BENCHMARK(BM_CoringEdge);
+BENCHMARK(BM_ColorRestrainEdgeAdd);
+BENCHMARK(BM_ConvertToRGB);
+
+BENCHMARK_MAIN();
