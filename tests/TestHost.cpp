@@ -182,7 +182,8 @@ void TestHost::unlockHandle(Handle h) {
     if (--aFound->second.locks == 0) {
         // An unlocked block may move: move it, so that a stale address is caught.
         auto *aMoved = new std::vector<char>(*aFound->second.bytes);
-        std::memset(aFound->second.bytes->data(), 0xDD, aFound->second.bytes->size());
+        if (!aFound->second.bytes->empty())
+            std::memset(aFound->second.bytes->data(), 0xDD, aFound->second.bytes->size());
         delete aFound->second.bytes;
         aFound->second.bytes = aMoved;
         *reinterpret_cast<char **>(h) = aMoved->data();
