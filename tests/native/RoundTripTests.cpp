@@ -60,9 +60,9 @@ class RoundTrip : public ::testing::TestWithParam<Case> {};
 TEST_P(RoundTrip, InfoAndRowsComeBackAsWritten) {
     const Case c = GetParam();
     const int32_t aW = 100, aH = 46;
-    ekv::WriteOptions o;
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(c.endian, aW, aH, c.bits, c.offset);
-    const uint32_t aTotal = uint32_t(aW * aH * ekv::BytesPerSample(c.bits));
+    const uint32_t aTotal = uint32_t(aW * aH * ekvwriter::BytesPerSample(c.bits));
     switch (c.strips) {
         case Strips::Rows: o.info.raw_per_strip = 7; break;  // 7 strips, the last of 4 rows
         case Strips::MidRow: o.stripBytes = MidRowStrips(aTotal); break;
@@ -81,9 +81,9 @@ TEST_P(RoundTrip, InfoAndRowsComeBackAsWritten) {
         std::rotate(o.stripOrder.begin(), o.stripOrder.begin() + 1, o.stripOrder.end());
     }
     o.stripGap = c.gap;
-    o.thumbnailJpeg = ekv::EncodeJpeg(ekv::RenderThumbnail(160, 120, 4.0 / 3.0));
+    o.thumbnailJpeg = ekvwriter::EncodeJpeg(ekvwriter::RenderThumbnail(160, 120, 4.0 / 3.0));
     const std::vector<uint16_t> aMosaic = TestMosaic(aW, aH, c.bits);
-    ekv::WriteResult r = ekv::WriteEkv(aMosaic, o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(aMosaic, o);
     ASSERT_TRUE(r.ok) << r.error;
 
     // The record: from the bytes, and from the file through RAW_ReadHeader.
@@ -102,7 +102,7 @@ TEST_P(RoundTrip, InfoAndRowsComeBackAsWritten) {
     FSSpec aSpec;
     ASSERT_EQ(NativePathNameToFSSpec(aPath.c_str(), &aSpec, 0), noErr);
     EXPECT_TRUE(RAW_IsEKV(&aSpec));
-    RAW_Info aFromFile = ekv::DefaultInfo(0);
+    RAW_Info aFromFile = ekvwriter::DefaultInfo(0);
     Handle aThumb = nullptr;
     EXPECT_EQ(RAW_ReadHeader(&aSpec, &aFromFile, nullptr, &aThumb), 0);
     ASSERT_NE(aThumb, nullptr);
@@ -134,12 +134,12 @@ INSTANTIATE_TEST_SUITE_P(Layouts, RoundTrip, ::testing::ValuesIn(kCases),
 
 TEST(RoundTripDirectories, MissingExifOrMakerNoteKeepsTheDefaults) {
     for (bool aExif : {false, true}) {
-        ekv::WriteOptions o;
+        ekvwriter::WriteOptions o;
         o.info = CameraInfo(kRAW_BigEndian, 40, 10, 10, 0);  // 10 bits: the default valid bits
         o.exif = aExif;
         o.makerNote = false;
         o.sharpnessTag = false;
-        ekv::WriteResult r = ekv::WriteEkv(TestMosaic(40, 10, 10), o);
+        ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(40, 10, 10), o);
         ASSERT_TRUE(r.ok) << r.error;
         ReadBack b = ReadHeaderBytes(r.bytes);
         ExpectSameInfo(r.info, b.info);
@@ -153,10 +153,10 @@ TEST(RoundTripDirectories, MissingExifOrMakerNoteKeepsTheDefaults) {
 }
 
 TEST(RoundTripDirectories, CfaSizesLowByteFirstReadAsTwo) {
-    ekv::WriteOptions o;
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(kRAW_BigEndian, 40, 10, 10, 0);
     o.cfaSizeLowByteFirst = true;
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(40, 10, 10), o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(40, 10, 10), o);
     ASSERT_TRUE(r.ok) << r.error;
     ReadBack b = ReadHeaderBytes(r.bytes);
     EXPECT_EQ(b.info.cfa_pattern.size[0], 2);
@@ -167,14 +167,14 @@ TEST(RoundTripDirectories, CfaSizesLowByteFirstReadAsTwo) {
 TEST(RoundTripDirectories, OddFilesFromTheTestOptions) {
     // A header offset other than 8, an arbitrary maker signature, and extra tags: the
     // 0x100F in the maker note does not count, a second one in IFD0 wins.
-    ekv::WriteOptions o;
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(kRAW_LittleEndian, 40, 10, 10, 0);
     o.headerOffset = 1234;
     o.makerSignature = "\x01\x02zz!";
-    o.extraTags.push_back({ekv::Directory::MakerNote, {0x100F, kTIFF_SHORT, {77}}});
-    o.extraTags.push_back({ekv::Directory::IFD0, {0x100F, kTIFF_SHORT, {55}}});
-    o.extraTags.push_back({ekv::Directory::Exif, {0x4242, kTIFF_LONG, {1, 2, 3}}});
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(40, 10, 10), o);
+    o.extraTags.push_back({ekvwriter::Directory::MakerNote, {0x100F, kTIFF_SHORT, {77}}});
+    o.extraTags.push_back({ekvwriter::Directory::IFD0, {0x100F, kTIFF_SHORT, {55}}});
+    o.extraTags.push_back({ekvwriter::Directory::Exif, {0x4242, kTIFF_LONG, {1, 2, 3}}});
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(40, 10, 10), o);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.bytes[4], 1234 & 0xFF);
     ReadBack b = ReadHeaderBytes(r.bytes);
@@ -237,12 +237,12 @@ TEST(RoundTripSample, BundledSampleIsTheCameraDefault) {
     ReadBack b = ReadHeaderBytes(aBytes);
     EXPECT_EQ(b.result, 0);
     ASSERT_TRUE(b.hasThumbnail);
-    ekv::RgbImage aThumb;
+    ekvwriter::RgbImage aThumb;
     std::string aError;
-    ASSERT_TRUE(ekv::DecodeJpeg(b.thumbnail, aThumb, aError)) << aError;
+    ASSERT_TRUE(ekvwriter::DecodeJpeg(b.thumbnail, aThumb, aError)) << aError;
     EXPECT_EQ(aThumb.width, 320);
     EXPECT_EQ(aThumb.height, 240);
-    RAW_Info aDefault = ekv::DefaultInfo(kRAW_LittleEndian);
+    RAW_Info aDefault = ekvwriter::DefaultInfo(kRAW_LittleEndian);
     EXPECT_EQ(b.info.image_width, aDefault.image_width);
     EXPECT_EQ(b.info.image_length, aDefault.image_length);
     for (int k = 0; k < kRAW_MaxStrips; ++k) EXPECT_EQ(b.info.strip_byte_count[k], aDefault.strip_byte_count[k]);
@@ -250,8 +250,8 @@ TEST(RoundTripSample, BundledSampleIsTheCameraDefault) {
     EXPECT_EQ(b.info.output_image_height, 1680);
     EXPECT_EQ(b.info.valid_bits_per_pixel[0], 10);
     EXPECT_EQ(b.info.optical_black[0], 16);
-    EXPECT_NEAR(ekv::GainOfWord(b.info.wb_gain_gr), 1.75, 1e-9);
-    EXPECT_NEAR(ekv::GainOfWord(b.info.wb_gain_gb), 1.5, 1e-9);
+    EXPECT_NEAR(ekvwriter::GainOfWord(b.info.wb_gain_gr), 1.75, 1e-9);
+    EXPECT_NEAR(ekvwriter::GainOfWord(b.info.wb_gain_gb), 1.5, 1e-9);
     EXPECT_EQ(b.info.tone_mode, 1);
     EXPECT_TRUE(RAW_IsConvertibleHeader(&b.info));
 }

@@ -21,12 +21,12 @@ class ThumbnailSizes : public ::testing::TestWithParam<ThumbSize> {};
 
 TEST_P(ThumbnailSizes, DecodesToTheSizeWrittenAndShowsTheChart) {
     const ThumbSize s = GetParam();
-    ekv::RgbImage aChart = ekv::RenderThumbnail(s.width, s.height, 4.0 / 3.0);
-    ekv::WriteOptions o;
+    ekvwriter::RgbImage aChart = ekvwriter::RenderThumbnail(s.width, s.height, 4.0 / 3.0);
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(s.endian, 48, 24, 10, 0);
-    o.thumbnailJpeg = ekv::EncodeJpeg(aChart, 90);
+    o.thumbnailJpeg = ekvwriter::EncodeJpeg(aChart, 90);
     ASSERT_FALSE(o.thumbnailJpeg.empty());
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(48, 24, 10), o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(48, 24, 10), o);
     ASSERT_TRUE(r.ok) << r.error;
 
     // Taken from the file where the thumbnail IFD says it is.
@@ -35,9 +35,9 @@ TEST_P(ThumbnailSizes, DecodesToTheSizeWrittenAndShowsTheChart) {
     ASSERT_GE(aJpeg.size(), 20u);
     EXPECT_EQ(std::vector<uint8_t>(aJpeg.begin(), aJpeg.begin() + 4), std::vector<uint8_t>({0xFF, 0xD8, 0xFF, 0xE0}));
     EXPECT_EQ(std::string(aJpeg.begin() + 6, aJpeg.begin() + 11), std::string("JFIF\0", 5));
-    ekv::RgbImage aDecoded;
+    ekvwriter::RgbImage aDecoded;
     std::string aError;
-    ASSERT_TRUE(ekv::DecodeJpeg(aJpeg, aDecoded, aError)) << aError;
+    ASSERT_TRUE(ekvwriter::DecodeJpeg(aJpeg, aDecoded, aError)) << aError;
     EXPECT_EQ(aDecoded.width, s.width);
     EXPECT_EQ(aDecoded.height, s.height);
 
@@ -67,35 +67,35 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ThumbnailSizes,
 TEST(Thumbnail, ChartHasItsParts) {
     // Patches, star, ramp and gradients sit where the chart puts them.
     double c[3];
-    ekv::ChartColor(0.05 + 0.06 / (4.0 / 3.0), 0.1, 4.0 / 3.0, c);  // first patch: dark skin
+    ekvwriter::ChartColor(0.05 + 0.06 / (4.0 / 3.0), 0.1, 4.0 / 3.0, c);  // first patch: dark skin
     EXPECT_GT(c[0], c[1]);
     EXPECT_GT(c[1], c[2] * 0.9);
-    ekv::ChartColor(0.06, 0.70, 4.0 / 3.0, c);  // dark end of the ramp
+    ekvwriter::ChartColor(0.06, 0.70, 4.0 / 3.0, c);  // dark end of the ramp
     EXPECT_LT(c[1], 0.01);
-    ekv::ChartColor(0.94, 0.70, 4.0 / 3.0, c);  // bright end
+    ekvwriter::ChartColor(0.94, 0.70, 4.0 / 3.0, c);  // bright end
     EXPECT_GT(c[1], 0.8);
     EXPECT_EQ(c[0], c[2]);
-    ekv::RgbImage a = ekv::RenderThumbnail(64, 48, 4.0 / 3.0), b = ekv::RenderThumbnail(64, 48, 4.0 / 3.0);
+    ekvwriter::RgbImage a = ekvwriter::RenderThumbnail(64, 48, 4.0 / 3.0), b = ekvwriter::RenderThumbnail(64, 48, 4.0 / 3.0);
     EXPECT_EQ(a.rgb, b.rgb);
 }
 
 TEST(Thumbnail, TooLargeForTheHeaderIsRefused) {
     // A thumbnail that pushes the metadata past 51400 bytes would not be read whole.
-    ekv::RgbImage aNoise;
+    ekvwriter::RgbImage aNoise;
     aNoise.width = 400;
     aNoise.height = 300;
     aNoise.rgb.resize(400 * 300 * 3);
     uint32_t h = 1;
     for (uint8_t &v : aNoise.rgb) v = uint8_t((h = h * 1664525u + 1013904223u) >> 24);
-    ekv::WriteOptions o;
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(kRAW_LittleEndian, 32, 12, 10, 0);
-    o.thumbnailJpeg = ekv::EncodeJpeg(aNoise, 95);
+    o.thumbnailJpeg = ekvwriter::EncodeJpeg(aNoise, 95);
     ASSERT_GT(o.thumbnailJpeg.size(), size_t(kRAW_HeaderMaxSize));
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(32, 12, 10), o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(32, 12, 10), o);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("51400"), std::string::npos) << r.error;
     o.allowLargeHeader = true;
-    r = ekv::WriteEkv(TestMosaic(32, 12, 10), o);
+    r = ekvwriter::WriteEkv(TestMosaic(32, 12, 10), o);
     EXPECT_TRUE(r.ok) << r.error;
     EXPECT_GT(r.layout.metadataEnd, uint32_t(kRAW_HeaderMaxSize));
 }

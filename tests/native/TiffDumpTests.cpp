@@ -11,8 +11,8 @@ using namespace writertest;
 namespace {
 
 struct Written {
-    ekv::WriteOptions options;
-    ekv::WriteResult result;
+    ekvwriter::WriteOptions options;
+    ekvwriter::WriteResult result;
 };
 
 Written WriteCamera(uint16_t inEndian) {
@@ -20,8 +20,8 @@ Written WriteCamera(uint16_t inEndian) {
     w.options.info = CameraInfo(inEndian, 96, 40, 12, 2);
     w.options.info.raw_per_strip = 9;  // 5 strips, the last of 4 rows
     w.options.stripOrder = {3, 0, 4, 2, 1};
-    w.options.thumbnailJpeg = ekv::EncodeJpeg(ekv::RenderThumbnail(160, 120, 80.0 / 36.0));
-    w.result = ekv::WriteEkv(TestMosaic(96, 40, 12), w.options);
+    w.options.thumbnailJpeg = ekvwriter::EncodeJpeg(ekvwriter::RenderThumbnail(160, 120, 80.0 / 36.0));
+    w.result = ekvwriter::WriteEkv(TestMosaic(96, 40, 12), w.options);
     EXPECT_TRUE(w.result.ok) << w.result.error;
     return w;
 }
@@ -127,11 +127,11 @@ INSTANTIATE_TEST_SUITE_P(BothOrders, TiffDumpByteOrder,
                          [](const auto &inInfo) { return inInfo.param == kRAW_BigEndian ? "Big" : "Little"; });
 
 TEST(TiffDumpOptions, WithoutExifOrMakerNoteOrThumbnail) {
-    ekv::WriteOptions o;
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(kRAW_LittleEndian, 32, 12, 10, 0);
     o.exif = false;
     o.sharpnessTag = false;
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(32, 12, 10), o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(32, 12, 10), o);
     ASSERT_TRUE(r.ok) << r.error;
     std::vector<DumpDirectory> d = DumpAsTiff(r.bytes, 8);
     ASSERT_EQ(d.size(), 1u);
@@ -142,7 +142,7 @@ TEST(TiffDumpOptions, WithoutExifOrMakerNoteOrThumbnail) {
 
     o.exif = true;
     o.makerNote = false;
-    r = ekv::WriteEkv(TestMosaic(32, 12, 10), o);
+    r = ekvwriter::WriteEkv(TestMosaic(32, 12, 10), o);
     ASSERT_TRUE(r.ok) << r.error;
     d = DumpAsTiff(r.bytes, r.layout.exifIfd);
     ASSERT_EQ(d.size(), 1u);
@@ -152,10 +152,10 @@ TEST(TiffDumpOptions, WithoutExifOrMakerNoteOrThumbnail) {
 }
 
 TEST(TiffDumpOptions, SingleStripStandsInTheValueField) {
-    ekv::WriteOptions o;
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(kRAW_BigEndian, 16, 8, 8, 0);
     o.info.raw_per_strip = 8;
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(16, 8, 8), o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(16, 8, 8), o);
     ASSERT_TRUE(r.ok) << r.error;
     std::vector<DumpDirectory> d = DumpAsTiff(r.bytes, 8);
     ASSERT_EQ(d.size(), 1u);

@@ -35,7 +35,7 @@ inline std::string ScratchPath(const std::string &inSuffix) {
 
 inline std::string SaveScratch(const std::vector<uint8_t> &inBytes, const std::string &inSuffix) {
     std::string aPath = ScratchPath(inSuffix), aError;
-    EXPECT_TRUE(ekv::SaveFile(aPath, inBytes, aError)) << aError;
+    EXPECT_TRUE(ekvwriter::SaveFile(aPath, inBytes, aError)) << aError;
     return aPath;
 }
 
@@ -205,15 +205,15 @@ inline std::vector<uint16_t> TestMosaic(int32_t inW, int32_t inH, int inBits) {
 
 // A description with non-default values in every field the container carries.
 inline RAW_Info CameraInfo(uint16_t inEndian, int32_t inW, int32_t inH, int inBits, int inOffset) {
-    RAW_Info aInfo = ekv::DefaultInfo(inEndian);
+    RAW_Info aInfo = ekvwriter::DefaultInfo(inEndian);
     aInfo.image_width = inW;
     aInfo.image_length = inH;
-    aInfo.bit_per_sample = int16(ekv::BytesPerSample(inBits) * 8);
+    aInfo.bit_per_sample = int16(ekvwriter::BytesPerSample(inBits) * 8);
     aInfo.photometric_interpretation = 2;
     aInfo.raw_per_strip = 5;
     aInfo.sample_per_pixel = 1;
-    aInfo.wb_gain_gr = ekv::PackGainWord(256, 112);
-    aInfo.wb_gain_gb = ekv::PackGainWord(1, -1);
+    aInfo.wb_gain_gr = ekvwriter::PackGainWord(256, 112);
+    aInfo.wb_gain_gb = ekvwriter::PackGainWord(1, -1);
     aInfo.sharpness = -3;
     const uint8_t aCfa[4] = {1, 2, 0, 1};
     std::memcpy(aInfo.cfa_pattern.value, aCfa, 4);

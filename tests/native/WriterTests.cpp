@@ -10,14 +10,14 @@ using namespace writertest;
 
 namespace {
 
-ekv::WriteOptions Small(uint16_t inEndian, int inBits, int inOffset) {
-    ekv::WriteOptions o;
+ekvwriter::WriteOptions Small(uint16_t inEndian, int inBits, int inOffset) {
+    ekvwriter::WriteOptions o;
     o.info = CameraInfo(inEndian, 8, 4, inBits, inOffset);
     o.info.raw_per_strip = 4;
     return o;
 }
 
-std::vector<uint8_t> FirstStripBytes(const ekv::WriteResult &inResult, size_t inCount) {
+std::vector<uint8_t> FirstStripBytes(const ekvwriter::WriteResult &inResult, size_t inCount) {
     auto aAt = inResult.bytes.begin() + inResult.info.strip_offsets[0];
     return std::vector<uint8_t>(aAt, aAt + inCount);
 }
@@ -26,38 +26,38 @@ TEST(WriterSamples, StoredWithTheValidBitsHighInTheFilesByteOrder) {
     std::vector<uint16_t> m(32, 0);
     m[0] = 1023;
     m[1] = 1;
-    ekv::WriteResult r = ekv::WriteEkv(m, Small(kRAW_LittleEndian, 10, 0));
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(m, Small(kRAW_LittleEndian, 10, 0));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(FirstStripBytes(r, 4), std::vector<uint8_t>({0xC0, 0xFF, 0x40, 0x00}));
 
     m[0] = 0x123;
-    r = ekv::WriteEkv(m, Small(kRAW_BigEndian, 12, 0));
+    r = ekvwriter::WriteEkv(m, Small(kRAW_BigEndian, 12, 0));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(FirstStripBytes(r, 4), std::vector<uint8_t>({0x12, 0x30, 0x00, 0x10}));
 
     m[0] = 1023;  // valid bits already at the bottom
-    r = ekv::WriteEkv(m, Small(kRAW_BigEndian, 10, 6));
+    r = ekvwriter::WriteEkv(m, Small(kRAW_BigEndian, 10, 6));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(FirstStripBytes(r, 4), std::vector<uint8_t>({0x03, 0xFF, 0x00, 0x01}));
 
     m[0] = 0;
     m[1] = 127;
     m[2] = 255;
-    r = ekv::WriteEkv(m, Small(kRAW_BigEndian, 8, 0));
+    r = ekvwriter::WriteEkv(m, Small(kRAW_BigEndian, 8, 0));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(FirstStripBytes(r, 3), std::vector<uint8_t>({0x00, 0x7F, 0xFF}));
     EXPECT_EQ(r.info.strip_byte_count[0], 32);
 }
 
 TEST(WriterLayout, MetadataFirstThenStripsWithinTheReadLimit) {
-    ekv::WriteOptions o;
-    o.info = ekv::DefaultInfo();
+    ekvwriter::WriteOptions o;
+    o.info = ekvwriter::DefaultInfo();
     o.info.image_width = 64;
     o.info.image_length = 30;
     o.info.raw_per_strip = 2;  // 15 strips
-    o.thumbnailJpeg = ekv::EncodeJpeg(ekv::RenderThumbnail(320, 240, 4.0 / 3.0));
+    o.thumbnailJpeg = ekvwriter::EncodeJpeg(ekvwriter::RenderThumbnail(320, 240, 4.0 / 3.0));
     o.stripGap = 7;
-    ekv::WriteResult r = ekv::WriteEkv(TestMosaic(64, 30, 10), o);
+    ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(64, 30, 10), o);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.layout.ifd0, 8u);
     EXPECT_LT(r.layout.ifd0, r.layout.exifIfd);
@@ -77,22 +77,22 @@ TEST(WriterLayout, MetadataFirstThenStripsWithinTheReadLimit) {
 }
 
 TEST(WriterRefusals, BadDescriptionsGetAReason) {
-    auto refused = [](const std::vector<uint16_t> &inMosaic, const ekv::WriteOptions &inOptions,
+    auto refused = [](const std::vector<uint16_t> &inMosaic, const ekvwriter::WriteOptions &inOptions,
                       const std::string &inWords) {
-        ekv::WriteResult r = ekv::WriteEkv(inMosaic, inOptions);
+        ekvwriter::WriteResult r = ekvwriter::WriteEkv(inMosaic, inOptions);
         EXPECT_FALSE(r.ok) << inWords;
         EXPECT_TRUE(r.bytes.empty());
         EXPECT_NE(r.error.find(inWords), std::string::npos) << r.error;
     };
     const std::vector<uint16_t> m = TestMosaic(8, 4, 10);
-    ekv::WriteOptions o = Small(kRAW_LittleEndian, 10, 0);
-    EXPECT_TRUE(ekv::WriteEkv(m, o).ok);
+    ekvwriter::WriteOptions o = Small(kRAW_LittleEndian, 10, 0);
+    EXPECT_TRUE(ekvwriter::WriteEkv(m, o).ok);
 
     refused(TestMosaic(8, 3, 10), o, "samples");
     std::vector<uint16_t> aHigh = m;
     aHigh[5] = 1024;
     refused(aHigh, o, "above 1023");
-    ekv::WriteOptions p = o;
+    ekvwriter::WriteOptions p = o;
     p.info.valid_bits_per_pixel[1] = 7;
     refused(m, p, "do not fit");
     p = o;
@@ -110,19 +110,19 @@ TEST(WriterRefusals, BadDescriptionsGetAReason) {
     refused(m, p, "permutation");
     p = o;
     p.makerNote = false;
-    p.extraTags.push_back({ekv::Directory::MakerNote, {0x1029, kTIFF_SHORT, {1}}});
+    p.extraTags.push_back({ekvwriter::Directory::MakerNote, {0x1029, kTIFF_SHORT, {1}}});
     refused(m, p, "not written");
     p = o;
     p.checkSamples = false;
-    EXPECT_TRUE(ekv::WriteEkv(aHigh, p).ok);
+    EXPECT_TRUE(ekvwriter::WriteEkv(aHigh, p).ok);
 }
 
 TEST(WriterGainWords, PackedAsTheReaderUnpacksThem) {
-    EXPECT_EQ(ekv::PackGainWord(1, -1), 65535);
-    EXPECT_EQ(ekv::PackGainWord(256, 300), 16777516);
-    EXPECT_EQ(ekv::GainOfWord(ekv::PackGainWord(256, 96)), 1.5);
-    EXPECT_EQ(ekv::GainWordFor(1.75), ekv::PackGainWord(256, 112));
-    EXPECT_EQ(ekv::GainOfWord(ekv::GainWordFor(2.0)), 2.0);
+    EXPECT_EQ(ekvwriter::PackGainWord(1, -1), 65535);
+    EXPECT_EQ(ekvwriter::PackGainWord(256, 300), 16777516);
+    EXPECT_EQ(ekvwriter::GainOfWord(ekvwriter::PackGainWord(256, 96)), 1.5);
+    EXPECT_EQ(ekvwriter::GainWordFor(1.75), ekvwriter::PackGainWord(256, 112));
+    EXPECT_EQ(ekvwriter::GainOfWord(ekvwriter::GainWordFor(2.0)), 2.0);
 }
 
 // Mean of one CFA colour over an output-pixel rectangle of the mosaic.
@@ -143,7 +143,7 @@ double MeanOf(const std::vector<uint16_t> &inMosaic, const RAW_Info &inInfo, int
 }
 
 TEST(Scene, CameraModelIsUndoneByBlackLevelsGainsAndMatrix) {
-    RAW_Info aInfo = ekv::DefaultInfo();
+    RAW_Info aInfo = ekvwriter::DefaultInfo();
     aInfo.image_width = 448;
     aInfo.image_length = 340;
     aInfo.output_image_width = 432;
@@ -152,12 +152,12 @@ TEST(Scene, CameraModelIsUndoneByBlackLevelsGainsAndMatrix) {
     std::memcpy(aInfo.cfa_pattern.value, aGrbg, 4);
     const int16 aBlack[4] = {30, 31, 32, 33};
     std::memcpy(aInfo.optical_black, aBlack, sizeof aBlack);
-    aInfo.wb_gain_gr = ekv::GainWordFor(2.0);
-    aInfo.wb_gain_gb = ekv::GainWordFor(1.25);
+    aInfo.wb_gain_gr = ekvwriter::GainWordFor(2.0);
+    aInfo.wb_gain_gb = ekvwriter::GainWordFor(1.25);
     const int16 aMatrix[9] = {300, -28, -16, -20, 296, -20, -12, -40, 308};
     std::memcpy(aInfo.color_matrix, aMatrix, sizeof aMatrix);
-    std::vector<uint16_t> m = ekv::RenderMosaic(aInfo);
-    EXPECT_EQ(m, ekv::RenderMosaic(aInfo)) << "not deterministic";
+    std::vector<uint16_t> m = ekvwriter::RenderMosaic(aInfo);
+    EXPECT_EQ(m, ekvwriter::RenderMosaic(aInfo)) << "not deterministic";
 
     // The white patch (row 3, column 0 of the patches): neutral after black and gains.
     const double aAspect = 432.0 / 336.0;
@@ -193,20 +193,20 @@ TEST(Scene, CameraModelIsUndoneByBlackLevelsGainsAndMatrix) {
     EXPECT_GT(aSigma, 1.0);
     EXPECT_LT(aSigma, 6.0);
 
-    ekv::SceneOptions aQuiet;
+    ekvwriter::SceneOptions aQuiet;
     aQuiet.noise = 0;
-    std::vector<uint16_t> q = ekv::RenderMosaic(aInfo, aQuiet);
+    std::vector<uint16_t> q = ekvwriter::RenderMosaic(aInfo, aQuiet);
     EXPECT_EQ(q[size_t(y0 + 2) * 448 + x0 + 2], q[size_t(y0 + 4) * 448 + x0 + 2]);
 }
 
 TEST(Scene, FlatMosaicFollowsThePattern) {
-    RAW_Info aInfo = ekv::DefaultInfo();
+    RAW_Info aInfo = ekvwriter::DefaultInfo();
     aInfo.image_width = 4;
     aInfo.image_length = 2;
     const uint8_t aBggr[4] = {2, 1, 1, 0};
     std::memcpy(aInfo.cfa_pattern.value, aBggr, 4);
     const uint16_t aValues[4] = {10, 20, 30, 40};  // R, Gr, Gb, B
-    EXPECT_EQ(ekv::FlatMosaic(aInfo, aValues), std::vector<uint16_t>({40, 30, 40, 30, 20, 10, 20, 10}));
+    EXPECT_EQ(ekvwriter::FlatMosaic(aInfo, aValues), std::vector<uint16_t>({40, 30, 40, 30, 20, 10, 20, 10}));
 }
 
 TEST(EkvMake, HelpAndErrors) {

@@ -139,9 +139,9 @@ int main(int argc, char **argv) {
         return Fail("bad value '" + aValues[inName] + "' for " + inName + ": expected " + inWhat);
     };
 
-    ekv::WriteOptions aOptions;
+    ekvwriter::WriteOptions aOptions;
     RAW_Info &aInfo = aOptions.info;
-    aInfo = ekv::DefaultInfo(aFlags["--big-endian"] ? kRAW_BigEndian : kRAW_LittleEndian);
+    aInfo = ekvwriter::DefaultInfo(aFlags["--big-endian"] ? kRAW_BigEndian : kRAW_LittleEndian);
 
     long aWidth = 2256, aHeight = 1684, aBits = 10, aBitOffset = 0;
     if (!integer("--width", 8, 32766, aWidth) || aWidth % 2) return bad("--width", "an even number 8..32766");
@@ -161,7 +161,7 @@ int main(int argc, char **argv) {
     aInfo.output_image_height = int32(aOutH);
     aInfo.valid_bits_per_pixel[0] = int16(aBits);
     aInfo.valid_bits_per_pixel[1] = int16(aBitOffset);
-    aInfo.bit_per_sample = int16(ekv::BytesPerSample(int(aBits)) * 8);
+    aInfo.bit_per_sample = int16(ekvwriter::BytesPerSample(int(aBits)) * 8);
 
     if (has("--pattern")) {
         const std::map<std::string, std::vector<uint8_t>> aPatterns = {
@@ -199,18 +199,18 @@ int main(int argc, char **argv) {
     double aRedGain = 1.75, aBlueGain = 1.5;
     if (has("--wb-red") && !ParseReal(aValues["--wb-red"], 0.0, 511.0, aRedGain)) return bad("--wb-red", "a gain 0..511");
     if (has("--wb-blue") && !ParseReal(aValues["--wb-blue"], 0.0, 511.0, aBlueGain)) return bad("--wb-blue", "a gain 0..511");
-    aInfo.wb_gain_gr = ekv::GainWordFor(aRedGain);
-    aInfo.wb_gain_gb = ekv::GainWordFor(aBlueGain);
+    aInfo.wb_gain_gr = ekvwriter::GainWordFor(aRedGain);
+    aInfo.wb_gain_gb = ekvwriter::GainWordFor(aBlueGain);
     std::vector<long> aHalves;
     if (has("--wb-gr")) {
         if (has("--wb-red")) return Fail("--wb-red and --wb-gr both given");
         if (!ParseList(aValues["--wb-gr"], 2, -32768, 32767, aHalves)) return bad("--wb-gr", "HI,LO (16-bit each)");
-        aInfo.wb_gain_gr = ekv::PackGainWord(int16_t(aHalves[0]), int16_t(aHalves[1]));
+        aInfo.wb_gain_gr = ekvwriter::PackGainWord(int16_t(aHalves[0]), int16_t(aHalves[1]));
     }
     if (has("--wb-gb")) {
         if (has("--wb-blue")) return Fail("--wb-blue and --wb-gb both given");
         if (!ParseList(aValues["--wb-gb"], 2, -32768, 32767, aHalves)) return bad("--wb-gb", "HI,LO (16-bit each)");
-        aInfo.wb_gain_gb = ekv::PackGainWord(int16_t(aHalves[0]), int16_t(aHalves[1]));
+        aInfo.wb_gain_gb = ekvwriter::PackGainWord(int16_t(aHalves[0]), int16_t(aHalves[1]));
     }
 
     std::vector<long> aMatrix = {300, -28, -16, -20, 296, -20, -12, -40, 308};
@@ -233,7 +233,7 @@ int main(int argc, char **argv) {
         return bad("--chroma", "six 16-bit values");
     for (int i = 0; i < 6; ++i) aInfo.chromasupless[i] = int16(uint16_t(aChroma[i]));
 
-    ekv::SceneOptions aScene;
+    ekvwriter::SceneOptions aScene;
     if (has("--exposure") && !ParseReal(aValues["--exposure"], 0.0, 100.0, aScene.exposure))
         return bad("--exposure", "a number 0..100");
     if (has("--noise") && !ParseReal(aValues["--noise"], 0.0, 1000.0, aScene.noise))
@@ -247,8 +247,8 @@ int main(int argc, char **argv) {
         long aThumbW = 320, aThumbH = 240, aQuality = 85;
         if (has("--thumbnail") && !ParseSize(aValues["--thumbnail"], aThumbW, aThumbH)) return bad("--thumbnail", "WxH");
         if (!integer("--quality", 1, 100, aQuality)) return bad("--quality", "1..100");
-        ekv::RgbImage aThumb = ekv::RenderThumbnail(int(aThumbW), int(aThumbH), double(aOutW) / double(aOutH));
-        aOptions.thumbnailJpeg = ekv::EncodeJpeg(aThumb, int(aQuality));
+        ekvwriter::RgbImage aThumb = ekvwriter::RenderThumbnail(int(aThumbW), int(aThumbH), double(aOutW) / double(aOutH));
+        aOptions.thumbnailJpeg = ekvwriter::EncodeJpeg(aThumb, int(aQuality));
         if (aOptions.thumbnailJpeg.empty()) return Fail("the thumbnail could not be encoded");
     }
 
@@ -262,14 +262,14 @@ int main(int argc, char **argv) {
                 return bad("--value", "V or R,GR,GB,B within the valid bits");
         }
         const uint16_t aFour[4] = {uint16_t(aFlat[0]), uint16_t(aFlat[1]), uint16_t(aFlat[2]), uint16_t(aFlat[3])};
-        aMosaic = ekv::FlatMosaic(aInfo, aFour);
+        aMosaic = ekvwriter::FlatMosaic(aInfo, aFour);
     } else {
-        aMosaic = ekv::RenderMosaic(aInfo, aScene);
+        aMosaic = ekvwriter::RenderMosaic(aInfo, aScene);
     }
 
-    ekv::WriteResult aResult = ekv::WriteEkv(aMosaic, aOptions);
+    ekvwriter::WriteResult aResult = ekvwriter::WriteEkv(aMosaic, aOptions);
     if (!aResult.ok) return Fail(aResult.error);
     std::string aError;
-    if (!ekv::SaveFile(aValues["-o"], aResult.bytes, aError)) return Fail(aError);
+    if (!ekvwriter::SaveFile(aValues["-o"], aResult.bytes, aError)) return Fail(aError);
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <numeric>
 
-namespace ekv {
+namespace ekvwriter {
 namespace {
 
 struct Entry {
@@ -430,4 +430,4 @@ bool SaveFile(const std::string &inPath, const std::vector<uint8_t> &inBytes, st
     return aOk;
 }
 
-}  // namespace ekv
+}  // namespace ekvwriter

@@ -13,7 +13,7 @@
 
 #include "rawfile/RawInfo.h"
 
-namespace ekv {
+namespace ekvwriter {
 
 // One directory entry given as it is to be stored: the value bytes in host order of the
 // given type are converted to the file's byte order by the writer.
@@ -106,4 +106,4 @@ int32_t PackGainWord(int16_t inFirst, int16_t inSecond);
 int32_t GainWordFor(double inGain);
 double GainOfWord(int32_t inWord);
 
-}  // namespace ekv
+}  // namespace ekvwriter

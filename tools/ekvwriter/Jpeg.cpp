@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-namespace ekv {
+namespace ekvwriter {
 namespace {
 
 struct ErrorManager {
@@ -91,4 +91,4 @@ bool DecodeJpeg(const std::vector<uint8_t> &inJpeg, RgbImage &outImage, std::str
     return true;
 }
 
-}  // namespace ekv
+}  // namespace ekvwriter

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace ekv {
+namespace ekvwriter {
 
 struct RgbImage {
     int width = 0;
@@ -18,4 +18,4 @@ std::vector<uint8_t> EncodeJpeg(const RgbImage &inImage, int inQuality = 85);
 // Decodes a JPEG stream to RGB; false (and a message) when it is not a valid JPEG.
 bool DecodeJpeg(const std::vector<uint8_t> &inJpeg, RgbImage &outImage, std::string &outError);
 
-}  // namespace ekv
+}  // namespace ekvwriter

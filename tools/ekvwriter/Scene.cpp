@@ -8,7 +8,7 @@
 
 #include "EkvWriter.h"
 
-namespace ekv {
+namespace ekvwriter {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -219,4 +219,4 @@ std::vector<uint16_t> FlatMosaic(const RAW_Info &inInfo, const uint16_t inValues
     return aMosaic;
 }
 
-}  // namespace ekv
+}  // namespace ekvwriter

@@ -11,7 +11,7 @@
 #include "Jpeg.h"
 #include "rawfile/RawInfo.h"
 
-namespace ekv {
+namespace ekvwriter {
 
 struct SceneOptions {
     double exposure = 0.92;  // linear 1.0 lands at this fraction of the range above black
@@ -34,4 +34,4 @@ RgbImage RenderThumbnail(int inWidth, int inHeight, double inAspect);
 // A mosaic of one value per CFA colour (red, Gr, Gb, blue), no noise.
 std::vector<uint16_t> FlatMosaic(const RAW_Info &inInfo, const uint16_t inValues[4]);
 
-}  // namespace ekv
+}  // namespace ekvwriter
