@@ -161,6 +161,21 @@ TEST(AcquireRunDelivery, FirstBandIsDeliveredWhenTheImageIsShorterThanABand) {
     EXPECT_EQ(host.liveBuffers(), 0u);
 }
 
+TEST(AcquireRunDelivery, TheRunEndsWhenTheNextBandWouldPassTheOutputHeight) {
+    for (int32_t height : {51, 52, 77, 78}) {
+        EkvSpec s;
+        s.outputHeight = height;
+        s.imageLength = 84;
+        TempFile f("edge" + std::to_string(height) + ".ekv", runtest::BuildEkv(s));
+        TestHost host;
+        Document d = RunDirect(host, f, 0, kNoPoint);
+        int bands = height / 26;
+        EXPECT_TRUE(d.ended) << height;
+        EXPECT_EQ(d.continues, 3 * bands + 1) << height;
+        ExpectBands(d, bands, 26, 48);
+    }
+}
+
 TEST(AcquireRunDelivery, MethodZeroSkipsTheWhiteBalanceMeasurementAndMethodOneRunsIt) {
     EkvSpec s;
     s.outputHeight = 20;

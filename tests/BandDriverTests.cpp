@@ -53,7 +53,7 @@ Globals MakeGlobals(TestHost &ioHost, int16 inMethod, Point inPoint) {
     i.tone_mode = 1;
     i.enhancer = 384;
     i.coring = 64;
-    const int16 cs[6] = {100, 200, 300, 400, 5, 128};
+    const int16 cs[6] = {100, 600, 300, 1000, 8, 32};
     std::memcpy(i.chromasupless, cs, sizeof cs);
     g.method = inMethod;
     g.wb_point = inPoint;
