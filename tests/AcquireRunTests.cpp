@@ -176,6 +176,24 @@ TEST(AcquireRunDelivery, TheRunEndsWhenTheNextBandWouldPassTheOutputHeight) {
     }
 }
 
+TEST(AcquireRunDelivery, DefaultGeometryTakes280BandsOf6Rows) {
+    EkvSpec s;
+    s.imageWidth = 2256;
+    s.imageLength = 1684;
+    s.outputWidth = 2240;
+    s.outputHeight = 1680;
+    TempFile f("default.ekv", runtest::BuildEkv(s));
+    TestHost host;
+    Document d = RunDirect(host, f, 2, kNoPoint);
+    EXPECT_TRUE(d.ended);
+    EXPECT_EQ(d.continues, 841);
+    EXPECT_EQ(host.globals()->band, 10u);
+    ExpectBands(d, 280, 6, 2240);
+    EXPECT_EQ(host.liveBuffers(), 0u);
+    EXPECT_EQ(host.liveHandles(), 1u);
+    EXPECT_TRUE(host.errors().empty());
+}
+
 TEST(AcquireRunDelivery, MethodZeroSkipsTheWhiteBalanceMeasurementAndMethodOneRunsIt) {
     EkvSpec s;
     s.outputHeight = 20;
