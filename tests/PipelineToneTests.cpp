@@ -28,6 +28,14 @@ std::vector<uint16> LoadTable(testhost::TestHost &ioHost, int16 inToneMode) {
     return aTable;
 }
 
+// The native test host hears the module's warning beeps; on Windows they go to the
+// system and are not counted.
+#if defined(_WIN32)
+const bool kBeepsAreHeard = false;
+#else
+const bool kBeepsAreHeard = true;
+#endif
+
 struct TellingRow {
     int index;
     uint16 entries[4];  // tables 1000 .. 1003
@@ -132,7 +140,7 @@ TEST(PipelineToneLoader, IdentityTableAndMissingResources) {
     for (int16 aMode : {4, -2, 999, -1000, 32767}) {
         EXPECT_EQ(RAW_GetLUT(aHost.record(), aMode, hDLLInstance), nullptr) << aMode;
     }
-    EXPECT_EQ(aHost.beeps, 5);
+    EXPECT_EQ(aHost.beeps, kBeepsAreHeard ? 5 : 0);
     EXPECT_EQ(aHost.liveHandles(), 0u);
     EXPECT_TRUE(aHost.errors().empty());
 }
@@ -143,7 +151,7 @@ TEST(PipelineToneLoader, FailedHandleGivesNullAndBeeps) {
         aOptions.failAllocationAt = 1;
         testhost::TestHost aHost(aOptions);
         EXPECT_EQ(RAW_GetLUT(aHost.record(), aMode, hDLLInstance), nullptr) << aMode;
-        EXPECT_EQ(aHost.beeps, 1);
+        EXPECT_EQ(aHost.beeps, kBeepsAreHeard ? 1 : 0);
         EXPECT_EQ(aHost.liveHandles(), 0u);
     }
 }
