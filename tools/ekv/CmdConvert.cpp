@@ -16,6 +16,7 @@
 #include "ImageWriters.h"
 #include "OutputFile.h"
 #include "ProgressBar.h"
+#include "RawHeader.h"
 
 namespace ekv {
 
@@ -149,6 +150,19 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     std::string aDirectory = DirectoryOf(inOutput);
     if (access(aDirectory.c_str(), W_OK | X_OK) != 0)
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(errno));
+
+    // The module reads sensor data the file lacks as zeros and converts it all the same;
+    // a careful host refuses such a file instead of writing a picture of missing data.
+    HeaderInfo aHeader;
+    std::string aHeaderReason;
+    struct stat aStat;
+    if (ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible &&
+        stat(inFile.c_str(), &aStat) == 0) {
+        int64_t aMissing = MissingSensorBytes(aHeader.info, aStat.st_size);
+        if (aMissing > 0)
+            return Fail(kExitDamaged, inFile,
+                        "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)");
+    }
 
     ImportRequest aRequest;
     aRequest.path = aDialogPath;

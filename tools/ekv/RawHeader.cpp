@@ -53,6 +53,27 @@ int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight) {
     return aBands * aRowsPerBand;
 }
 
+int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize) {
+    if (inInfo.image_width <= 0 || inInfo.image_length <= 0) return 0;
+    int64_t aRows = static_cast<int64_t>(DeliveredRows(inInfo.output_image_width, inInfo.output_image_height)) + 4;
+    if (aRows > inInfo.image_length) aRows = inInfo.image_length;
+    int64_t aSampleBytes = inInfo.valid_bits_per_pixel[0] > 8 ? 2 : 1;
+    int64_t aNeeded = aRows * inInfo.image_width * aSampleBytes;
+    int64_t aMissing = 0;
+    // The strips form one stream of rows; walk it as far as the import reads.
+    for (int aStrip = 0; aStrip < kRAW_MaxStrips && aNeeded > 0; ++aStrip) {
+        int64_t aBytes = inInfo.strip_byte_count[aStrip] > 0 ? inInfo.strip_byte_count[aStrip] : 0;
+        int64_t aPart = aBytes < aNeeded ? aBytes : aNeeded;
+        int64_t aOffset = inInfo.strip_offsets[aStrip];
+        if (aOffset <= 0)
+            aMissing += aPart;
+        else if (aOffset + aPart > inFileSize)
+            aMissing += aOffset >= inFileSize ? aPart : aOffset + aPart - inFileSize;
+        aNeeded -= aPart;
+    }
+    return aMissing + aNeeded;
+}
+
 int DocumentDepth(const RAW_Info &inInfo) { return inInfo.valid_bits_per_pixel[0] > 8 ? 16 : 8; }
 
 }  // namespace ekv

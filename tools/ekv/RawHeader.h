@@ -26,6 +26,11 @@ HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::s
 // (whole bands only, at least the first).
 uint32 BandHeightFor(int32 inOutputWidth);
 int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight);
+// Bytes of sensor data the import reads (the rows of its bands that lie in the mosaic)
+// that the file does not hold: in a strip without an offset, or past the end of a file
+// of inFileSize bytes. The module reads them as zeros; more than 0 means a truncated or
+// damaged file.
+int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize);
 // 16 when the valid bits exceed 8, else 8.
 int DocumentDepth(const RAW_Info &inInfo);
 
