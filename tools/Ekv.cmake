@@ -16,6 +16,6 @@ set(EKV_CLI_TEST ${PROJECT_SOURCE_DIR}/tests/ekv_cli_test.sh)
 foreach(group errors convert outputs thumbnail preview)
   add_test(NAME ekv_cli_${group}
            COMMAND bash ${EKV_CLI_TEST} ${group}
-                   $<TARGET_FILE:ekv> $<TARGET_FILE:ekv_imagecheck>
+                   $<TARGET_FILE:ekv> $<TARGET_FILE:ekv_imagecheck> $<TARGET_FILE:ekv-make>
                    ${CMAKE_BINARY_DIR}/sample/sample.ekv ${CMAKE_BINARY_DIR}/ekv_cli_test/${group})
 endforeach()

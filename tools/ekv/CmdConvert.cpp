@@ -148,6 +148,11 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     if (!DialogPath(inFile, aDialogPath))
         return Fail(kExitNoInput, inFile, "the path is too long for the module's file dialog (259 bytes at most)");
     std::string aDirectory = DirectoryOf(inOutput);
+    struct stat aDirectoryStat;
+    if (stat(aDirectory.c_str(), &aDirectoryStat) != 0)
+        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(errno));
+    if (!S_ISDIR(aDirectoryStat.st_mode))
+        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(ENOTDIR));
     if (access(aDirectory.c_str(), W_OK | X_OK) != 0)
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(errno));
 

@@ -1,0 +1,268 @@
+#!/usr/bin/env bash
+# End-to-end tests of the ekv command line: exit codes and messages, conversions read
+# back with tiffinfo and a libpng/libtiff reader, the thumbnail and the preview.
+#
+#   ekv_cli_test.sh GROUP EKV IMAGECHECK EKV_MAKE SAMPLE WORKDIR
+# GROUP: errors | convert | outputs | thumbnail | preview
+set -uo pipefail
+
+group=$1 ekv=$2 check=$3 make=$4 sample=$5 work=$6
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+failures=0
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# expect CODE PATTERN COMMAND...: the command exits with CODE and its stderr matches PATTERN.
+expect() {
+  local code=$1 pattern=$2; shift 2
+  "$@" >out.txt 2>err.txt
+  local rc=$?
+  [ "$rc" -eq "$code" ] || fail "'$*' exited $rc, expected $code ($(cat err.txt))"
+  [ -z "$pattern" ] || grep -Eq -- "$pattern" err.txt || fail "'$*': stderr '$(cat err.txt)' does not match '$pattern'"
+  [ "$code" -eq 0 ] || [ "$(wc -l <err.txt)" -ge 1 ] || fail "'$*': no message"
+}
+
+# image_is FILE "W H BITS CHANNELS"
+image_is() {
+  local got
+  got=$("$check" info "$1") || { fail "cannot read back $1"; return; }
+  [ "$got" = "$2" ] || fail "$1 is '$got', expected '$2'"
+}
+
+# tiff_is FILE W H BITS: tiffinfo agrees on size, depth, RGB and 72 dpi.
+tiff_is() {
+  local info
+  info=$(tiffinfo "$1" 2>&1) || { fail "tiffinfo cannot read $1"; return; }
+  grep -q "Image Width: $2 Image Length: $3" <<<"$info" || fail "$1: tiffinfo size: $info"
+  grep -q "Bits/Sample: $4" <<<"$info" || fail "$1: tiffinfo depth: $info"
+  grep -q "Samples/Pixel: 3" <<<"$info" || fail "$1: tiffinfo samples: $info"
+  grep -q "Photometric Interpretation: RGB" <<<"$info" || fail "$1: tiffinfo photometric: $info"
+  grep -q "Resolution: 72, 72 pixels/inch" <<<"$info" || fail "$1: tiffinfo resolution: $info"
+}
+
+no_temp_files() {
+  local left
+  left=$(find "${1:-.}" -name '.*.tmp-*' | head -n 3)
+  [ -z "$left" ] || fail "temporary files left behind: $left"
+}
+
+# The mosaic of a small camera: 264 x 200 sensor, output 248 x 196 (bands of 30 rows).
+small() { "$make" sample -o "$1" --width 264 --height 200 "${@:2}" >/dev/null || fail "ekv-make $*"; }
+
+case $group in
+errors)
+  small good.ekv
+  expect 3 "ekv: missing\.ekv: no such file" "$ekv" convert missing.ekv
+  expect 3 "is a directory" "$ekv" convert .
+  printf 'II*\0 this is a TIFF-looking text file, not a raw file\n' >text.ekv
+  expect 4 "ekv: text\.ekv: not an EKV file" "$ekv" convert text.ekv -o text.tif
+  [ ! -e text.tif ] || fail "an output was written for a non-EKV file"
+  expect 4 "text\.ekv: not an EKV file" "$ekv" info text.ekv
+
+  # Damaged: the maker note names an output wider than the sensor.
+  python3 - good.ekv wide.ekv <<'PY' || fail "could not patch the output width"
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = data.find(b'\x2e\x10\x04\x00\x01\x00\x00\x00')
+assert at > 0
+struct.pack_into('<I', data, at + 8, 60000)
+open(sys.argv[2], 'wb').write(data)
+PY
+  expect 5 "ekv: wide\.ekv: damaged file" "$ekv" convert wide.ekv -o wide.tif
+  [ ! -e wide.tif ] || fail "an output was written for a damaged file"
+  # Damaged: the file ends inside its sensor data.
+  head -c 20000 good.ekv >cut.ekv
+  expect 5 "ekv: cut\.ekv: damaged file: [0-9]+ bytes of sensor data are missing" "$ekv" convert cut.ekv -o cut.tif
+  [ ! -e cut.tif ] || fail "an output was written for a truncated file"
+
+  # Unwritable outputs: a directory that does not exist, a parent that is a file.
+  expect 8 "ekv: good\.ekv: cannot write nowhere/x\.tif" "$ekv" convert good.ekv -o nowhere/x.tif
+  expect 8 "ekv: good\.ekv: cannot write" "$ekv" convert good.ekv -d good.ekv
+  expect 8 "cannot write" "$ekv" thumbnail good.ekv -o nowhere/t.jpg
+  mkdir -p sub && expect 8 "is a directory" "$ekv" convert good.ekv -o sub
+  no_temp_files
+
+  # The output names the input (also through a link): refused, input untouched.
+  sum=$(sha256sum good.ekv | cut -d' ' -f1)
+  expect 8 "is an input file; it is not overwritten" "$ekv" convert good.ekv -o good.ekv
+  ln -sf good.ekv link.tif
+  expect 8 "is an input file" "$ekv" convert good.ekv -o link.tif
+  # One input's output name is another input: refused, the other input converted.
+  cp good.ekv clash.ekv && cp good.ekv clash.tif
+  csum=$(sha256sum clash.tif | cut -d' ' -f1)
+  expect 8 "clash\.ekv: the output \./clash\.tif is an input file" "$ekv" convert clash.ekv clash.tif -d .
+  [ "$(sha256sum clash.tif | cut -d' ' -f1)" = "$csum" ] || fail "an input named like an output was changed"
+  expect 8 "is the input file" "$ekv" thumbnail good.ekv -o good.ekv
+  expect 8 "is the input file" "$ekv" preview good.ekv -o good.ekv
+  [ "$(sha256sum good.ekv | cut -d' ' -f1)" = "$sum" ] || fail "the input was changed"
+  [ -L link.tif ] || fail "the link to the input was replaced"
+  # Two inputs of the same name into one directory: the second is refused.
+  mkdir -p a b out && cp good.ekv a/x.ekv && cp good.ekv b/x.ekv
+  expect 8 "b/x\.ekv: the output out/x\.tif was already written" "$ekv" convert a/x.ekv b/x.ekv -d out
+  [ -f out/x.tif ] || fail "the first of two same-named inputs was not converted"
+
+  # Command-line mistakes.
+  expect 2 "no input file" "$ekv" convert
+  expect 2 "-o names one output" "$ekv" convert good.ekv clash.ekv -o x.tif
+  expect 2 "method must be 0, 1 or 2" "$ekv" convert good.ekv -m 3
+  expect 2 "wb-point needs method 1 or 2" "$ekv" convert good.ekv --wb-point 10,10
+  expect 2 "wb-point takes H,V" "$ekv" convert good.ekv -m 1 --wb-point 320,0
+  expect 2 "unknown option" "$ekv" convert good.ekv --fast
+  expect 2 "format must be tiff or png" "$ekv" convert good.ekv --format jpeg
+  expect 2 "-o needs a value" "$ekv" convert good.ekv -o
+  expect 2 "unknown command" "$ekv" develop good.ekv
+  # Every failure above is one line.
+  "$ekv" convert missing.ekv 2>err.txt; [ "$(wc -l <err.txt)" -eq 1 ] || fail "more than one line: $(cat err.txt)"
+  for command in convert info thumbnail preview about; do
+    "$ekv" "$command" --help >help.txt 2>&1 || fail "ekv $command --help failed"
+    grep -q "Usage: ekv $command" help.txt || fail "ekv $command --help has no usage line"
+    grep -q "Exit status" help.txt || fail "ekv $command --help does not list the exit codes"
+  done
+  "$ekv" about >about.txt || fail "ekv about failed"
+  grep -q "Karvex RAW File Import Plug-in" about.txt || fail "about text: $(cat about.txt)"
+  ;;
+
+convert)
+  small s.ekv
+  # Methods 0, 1, 2; 1 and 2 with and without a white-balance point; 16-bit TIFF.
+  for m in 0 1 2; do
+    expect 0 "" "$ekv" convert s.ekv -m "$m" -o "m$m.tif"
+    tiff_is "m$m.tif" 248 196 16 && image_is "m$m.tif" "248 196 16 3"
+    [ "$m" = 0 ] && continue
+    expect 0 "" "$ekv" convert s.ekv -m "$m" --wb-point 60,180 -o "m${m}p.tif"
+    tiff_is "m${m}p.tif" 248 196 16
+    cmp -s "m$m.tif" "m${m}p.tif" && fail "method $m: the white-balance point changed nothing"
+  done
+  cmp -s m0.tif m1.tif && fail "methods 0 and 1 gave the same image"
+  cmp -s m1.tif m2.tif && fail "methods 1 and 2 gave the same image"
+  read -r lo hi mean < <("$check" stats m2.tif)
+  [ "$hi" -gt 32768 ] || fail "method 2: the brightest sample is only $hi of 65535"
+  # The whole-band rows the module delivers are not black; the rows below are.
+  [ "$("$check" pixel m2.tif 124 181)" != "0 0 0" ] || fail "the last delivered row is black"
+  [ "$("$check" pixel m2.tif 124 190)" = "0 0 0" ] || fail "an undelivered row is not black"
+  # 8 bits: reduced from the 16-bit document by the host, in TIFF and PNG.
+  expect 0 "" "$ekv" convert s.ekv -m 2 --8bit -o m2-8.tif
+  tiff_is m2-8.tif 248 196 8
+  [ "$("$check" reduce m2.tif m2-8.tif)" = 0 ] || fail "--8bit is not the rounded 16-bit image"
+  expect 0 "" "$ekv" convert s.ekv -m 1 --wb-point 0,0 --format png -o m1p.png
+  image_is m1p.png "248 196 16 3"
+  expect 0 "" "$ekv" convert s.ekv -m 2 --8bit -o m2-8.png
+  image_is m2-8.png "248 196 8 3"
+  [ "$("$check" diff m2-8.tif m2-8.png | wc -l)" = 0 ] || fail "the 8-bit TIFF and PNG differ"
+  expect 0 "" "$ekv" convert s.ekv -m 2 -o m2.png
+  [ "$("$check" diff m2.tif m2.png | wc -l)" = 0 ] || fail "the 16-bit TIFF and PNG differ"
+  # A file with 8 valid bits makes an 8-bit document.
+  small b8.ekv --bits 8
+  expect 0 "" "$ekv" convert b8.ekv -m 2 -o b8.tif
+  tiff_is b8.tif 248 196 8
+  read -r lo hi mean < <("$check" stats b8.tif)
+  [ "$hi" -gt 128 ] || fail "8-bit document: the brightest sample is only $hi"
+  no_temp_files
+  ;;
+
+outputs)
+  small one.ekv
+  small two.ekv --wb-red 2.0
+  mkdir -p next dir
+  cp one.ekv next/one.ekv
+  expect 0 "" "$ekv" convert next/one.ekv -m 2
+  tiff_is next/one.tif 248 196 16
+  # Several files in one call (one module, its data word kept) give what separate
+  # calls give.
+  expect 0 "" "$ekv" convert one.ekv two.ekv -m 2 -d dir
+  expect 0 "" "$ekv" convert two.ekv -m 2 -o two-alone.tif
+  cmp -s dir/two.tif two-alone.tif || fail "the second import of a call differs from a lone import"
+  cmp -s dir/one.tif next/one.tif || fail "the first import of a call differs from a lone import"
+  cmp -s dir/one.tif dir/two.tif && fail "different white balance gave the same image"
+  expect 0 "" "$ekv" convert one.ekv two.ekv -m 1 --format png -d dir
+  image_is dir/one.png "248 196 16 3" && image_is dir/two.png "248 196 16 3"
+  # A failure in the middle of a call: reported, the other files still converted.
+  rm -f dir/*.tif
+  expect 3 "missing\.ekv: no such file" "$ekv" convert one.ekv missing.ekv two.ekv -d dir
+  [ -f dir/one.tif ] && [ -f dir/two.tif ] || fail "a failure stopped the other conversions"
+  # Replacing an earlier output is atomic: a failed write leaves the old file.
+  before=$(sha256sum dir/one.tif | cut -d' ' -f1)
+  expect 7 "one\.ekv: out of memory" "$ekv" convert one.ekv -m 2 -d dir --max-memory 1
+  [ "$(sha256sum dir/one.tif | cut -d' ' -f1)" = "$before" ] || fail "a failed conversion changed the old output"
+  # The bundled sample at its full size.
+  expect 0 "" "$ekv" convert "$sample" -m 2 -o sample.tif
+  tiff_is sample.tif 2240 1680 16
+  grep -q . err.txt && fail "a whole-band sample conversion printed: $(cat err.txt)"
+  no_temp_files; no_temp_files dir
+  ;;
+
+thumbnail)
+  small t.ekv
+  expect 0 "" "$ekv" thumbnail t.ekv -o t.jpg
+  # The embedded JPEG, found independently through the thumbnail IFD (IFD1, tags
+  # 0x0201 offset and 0x0202 length).
+  python3 - t.ekv embedded.jpg <<'PY' || fail "could not locate the embedded JPEG"
+import struct, sys
+d = open(sys.argv[1], 'rb').read()
+e = '<' if d[:2] == b'II' else '>'
+ifd0 = struct.unpack_from(e + 'I', d, 4)[0]
+n = struct.unpack_from(e + 'H', d, ifd0)[0]
+ifd1 = struct.unpack_from(e + 'I', d, ifd0 + 2 + 12 * n)[0]
+tags = {}
+for i in range(struct.unpack_from(e + 'H', d, ifd1)[0]):
+    tag, typ, cnt, val = struct.unpack_from(e + 'HHII', d, ifd1 + 2 + 12 * i)
+    tags[tag] = val
+open(sys.argv[2], 'wb').write(d[tags[0x201]:tags[0x201] + tags[0x202]])
+PY
+  cmp t.jpg embedded.jpg || fail "ekv thumbnail differs from the embedded JPEG"
+  [ "$(head -c 2 t.jpg | od -An -tx1 | tr -d ' ')" = ffd8 ] || fail "the thumbnail is not a JPEG stream"
+  "$ekv" info t.ekv --json >info.json || fail "ekv info --json failed"
+  python3 - info.json "$(stat -c %s t.jpg)" <<'PY' || fail "ekv info --json: $(cat info.json)"
+import json, sys
+i = json.load(open(sys.argv[1]))
+assert i['thumbnail_bytes'] == int(sys.argv[2]), i['thumbnail_bytes']
+assert (i['thumbnail_width'], i['thumbnail_height']) == (320, 240)
+assert (i['image_width'], i['image_length']) == (264, 200)
+assert (i['document_width'], i['document_height'], i['document_depth']) == (248, 196, 16)
+assert (i['band_height'], i['rows_per_band'], i['delivered_rows'], i['bands']) == (30, 26, 182, 7)
+assert len(i['strip_offsets']) == 15 and len(i['color_matrix']) == 9 and len(i['chromasupless']) == 6
+assert i['valid_bits_per_pixel'] == [10, 0] and i['cfa_pattern_value'] == [0, 1, 1, 2]
+assert i['convertible'] is True
+PY
+  "$ekv" info "$sample" >info.txt || fail "ekv info on the sample failed"
+  grep -Eq "^band_height: +10$" info.txt || fail "sample band height: $(cat info.txt)"
+  small none.ekv --no-thumbnail
+  expect 10 "none\.ekv: the file carries no thumbnail" "$ekv" thumbnail none.ekv -o none.jpg
+  [ ! -e none.jpg ] || fail "a thumbnail was written for a file without one"
+  no_temp_files
+  ;;
+
+preview)
+  small p.ekv
+  expect 0 "" "$ekv" preview p.ekv -o plain.png
+  image_is plain.png "320 240 8 3"
+  expect 0 "" "$ekv" preview p.ekv -o marked.png --wb-point 100,50
+  image_is marked.png "320 240 8 3"
+  expected=$'99 49 inverted\n100 49 inverted\n99 50 inverted\n100 50 inverted'
+  [ "$("$check" diff plain.png marked.png)" = "$expected" ] ||
+    fail "marker at 100,50: $("$check" diff plain.png marked.png | head)"
+  expect 0 "" "$ekv" preview p.ekv -o corner.png --wb-point 0,0
+  [ "$("$check" diff plain.png corner.png)" = "0 0 inverted" ] || fail "marker at 0,0 is not the one pixel (0,0)"
+  expect 0 "" "$ekv" preview p.ekv -o last.png --wb-point 319,239
+  [ "$("$check" diff plain.png last.png | wc -l)" = 4 ] || fail "marker at 319,239 is not 4 pixels"
+  # Thumbnails of other sizes fill the whole preview.
+  for size in 160x120 640x480 200x200; do
+    small "t$size.ekv" --thumbnail "$size"
+    expect 0 "" "$ekv" preview "t$size.ekv" -o "t$size.png"
+    image_is "t$size.png" "320 240 8 3"
+  done
+  # The scaled thumbnail is the thumbnail: at its own size the preview is the decoded JPEG.
+  read -r lo hi mean < <("$check" stats plain.png)
+  [ "$hi" -gt "$lo" ] || fail "the preview is flat"
+  small none.ekv --no-thumbnail
+  expect 0 "" "$ekv" preview none.ekv -o none.png
+  [ "$("$check" stats none.png)" = "240 240 240.0" ] || fail "no thumbnail: not the dialog background"
+  expect 2 "wb-point takes H,V" "$ekv" preview p.ekv -o x.png --wb-point 5
+  no_temp_files
+  ;;
+*)
+  echo "unknown group $group" >&2; exit 2 ;;
+esac
+
+[ $failures -eq 0 ] && echo "ekv cli $group: all passed"
+exit $((failures > 0))
