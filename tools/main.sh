@@ -7,6 +7,11 @@ bash tools/setup.sh
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j "$(nproc)"
 mkdir -p out
-if [ -x build/native/tools/ekv ]; then
-  build/native/tools/ekv about
-fi
+# The build generates the bundled sample (target karvex_sample); develop it with the
+# camera's full processing into a 16-bit TIFF and a 16-bit PNG.
+ekv=build/native/tools/ekv
+sample=build/native/sample/sample.ekv
+"$ekv" about
+"$ekv" convert "$sample" -m 2 -o out/sample.tif
+"$ekv" convert "$sample" -m 2 --format png -o out/sample.png
+echo "main: wrote out/sample.tif and out/sample.png"
