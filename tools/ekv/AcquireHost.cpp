@@ -136,6 +136,10 @@ ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress 
     aSession.messages = &aResult.messages;
     ResponderScope aScope(&aSession);
 
+    HostBlocks &aPool = HostBlocks::instance();
+    const long aHandlesBefore = static_cast<long>(aPool.liveHandles()) + (mData == 0 ? 1 : 0);
+    const long aBuffersBefore = static_cast<long>(aPool.liveBuffers());
+    const size_t aMisuseBefore = aPool.misuse().size();
     std::vector<unsigned char> aBlock(kRecordBytes, 0);
     auto *aRecord = reinterpret_cast<AcquireRecord *>(aBlock.data());
     fillRecord(aRecord);
@@ -192,6 +196,9 @@ ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress 
     }
     if (aWantFinalize) call(acquireSelectorFinalize, aRecord);
 
+    aResult.leakedHandles = static_cast<long>(aPool.liveHandles()) - aHandlesBefore;
+    aResult.leakedBuffers = static_cast<long>(aPool.liveBuffers()) - aBuffersBefore;
+    aResult.misuse.assign(aPool.misuse().begin() + static_cast<long>(aMisuseBefore), aPool.misuse().end());
     aResult.code = aCode;
     aResult.beeps = aSession.beeps;
     if (aCode == 0)

@@ -46,6 +46,11 @@ struct ImportResult {
     std::vector<HostMessage> messages;  // message boxes the module showed
     int beeps = 0;
     int continueCalls = 0;
+    // Host blocks the run left allocated (the Globals handle, kept in the data word, is
+    // not counted) and misuse of the callbacks seen during the run.
+    long leakedHandles = 0;
+    long leakedBuffers = 0;
+    std::vector<std::string> misuse;
 };
 
 // Called after each band (blue plane) with the rows done so far and the document height.

@@ -178,6 +178,11 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         ProgressBar aBar("ekv: " + Leaf(inFile));
         aResult = ioHost.import(aRequest, [&](int32 inDone, int32 inTotal) { aBar.update(inDone, inTotal); });
     }
+    if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
+        std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n", inFile.c_str(),
+                     aResult.leakedHandles, aResult.leakedBuffers);
+    for (const std::string &aMisuse : aResult.misuse)
+        std::fprintf(stderr, "ekv: %s: note: the module's %s\n", inFile.c_str(), aMisuse.c_str());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
 
     RgbImage aImage = inOptions.eightBit ? ReduceTo8Bits(aResult.image) : std::move(aResult.image);
