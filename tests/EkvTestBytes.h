@@ -9,6 +9,14 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <process.h>
+#define KARVEX_TEST_PID _getpid()
+#else
+#include <unistd.h>
+#define KARVEX_TEST_PID getpid()
+#endif
+
 #include "host/MediaLayer.h"
 
 namespace ekvtest {
@@ -113,7 +121,9 @@ inline std::string TempPath(const std::string &inLeaf) {
     const char *aDir = std::getenv("TMPDIR");
     std::string aBase = aDir != nullptr ? aDir : "/tmp";
 #endif
-    return aBase + "/" + inLeaf;
+    // Tests run in parallel processes (and several builds at once): each process has its
+    // own files.
+    return aBase + "/" + std::to_string(KARVEX_TEST_PID) + "_" + inLeaf;
 }
 
 // A file written for one test and removed when the test is done.

@@ -7,20 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include "EkvTestBytes.h"
 #include "host/MediaLayer.h"
 
-namespace {
-
-std::string TempPath(const std::string &inLeaf) {
-    const char *aDir = std::getenv("TMPDIR");
-    std::string aBase = aDir != nullptr ? aDir : "/tmp";
-#if defined(_WIN32)
-    aBase = ".";
-#endif
-    return aBase + "/" + inLeaf;
-}
-
-}  // namespace
+using ekvtest::TempPath;
 
 TEST(MediaLayerFiles, SpecNamesTheFileForEveryOpen) {
     std::string aPath = TempPath("karvex_media_layer_test.bin");
@@ -30,7 +20,7 @@ TEST(MediaLayerFiles, SpecNamesTheFileForEveryOpen) {
     }
     FSSpec aSpec;
     ASSERT_EQ(NativePathNameToFSSpec(aPath.c_str(), &aSpec, 0), noErr);
-    EXPECT_EQ(aSpec.name[0], std::string("karvex_media_layer_test.bin").size());
+    EXPECT_EQ(aSpec.name[0], aPath.size() - aPath.rfind('/') - 1);
     for (int aRound = 0; aRound < 2; ++aRound) {
         int16 aRef = 0;
         ASSERT_EQ(FSpOpenDF(&aSpec, fsRdPerm, &aRef), noErr);
