@@ -12,6 +12,12 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "TestHost.h"
 #include "host/MediaLayer.h"
 #include "plugin/PlugInGlobals.h"
@@ -155,11 +161,20 @@ inline std::vector<uint8_t> BuildEkv(const EkvSpec &s) {
     return f.data;
 }
 
+// The test process's id: temporary names differ between processes running at once.
+inline unsigned long ProcessId() {
+#if defined(_WIN32)
+    return static_cast<unsigned long>(GetCurrentProcessId());
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
 // A file in the temporary directory, removed when the object goes.
 class TempFile {
 public:
     TempFile(const std::string &inName, const std::vector<uint8_t> &inBytes) {
-        mPath = (std::filesystem::temp_directory_path() / ("karvex_run_" + inName)).string();
+        mPath = (std::filesystem::temp_directory_path() / ("karvex_run_" + std::to_string(ProcessId()) + "_" + inName)).string();
         std::ofstream aOut(mPath, std::ios::binary | std::ios::trunc);
         aOut.write(reinterpret_cast<const char *>(inBytes.data()), static_cast<std::streamsize>(inBytes.size()));
     }
