@@ -53,10 +53,11 @@ karvex_add_module(KarvexRAW_nomedia plugins-nomedia
   $<TARGET_OBJECTS:karvex_startup_nomedia>)
 
 # ---- the Win32 test host ------------------------------------------------------------
-add_executable(ekvhost ${PROJECT_SOURCE_DIR}/tools/win32/ekvhost.cpp)
+file(GLOB KARVEX_EKVHOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/win32/*.cpp)
+add_executable(ekvhost ${KARVEX_EKVHOST_SOURCES})
 target_include_directories(ekvhost PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_options(ekvhost PRIVATE -static)
-target_link_libraries(ekvhost PRIVATE user32)
+target_link_libraries(ekvhost PRIVATE user32 gdi32)
 set_target_properties(ekvhost PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 
 # ---- tests --------------------------------------------------------------------------
@@ -68,6 +69,8 @@ add_test(NAME windows_module_host
           --wine-env ${PROJECT_SOURCE_DIR}/tools/wine-env.sh --host $<TARGET_FILE:ekvhost>
           --plugins $<TARGET_FILE_DIR:KarvexRAW> --plugins-nomedia $<TARGET_FILE_DIR:KarvexRAW_nomedia>)
 set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300)
+# Whole imports through the real dialogs, compared with the native host's documents.
+include(${PROJECT_SOURCE_DIR}/tests/WindowsImport.cmake OPTIONAL)
 
 # The test program carries the module's resources, so that string and tone-table
 # lookups through the instance work there too. karvex_tests is defined later, in tests/.

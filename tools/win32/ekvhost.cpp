@@ -1,74 +1,47 @@
-// ekvhost: a small Win32 Acquire host for testing the real module under Windows or Wine.
+// ekvhost: a Win32 Acquire host for running the real module under Windows or Wine.
 //
-//   ekvhost PLUGINS_DIR COMMAND...
-//     about          selector 0 with an AboutRecord
-//     call N         selector N with a zeroed 2048-byte AcquireRecord, real handle and
-//                    buffer callbacks, and the data word this host keeps between calls
+//   ekvhost PLUGINS_DIR list
+//   ekvhost PLUGINS_DIR {about | call SELECTOR}...
+//   ekvhost PLUGINS_DIR import FILE [--method N] [--point H,V] [--click X,Y] [--revert]
+//                      [--screenshot OUT.bmp] [--cancel-file] [--cancel-dialog] -o OUT.ppm
 //
 // The host loads every .8ba module of PLUGINS_DIR, reads its PIPL resource, keeps the
-// first Acquire module (kind 8BAM), resolves its entry point by the name of the wx86
-// property and runs the commands in order. It owns a real main window for
-// PlatformData.hwnd. Dialog boxes that the module shows are answered like a person
-// would, through window messages only: a watcher thread finds this process's dialog
-// windows, reports their caption and text, and clicks a button.
+// first Acquire module (kind 8BAM), lists its menu name and resolves its entry point by
+// the name of the wx86 property. It owns a real main window for PlatformData.hwnd and
+// real buffer and handle callbacks.
 //
-// Output is line-oriented ("key: value"); texts are JSON strings so that line feeds and
-// quotes survive.
+// import runs a whole import (Prepare, Start, Continue until the module returns no data,
+// Finish, Finalize). The module's windows are answered like a person would, through
+// window messages only (see Person.h): FILE is typed into the open-file dialog; the
+// conversion dialog gets the options --method (a click on radio 4 + N), --point (a click
+// on preview pixel H,V), --click (a click at client coordinates X,Y), --revert and
+// --screenshot in the order given, then OK (or Cancel with --cancel-dialog). The host
+// checks every delivered rectangle and plane and ends the import with -30000 when one is
+// outside the document. The document is written as a binary PPM (P6): maxval 65535 with
+// big-endian 16-bit samples for a 16-bit document, 255 for an 8-bit one; rows that were
+// not delivered are 0.
+//
+// Output is line-oriented ("key: value"); texts are JSON strings.
 #include <windows.h>
 
-#include <atomic>
-#include <chrono>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <mutex>
+#include <fstream>
 #include <optional>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "HostMemory.h"
+#include "HostOutput.h"
+#include "Person.h"
 #include "host/AcquireInterface.h"
 
+using namespace ekvhost;
+
 namespace {
-
-// ---- output ----------------------------------------------------------------------
-
-std::string JsonString(const std::string &inText) {
-    std::string out = "\"";
-    for (unsigned char c : inText) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
-void Print(const std::string &inKey, const std::string &inValue) {
-    std::printf("%s: %s\n", inKey.c_str(), inValue.c_str());
-    std::fflush(stdout);
-}
-
-std::string Hex(uintptr_t inValue) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08lx", static_cast<unsigned long>(inValue));
-    return buf;
-}
 
 // ---- property list ------------------------------------------------------------------
 
@@ -121,194 +94,6 @@ const PiplProperty *FindProperty(const std::vector<PiplProperty> &inProps, uint3
         if (p.vendor == FourCC("8BIM") && p.key == inKey) return &p;
     return nullptr;
 }
-
-// ---- host memory: handles and buffers ------------------------------------------------
-
-struct HandleBlock {
-    char *address;  // first: the handle is the address of this master pointer
-    int32 size;
-    int locks;
-};
-
-struct BufferBlock {
-    std::vector<char> bytes;
-    int locks = 0;
-};
-
-std::set<HandleBlock *> gHandles;
-std::set<BufferBlock *> gBuffers;
-
-HandleBlock *BlockOf(Handle h) {
-    HandleBlock *block = reinterpret_cast<HandleBlock *>(h);
-    return gHandles.count(block) ? block : nullptr;
-}
-
-Handle KARVEX_CDECL NewHandleProc(int32 inSize) {
-    if (inSize < 0) return nullptr;
-    auto *block = new HandleBlock{new char[inSize > 0 ? inSize : 1](), inSize, 0};
-    gHandles.insert(block);
-    return reinterpret_cast<Handle>(block);
-}
-
-void KARVEX_CDECL DisposeHandleProc(Handle h) {
-    if (HandleBlock *block = BlockOf(h)) {
-        gHandles.erase(block);
-        delete[] block->address;
-        delete block;
-    }
-}
-
-int32 KARVEX_CDECL GetSizeProc(Handle h) {
-    HandleBlock *block = BlockOf(h);
-    return block ? block->size : 0;
-}
-
-OSErr KARVEX_CDECL SetSizeProc(Handle h, int32 inSize) {
-    HandleBlock *block = BlockOf(h);
-    if (block == nullptr || inSize < 0) return -50;
-    if (block->locks > 0) return -108;
-    char *bytes = new char[inSize > 0 ? inSize : 1]();
-    std::memcpy(bytes, block->address, static_cast<size_t>(std::min(inSize, block->size)));
-    delete[] block->address;
-    block->address = bytes;
-    block->size = inSize;
-    return 0;
-}
-
-Ptr KARVEX_CDECL LockHandleProc(Handle h, Boolean) {
-    HandleBlock *block = BlockOf(h);
-    if (block == nullptr) return nullptr;
-    ++block->locks;
-    return block->address;
-}
-
-void KARVEX_CDECL UnlockHandleProc(Handle h) {
-    HandleBlock *block = BlockOf(h);
-    if (block != nullptr && block->locks > 0) --block->locks;
-}
-
-void KARVEX_CDECL RecoverSpaceProc(int32) {}
-
-OSErr KARVEX_CDECL AllocateBufferProc(int32 inSize, BufferID *outID) {
-    *outID = nullptr;
-    if (inSize < 0) return -108;
-    auto *buffer = new BufferBlock;
-    buffer->bytes.resize(static_cast<size_t>(inSize > 0 ? inSize : 1));
-    gBuffers.insert(buffer);
-    *outID = reinterpret_cast<BufferID>(buffer);
-    return 0;
-}
-
-BufferBlock *BufferOf(BufferID inID) {
-    BufferBlock *buffer = reinterpret_cast<BufferBlock *>(inID);
-    return gBuffers.count(buffer) ? buffer : nullptr;
-}
-
-Ptr KARVEX_CDECL LockBufferProc(BufferID inID, Boolean) {
-    BufferBlock *buffer = BufferOf(inID);
-    if (buffer == nullptr) return nullptr;
-    ++buffer->locks;
-    return buffer->bytes.data();
-}
-
-void KARVEX_CDECL UnlockBufferProc(BufferID inID) {
-    BufferBlock *buffer = BufferOf(inID);
-    if (buffer != nullptr && buffer->locks > 0) --buffer->locks;
-}
-
-void KARVEX_CDECL FreeBufferProc(BufferID inID) {
-    if (BufferBlock *buffer = BufferOf(inID)) {
-        gBuffers.erase(buffer);
-        delete buffer;
-    }
-}
-
-int32 KARVEX_CDECL SpaceProc() { return 256 * 1024 * 1024; }
-
-// ---- the person in front of the screen -------------------------------------------------
-
-// Finds this process's dialog windows and answers them through window messages. A
-// message box is recognised by its text control (id 0xFFFF) and acknowledged with OK;
-// any other dialog is reported and cancelled (a fuller host answers it instead).
-class DialogResponder {
-public:
-    struct Seen {
-        std::string kind;  // "messagebox" or "dialog"
-        std::string caption;
-        std::string text;
-    };
-
-    DialogResponder() : mThread([this] { Run(); }) {}
-    ~DialogResponder() {
-        mStop = true;
-        mThread.join();
-    }
-
-    // The dialogs answered since the last call, in order.
-    std::vector<Seen> Take() {
-        std::lock_guard<std::mutex> lock(mMutex);
-        std::vector<Seen> seen;
-        seen.swap(mSeen);
-        return seen;
-    }
-
-private:
-    void Run() {
-        while (!mStop) {
-            EnumWindows(&DialogResponder::Visit, reinterpret_cast<LPARAM>(this));
-            Sleep(20);
-        }
-    }
-
-    static BOOL CALLBACK Visit(HWND inWindow, LPARAM inSelf) {
-        reinterpret_cast<DialogResponder *>(inSelf)->Consider(inWindow);
-        return TRUE;
-    }
-
-    static std::string TextOf(HWND inWindow) {
-        char text[1024] = {0};
-        GetWindowTextA(inWindow, text, sizeof text);
-        return text;
-    }
-
-    void Consider(HWND inWindow) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(inWindow, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(inWindow)) return;
-        char className[64] = {0};
-        GetClassNameA(inWindow, className, sizeof className);
-        if (std::strcmp(className, "#32770") != 0) return;
-        for (auto it = mAnswered.begin(); it != mAnswered.end();)
-            it = IsWindow(*it) ? std::next(it) : mAnswered.erase(it);
-        if (mAnswered.count(inWindow)) return;
-
-        Seen seen;
-        seen.caption = TextOf(inWindow);
-        int button = IDCANCEL;
-        if (HWND textControl = GetDlgItem(inWindow, 0xFFFF)) {
-            seen.kind = "messagebox";
-            seen.text = TextOf(textControl);
-            button = IDOK;
-        } else {
-            seen.kind = "dialog";
-        }
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mSeen.push_back(seen);
-        }
-        mAnswered.insert(inWindow);
-        PostMessageA(inWindow, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(inWindow, button)));
-    }
-
-    std::atomic<bool> mStop{false};
-    std::mutex mMutex;
-    std::vector<Seen> mSeen;
-    std::set<HWND> mAnswered;  // used by the watcher thread only
-    std::thread mThread;
-};
-
-// ---- the host -----------------------------------------------------------------------
 
 struct Module {
     std::string path;
@@ -384,6 +169,10 @@ std::optional<Module> FindAcquireModule(const std::string &inFolder) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND inWindow, UINT inMessage, WPARAM inW, LPARAM inL) {
+    if (inMessage == SyncMessage()) {
+        OnSyncMessage();
+        return 0;
+    }
     return DefWindowProcA(inWindow, inMessage, inW, inL);
 }
 
@@ -412,14 +201,24 @@ void PumpMessages() {
     }
 }
 
+// The document the host builds from the delivered planes.
+struct Document {
+    int width = 0, height = 0, depth = 0, planes = 0;
+    std::vector<uint16_t> samples;  // interleaved RGB
+    std::vector<bool> rowSeen;
+};
+
+struct ImportOptions {
+    Answers answers;
+    std::string output;
+};
+
 class Host {
 public:
-    Host(Module inModule, HWND inWindow) : mModule(std::move(inModule)) {
+    Host(Module inModule, HWND inWindow) : mModule(std::move(inModule)), mPerson(inWindow) {
         mPlatform.hwnd = reinterpret_cast<intptr_t>(inWindow);
-        mBufferProcs = {kCurrentBufferProcsVersion, kCurrentBufferProcsCount, AllocateBufferProc,
-                        LockBufferProc, UnlockBufferProc, FreeBufferProc, SpaceProc};
-        mHandleProcs = {kCurrentHandleProcsVersion, 8, NewHandleProc, DisposeHandleProc, GetSizeProc,
-                        SetSizeProc, LockHandleProc, UnlockHandleProc, RecoverSpaceProc, DisposeHandleProc};
+        mBufferProcs = MakeBufferProcs();
+        mHandleProcs = MakeHandleProcs();
     }
 
     void About() {
@@ -430,6 +229,56 @@ public:
 
     // A zeroed record of generous size, as a host of a later interface version passes.
     void Select(int16 inSelector) {
+        std::vector<unsigned char> block = NewBlock();
+        Call(inSelector, reinterpret_cast<AcquireRecord *>(block.data()));
+    }
+
+    // A whole import with one parameter block; returns the import's result.
+    int16 Import(const ImportOptions &inOptions) {
+        mPerson.SetAnswers(inOptions.answers);
+        std::vector<unsigned char> block = NewBlock();
+        AcquireRecord *record = reinterpret_cast<AcquireRecord *>(block.data());
+        int16 result = Call(acquireSelectorPrepare, record);
+        if (result == 0) result = Call(acquireSelectorStart, record);
+        Document document;
+        if (result == 0) result = Describe(*record, document);
+        int continues = 0;
+        if (result == 0) {
+            // Every band takes three calls; a module that never ends is stopped.
+            const long limit = 3L * std::max(document.height, 1) + 8;
+            for (;;) {
+                result = Call(acquireSelectorContinue, record, false);
+                ++continues;
+                if (result != 0 || record->data == nullptr) break;
+                result = Take(*record, document);
+                if (result != 0) break;
+                if (continues > limit) {
+                    Print("error", JsonString("the module delivers without end"));
+                    result = -30000;
+                    break;
+                }
+            }
+            Print("continues", std::to_string(continues));
+        }
+        // Finish follows Start whatever happened after it; Finalize when asked for.
+        if (continues > 0 || result == 0) Call(acquireSelectorFinish, record, false);
+        if (record->wantFinalize) Call(acquireSelectorFinalize, record, false);
+        Print("import.result", std::to_string(result));
+        if (result == 0) {
+            long delivered = std::count(document.rowSeen.begin(), document.rowSeen.end(), true);
+            Print("rows.delivered", std::to_string(delivered));
+            if (!inOptions.output.empty()) Print("output", Write(document, inOptions.output) ? "ok" : "failed");
+        }
+        return result;
+    }
+
+    void Report() {
+        Print("handles.live", std::to_string(LiveHandles()));
+        Print("buffers.live", std::to_string(LiveBuffers()));
+    }
+
+private:
+    std::vector<unsigned char> NewBlock() {
         std::vector<unsigned char> block(2048, 0);
         AcquireRecord *record = reinterpret_cast<AcquireRecord *>(block.data());
         record->hostSig = FourCC("8BIM");
@@ -437,31 +286,89 @@ public:
         record->platformData = &mPlatform;
         record->bufferProcs = &mBufferProcs;
         record->handleProcs = &mHandleProcs;
-        Call(inSelector, record);
+        return block;
     }
 
-    void Report() {
-        Print("handles.live", std::to_string(gHandles.size()));
-        Print("buffers.live", std::to_string(gBuffers.size()));
-    }
-
-private:
-    void Call(int16 inSelector, AcquireRecord *inRecord) {
-        Print("call", std::to_string(inSelector));
+    int16 Call(int16 inSelector, AcquireRecord *inRecord, bool inVerbose = true) {
+        if (inVerbose) Print("call", std::to_string(inSelector));
         int16 result = 0x7777;  // the module must write the result word
         mModule.entry(inSelector, inRecord, &mData, &result);
         PumpMessages();
-        for (const DialogResponder::Seen &seen : mResponder.Take()) {
-            Print(seen.kind + ".caption", JsonString(seen.caption));
-            if (seen.kind == "messagebox") Print(seen.kind + ".text", JsonString(seen.text));
-        }
+        for (const auto &[key, value] : mPerson.Take()) Print(key, value);
+        if (!inVerbose) return result;
         Print("result", std::to_string(result));
         Print("data", Hex(static_cast<uintptr_t>(mData)));
         if (mData != 0) {
-            HandleBlock *block = BlockOf(reinterpret_cast<Handle>(mData));
-            Print("data.handle", block ? "host" : "foreign");
-            if (block) Print("data.locks", std::to_string(block->locks));
+            int locks = HandleLocks(reinterpret_cast<Handle>(mData));
+            Print("data.handle", locks >= 0 ? "host" : "foreign");
+            if (locks >= 0) Print("data.locks", std::to_string(locks));
         }
+        return result;
+    }
+
+    // The document Start described; -30000 when it is not one this host can hold.
+    static int16 Describe(const AcquireRecord &inRecord, Document &outDocument) {
+        outDocument.width = inRecord.imageSize.h;
+        outDocument.height = inRecord.imageSize.v;
+        outDocument.depth = inRecord.depth;
+        outDocument.planes = inRecord.planes;
+        Print("document", std::to_string(outDocument.width) + " " + std::to_string(outDocument.height) + " " +
+                              std::to_string(outDocument.depth) + " mode " + std::to_string(inRecord.imageMode));
+        bool rgb = (inRecord.imageMode == 3 && inRecord.depth == 8) || (inRecord.imageMode == 11 && inRecord.depth == 16);
+        if (!rgb || inRecord.planes != 3 || outDocument.width <= 0 || outDocument.height <= 0) {
+            Print("error", JsonString("Start described a document this host cannot hold"));
+            return -30000;
+        }
+        outDocument.samples.assign(size_t(outDocument.width) * outDocument.height * 3, 0);
+        outDocument.rowSeen.assign(size_t(outDocument.height), false);
+        return 0;
+    }
+
+    // Copies one delivery into the document after checking it as a careful host does.
+    static int16 Take(const AcquireRecord &inRecord, Document &ioDocument) {
+        const Rect &r = inRecord.theRect;
+        int colBytes = ioDocument.depth / 8;
+        auto refuse = [](const std::string &inWhy) {
+            Print("error", JsonString(inWhy));
+            return int16(-30000);
+        };
+        if (r.top < 0 || r.left < 0 || r.bottom > ioDocument.height || r.right > ioDocument.width ||
+            r.top >= r.bottom || r.left >= r.right)
+            return refuse("theRect outside the document");
+        if (inRecord.loPlane < 0 || inRecord.hiPlane < inRecord.loPlane || inRecord.hiPlane >= ioDocument.planes)
+            return refuse("plane outside the document");
+        if (inRecord.colBytes < colBytes * (inRecord.hiPlane - inRecord.loPlane + 1) ||
+            inRecord.rowBytes < long(inRecord.colBytes) * (r.right - r.left))
+            return refuse("colBytes or rowBytes too small for the rectangle");
+        const uint8_t *base = static_cast<const uint8_t *>(inRecord.data);
+        for (int y = r.top; y < r.bottom; ++y) {
+            const uint8_t *row = base + long(y - r.top) * inRecord.rowBytes;
+            for (int x = r.left; x < r.right; ++x) {
+                const uint8_t *pixel = row + long(x - r.left) * inRecord.colBytes;
+                for (int p = inRecord.loPlane; p <= inRecord.hiPlane; ++p) {
+                    const uint8_t *sample = pixel + (p - inRecord.loPlane) * (inRecord.planeBytes ? 0 : colBytes) +
+                                            long(p - inRecord.loPlane) * inRecord.planeBytes;
+                    uint16_t v = colBytes == 2 ? uint16_t(sample[0] | (sample[1] << 8)) : sample[0];
+                    ioDocument.samples[(size_t(y) * ioDocument.width + x) * 3 + p] = v;
+                }
+            }
+            ioDocument.rowSeen[size_t(y)] = true;
+        }
+        return 0;
+    }
+
+    static bool Write(const Document &inDocument, const std::string &inPath) {
+        std::ofstream out(inPath, std::ios::binary);
+        bool wide = inDocument.depth == 16;
+        out << "P6\n" << inDocument.width << " " << inDocument.height << "\n" << (wide ? 65535 : 255) << "\n";
+        std::vector<uint8_t> bytes;
+        bytes.reserve(inDocument.samples.size() * (wide ? 2 : 1));
+        for (uint16_t v : inDocument.samples) {
+            if (wide) bytes.push_back(uint8_t(v >> 8));
+            bytes.push_back(uint8_t(v & 0xff));
+        }
+        out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return static_cast<bool>(out);
     }
 
     Module mModule;
@@ -469,12 +376,68 @@ private:
     BufferProcs mBufferProcs{};
     HandleProcs mHandleProcs{};
     intptr_t mData = 0;
-    DialogResponder mResponder;
+    Person mPerson;
 };
 
 int Usage() {
-    std::fprintf(stderr, "usage: ekvhost PLUGINS_DIR {about | call SELECTOR}...\n");
+    std::fprintf(stderr,
+                 "usage: ekvhost PLUGINS_DIR list\n"
+                 "       ekvhost PLUGINS_DIR {about | call SELECTOR}...\n"
+                 "       ekvhost PLUGINS_DIR import FILE [--method N] [--point H,V] [--click X,Y]\n"
+                 "               [--revert] [--screenshot OUT.bmp] [--cancel-file] [--cancel-dialog]\n"
+                 "               [-o OUT.ppm]\n");
     return 2;
+}
+
+bool ParsePair(const char *inText, int &outA, int &outB) {
+    char *end = nullptr;
+    long a = std::strtol(inText, &end, 10);
+    if (end == inText || *end != ',') return false;
+    const char *second = end + 1;
+    long b = std::strtol(second, &end, 10);
+    if (end == second || *end != 0 || a < -32768 || a > 32767 || b < -32768 || b > 32767) return false;
+    outA = int(a);
+    outB = int(b);
+    return true;
+}
+
+// The import's command line; nullopt when it is malformed.
+std::optional<ImportOptions> ParseImport(int argc, char **argv, int inFirst) {
+    if (inFirst >= argc) return std::nullopt;
+    ImportOptions options;
+    options.answers.file = argv[inFirst];
+    for (int i = inFirst + 1; i < argc; ++i) {
+        std::string option = argv[i];
+        bool hasValue = i + 1 < argc;
+        DialogAction action{};
+        if (option == "--method" && hasValue) {
+            std::string value = argv[++i];
+            if (value != "0" && value != "1" && value != "2") return std::nullopt;
+            action.kind = DialogAction::kRadio;
+            action.x = value[0] - '0';
+        } else if ((option == "--point" || option == "--click") && hasValue) {
+            action.kind = option == "--point" ? DialogAction::kPoint : DialogAction::kClick;
+            if (!ParsePair(argv[++i], action.x, action.y)) return std::nullopt;
+        } else if (option == "--revert") {
+            action.kind = DialogAction::kRevert;
+        } else if (option == "--screenshot" && hasValue) {
+            action.kind = DialogAction::kScreenshot;
+            action.path = argv[++i];
+        } else if (option == "--cancel-file") {
+            options.answers.cancelFile = true;
+            continue;
+        } else if (option == "--cancel-dialog") {
+            options.answers.cancelDialog = true;
+            continue;
+        } else if (option == "-o" && hasValue) {
+            options.output = argv[++i];
+            continue;
+        } else {
+            return std::nullopt;
+        }
+        options.answers.actions.push_back(action);
+    }
+    return options;
 }
 
 }  // namespace
@@ -484,6 +447,9 @@ int main(int argc, char **argv) {
     std::string folder = argv[1];
     for (char &c : folder)
         if (c == '/') c = '\\';
+    std::string command = argv[2];
+    std::optional<ImportOptions> import;
+    if (command == "import" && !(import = ParseImport(argc, argv, 3))) return Usage();
 
     HWND window = CreateMainWindow();
     if (window == nullptr) {
@@ -499,17 +465,23 @@ int main(int argc, char **argv) {
     int status = 0;
     {
         Host host(*module, window);
-        for (int i = 2; i < argc; ++i) {
-            std::string command = argv[i];
-            if (command == "about") {
-                host.About();
-            } else if (command == "call" && i + 1 < argc) {
-                char *end = nullptr;
-                long selector = std::strtol(argv[++i], &end, 10);
-                if (*end != 0 || selector < -32768 || selector > 32767) return Usage();
-                host.Select(static_cast<int16>(selector));
-            } else {
-                return Usage();
+        if (command == "list") {
+            // The module's lines were printed as it was found.
+        } else if (import) {
+            status = host.Import(*import) == 0 ? 0 : 3;
+        } else {
+            for (int i = 2; i < argc; ++i) {
+                std::string step = argv[i];
+                if (step == "about") {
+                    host.About();
+                } else if (step == "call" && i + 1 < argc) {
+                    char *end = nullptr;
+                    long selector = std::strtol(argv[++i], &end, 10);
+                    if (*end != 0 || selector < -32768 || selector > 32767) return Usage();
+                    host.Select(static_cast<int16>(selector));
+                } else {
+                    return Usage();
+                }
             }
         }
         host.Report();
