@@ -200,6 +200,7 @@ def native(method, point=None):
 
 class Fixture:
     small = None
+    no_thumbnail = None
     not_ekv = None
 
     @staticmethod
@@ -209,6 +210,9 @@ class Fixture:
         Fixture.small = folder / "small.ekv"
         subprocess.run([ARGS.ekv_make, "sample", "-o", str(Fixture.small), "--width", "200", "--height", "160"],
                        check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        Fixture.no_thumbnail = folder / "bare.ekv"
+        subprocess.run([ARGS.ekv_make, "sample", "-o", str(Fixture.no_thumbnail), "--width", "200", "--height", "160",
+                        "--no-thumbnail"], check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         Fixture.not_ekv = folder / "plain.ekv"
         Fixture.not_ekv.write_bytes(b"this is no raw file\n" * 8)
 
@@ -306,6 +310,27 @@ class Documents(DocumentCase):
                          ["radio=6 revert=0", "radio=6 revert=1", "radio=6 revert=0"])
         self.assertEqual(Screens.preview_pixels("rv-a.bmp"), Screens.preview_pixels("rv-b.bmp"),
                          "the marker survived WB Revert")
+
+
+class WithoutThumbnail(unittest.TestCase):
+    def test_the_preview_stays_empty_and_a_point_can_still_be_picked(self):
+        lines = run_ekvhost("import", windows_path(Fixture.no_thumbnail), "--method", "1", "--point", "40,30",
+                            "--screenshot", windows_path(work("bare.bmp")), "-o", windows_path(work("bare.ppm")))
+        self.assertEqual(only(lines, "import.result"), "0")
+        self.assertEqual(values(lines, "conversion.state"), ["radio=5 revert=0", "radio=5 revert=1"])
+        reference = work("bare-native.tif")
+        subprocess.run([ARGS.ekv, "convert", str(Fixture.no_thumbnail), "-m", "1", "--wb-point", "40,30",
+                        "-o", str(reference)], check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        self.assertEqual(read_ppm(work("bare.ppm"))[3], read_tiff(reference)[3])
+        _, _, pixel = read_bmp(work("bare.bmp"))
+        ox, oy = (int(v) for v in only(lines, "screenshot.client").split(","))
+        background = pixel(ox + PREVIEW_LEFT - 2, oy + PREVIEW_TOP - 2)
+        # Only the marker differs from the dialog's background.
+        marker = {(PREVIEW_LEFT + 40 + dx, PREVIEW_TOP + 30 + dy) for dx in (-1, 0) for dy in (-1, 0)}
+        for y in range(PREVIEW_TOP, PREVIEW_TOP + PREVIEW_H):
+            for x in range(PREVIEW_LEFT, PREVIEW_LEFT + PREVIEW_W):
+                expected = tuple(255 - c for c in background) if (x, y) in marker else background
+                self.assertEqual(pixel(ox + x, oy + y), expected, (x, y))
 
 
 class Screens(unittest.TestCase):
