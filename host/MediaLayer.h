@@ -5,7 +5,7 @@
 
 #include "AcquireInterface.h"
 
-// A file specification. parID names a directory that the layer registered when the
+// A file record (FSSpec). parID names a directory that the layer registered when the
 // path was converted; name is the file's counted leaf name.
 typedef struct FSSpec {
     int16 vRefNum;
@@ -35,9 +35,9 @@ void TerminateQTML(void);
 
 // Fills outSpec for the path. A path whose leaf name does not fit 255 bytes, or that
 // names no file name at all, fails with bdNamErr and leaves an empty name, so every
-// later open of that spec fails instead of opening some other file.
+// later open of that FSSpec fails instead of opening some other file.
 OSErr NativePathNameToFSSpec(const char *inPath, FSSpec *outSpec, int32 flags);
-// The full path an FSSpec names (false when the spec names nothing). Used by hosts.
+// The full path an FSSpec names (false when it names nothing). Used by hosts.
 Boolean FSSpecToNativePath(const FSSpec *inSpec, char *outPath, int32 inSize);
 
 OSErr FSpOpenDF(const FSSpec *inSpec, int8_t inPermission, int16 *outRefNum);

@@ -1,5 +1,5 @@
 // Small helpers for the reader's tests: a byte builder that lays out EKV headers in either
-// byte order, and temporary files reached through the media layer's file specifications.
+// byte order, and temporary files reached through the media layer's FSSpec records.
 #pragma once
 
 #include <cstdint>
@@ -140,7 +140,7 @@ public:
     TempFile &operator=(const TempFile &) = delete;
 
     bool ok() const { return mOk; }
-    const FSSpec *spec() const { return &mSpec; }
+    const FSSpec *fsSpec() const { return &mSpec; }
 
 private:
     std::string mPath;

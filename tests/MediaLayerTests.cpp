@@ -1,4 +1,4 @@
-// The media layer's file services: a file specification names its file for every later
+// The media layer's file services: an FSSpec names its file for every later
 // open, paths that cannot be represented fail cleanly, reads report what arrived.
 #include <gtest/gtest.h>
 

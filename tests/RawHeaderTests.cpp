@@ -189,8 +189,8 @@ TEST(EkvRecognition, EkvMagicInEitherByteOrderIsAccepted) {
     TempFile aLittle("karvex_hdr_le.ekv", StandardFile(false).data());
     TempFile aBig("karvex_hdr_be.ekv", StandardFile(true).data());
     ASSERT_TRUE(aLittle.ok() && aBig.ok());
-    EXPECT_TRUE(RAW_IsEKV(aLittle.spec()));
-    EXPECT_TRUE(RAW_IsEKV(aBig.spec()));
+    EXPECT_TRUE(RAW_IsEKV(aLittle.fsSpec()));
+    EXPECT_TRUE(RAW_IsEKV(aBig.fsSpec()));
 }
 
 TEST(EkvRecognition, PlainTiffShortAndMissingFilesAreRefused) {
@@ -210,10 +210,10 @@ TEST(EkvRecognition, PlainTiffShortAndMissingFilesAreRefused) {
     TempFile aBigTiffFile("karvex_hdr_tiff_be.tif", aBigTiff.data());
     TempFile aSwappedFile("karvex_hdr_swapped.ekv", aSwapped.data());
     TempFile aShortFile("karvex_hdr_short.ekv", aShort);
-    EXPECT_FALSE(RAW_IsEKV(aTiffFile.spec()));
-    EXPECT_FALSE(RAW_IsEKV(aBigTiffFile.spec()));
-    EXPECT_FALSE(RAW_IsEKV(aSwappedFile.spec()));
-    EXPECT_FALSE(RAW_IsEKV(aShortFile.spec()));
+    EXPECT_FALSE(RAW_IsEKV(aTiffFile.fsSpec()));
+    EXPECT_FALSE(RAW_IsEKV(aBigTiffFile.fsSpec()));
+    EXPECT_FALSE(RAW_IsEKV(aSwappedFile.fsSpec()));
+    EXPECT_FALSE(RAW_IsEKV(aShortFile.fsSpec()));
     FSSpec aMissing;
     ASSERT_EQ(NativePathNameToFSSpec(ekvtest::TempPath("karvex_hdr_missing.ekv").c_str(), &aMissing, 0), noErr);
     EXPECT_FALSE(RAW_IsEKV(&aMissing));
@@ -315,7 +315,7 @@ TEST(EkvHeader, ReadHeaderReadsTheFileAndReleasesItsBuffer) {
     RAW_Info aFromFile = Defaults();
     RAW_Info aFromBytes = Defaults();
     Handle aThumbnail = nullptr;
-    EXPECT_EQ(RAW_ReadHeader(aTemp.spec(), &aFromFile, aHost.record()->handleProcs, &aThumbnail), 0);
+    EXPECT_EQ(RAW_ReadHeader(aTemp.fsSpec(), &aFromFile, aHost.record()->handleProcs, &aThumbnail), 0);
     ASSERT_NE(aThumbnail, nullptr);
     EXPECT_EQ(HostGetHandleSize(aHost.record()->handleProcs, aThumbnail), static_cast<int32>(kJPEGLength));
     EXPECT_EQ(aHost.liveHandles(), 1u);  // only the thumbnail
@@ -677,7 +677,7 @@ TEST(EkvThumbnail, ReadHeaderReportsEachFailedAllocation) {
         TestHost aHost(aOptions);
         RAW_Info aInfo = Defaults();
         Handle aThumbnail = reinterpret_cast<Handle>(1);
-        EXPECT_EQ(RAW_ReadHeader(aTemp.spec(), &aInfo, aHost.record()->handleProcs, &aThumbnail), -108);
+        EXPECT_EQ(RAW_ReadHeader(aTemp.fsSpec(), &aInfo, aHost.record()->handleProcs, &aThumbnail), -108);
         EXPECT_EQ(aThumbnail, nullptr);
         ExpectSameInfo(aInfo, Defaults());
         ExpectCleanHost(aHost);
@@ -688,7 +688,7 @@ TEST(EkvThumbnail, ReadHeaderReportsEachFailedAllocation) {
         TestHost aHost(aOptions);
         RAW_Info aInfo = Defaults();
         Handle aThumbnail = reinterpret_cast<Handle>(1);
-        EXPECT_EQ(RAW_ReadHeader(aTemp.spec(), &aInfo, aHost.record()->handleProcs, &aThumbnail), -108);
+        EXPECT_EQ(RAW_ReadHeader(aTemp.fsSpec(), &aInfo, aHost.record()->handleProcs, &aThumbnail), -108);
         EXPECT_EQ(aThumbnail, nullptr);
         EXPECT_EQ(aInfo.output_image_height, 600);
         ExpectCleanHost(aHost);
@@ -851,7 +851,7 @@ TEST(EkvBounds, DirectoriesPastTheHeaderSizeAreNotRead) {
         TempFile aInside("karvex_hdr_inside.ekv", aMake(50000, 51000).data());
         RAW_Info aInfo = Defaults();
         Handle aThumbnail = nullptr;
-        EXPECT_EQ(RAW_ReadHeader(aInside.spec(), &aInfo, aProcs, &aThumbnail), 0);
+        EXPECT_EQ(RAW_ReadHeader(aInside.fsSpec(), &aInfo, aProcs, &aThumbnail), 0);
         EXPECT_EQ(aInfo.image_width, 4444);
         EXPECT_EQ(aInfo.cfa_pattern.value[0], 2);
         EXPECT_NE(aThumbnail, nullptr);
@@ -861,7 +861,7 @@ TEST(EkvBounds, DirectoriesPastTheHeaderSizeAreNotRead) {
         TempFile aOutside("karvex_hdr_outside.ekv", aMake(51390, 55000).data());
         RAW_Info aInfo = Defaults();
         Handle aThumbnail = nullptr;
-        EXPECT_EQ(RAW_ReadHeader(aOutside.spec(), &aInfo, aProcs, &aThumbnail), 0);
+        EXPECT_EQ(RAW_ReadHeader(aOutside.fsSpec(), &aInfo, aProcs, &aThumbnail), 0);
         EXPECT_EQ(aInfo.image_width, 2256);
         EXPECT_EQ(aInfo.cfa_pattern.value[0], 0);
         EXPECT_EQ(aThumbnail, nullptr);

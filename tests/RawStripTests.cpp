@@ -152,7 +152,7 @@ TEST_F(DefaultStrips, SixRowsFromRow114SpanTheEndOfStrip0AndTheStartOfStrip1) {
     ASSERT_TRUE(sFile->ok());
     TestHost aHost;
     OSErr aResult = 1;
-    std::vector<uint8_t> aRows = ReadRows(aHost, sFile->spec(), sInfo, 114, 6, &aResult);
+    std::vector<uint8_t> aRows = ReadRows(aHost, sFile->fsSpec(), sInfo, 114, 6, &aResult);
     EXPECT_EQ(aResult, 0);
     ASSERT_EQ(aRows.size(), 27072u);
     EXPECT_EQ(aRows, StreamBytes(114 * 4512, 27072));
@@ -168,13 +168,13 @@ TEST_F(DefaultStrips, SixRowsFromRow114SpanTheEndOfStrip0AndTheStartOfStrip1) {
 TEST_F(DefaultStrips, ARunWhollyInStrip3StartsAtItsOffsetPlusTheRowsBefore) {
     ASSERT_TRUE(sFile->ok());
     TestHost aHost;
-    std::vector<uint8_t> aRows = ReadRows(aHost, sFile->spec(), sInfo, 350, 10);
+    std::vector<uint8_t> aRows = ReadRows(aHost, sFile->fsSpec(), sInfo, 350, 10);
     ASSERT_EQ(aRows.size(), 45120u);
     size_t aAt = static_cast<size_t>(sInfo.strip_offsets[3]) + (350 - 348) * 4512;
     EXPECT_TRUE(std::equal(aRows.begin(), aRows.end(), sFileBytes->begin() + aAt));
     EXPECT_EQ(aRows, StreamBytes(350 * 4512, 45120));
     // The last rows of strip 3 and beyond, into the absent strip 4: zeros there.
-    aRows = ReadRows(aHost, sFile->spec(), sInfo, 462, 4);
+    aRows = ReadRows(aHost, sFile->fsSpec(), sInfo, 462, 4);
     ASSERT_EQ(aRows.size(), 4u * 4512);
     EXPECT_EQ(aRows, Concat(StreamBytes(462 * 4512, 2 * 4512), Zeros(2 * 4512)));
     ExpectCleanHost(aHost);
@@ -187,9 +187,9 @@ TEST(StripReading, RowsSplitBetweenStripsAreJoinedSeamlessly) {
     std::vector<Strip> aStrips = {{900, 25}, {700, 33}, {400, 47}, {100, 15}};
     TempFile aFile("karvex_strip_split.ekv", FileBytes(aStrips));
     RAW_Info aInfo = Layout(10, 12, aStrips);
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 0, 6), StreamBytes(0, 120));
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 1, 3), StreamBytes(20, 60));
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 5, 1), StreamBytes(100, 20));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 6), StreamBytes(0, 120));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 1, 3), StreamBytes(20, 60));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 5, 1), StreamBytes(100, 20));
     ExpectCleanHost(aHost);
 }
 
@@ -200,7 +200,7 @@ TEST(StripReading, OneByteSamplesAreWidenedInHostOrder) {
     TempFile aFile("karvex_strip_bytes.ekv", FileBytes(aStrips, 0, &aStream));
     RAW_Info aInfo = Layout(3, 8, aStrips);
     aInfo.endian = kRAW_BigEndian;
-    std::vector<uint8_t> aRows = ReadRows(aHost, aFile.spec(), aInfo, 0, 3);
+    std::vector<uint8_t> aRows = ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 3);
     ASSERT_EQ(aRows.size(), 18u);
     std::vector<uint16> aSamples(9);
     std::memcpy(aSamples.data(), aRows.data(), aRows.size());
@@ -228,7 +228,7 @@ TEST(StripReading, BigEndianTwelveBitRowsAlignToTheirValues) {
     std::vector<Strip> aStrips = {{200, 17}, {50, 31}};
     TempFile aFile("karvex_strip_be12.ekv", FileBytes(aStrips, 0, &aStream));
     RAW_Info aInfo = Layout(6, 12, aStrips);
-    std::vector<uint8_t> aRows = ReadRows(aHost, aFile.spec(), aInfo, 0, 4);
+    std::vector<uint8_t> aRows = ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 4);
     EXPECT_EQ(aRows, aStream);  // as stored until aligned
     std::vector<uint16> aSamples(24);
     std::memcpy(aSamples.data(), aRows.data(), aRows.size());
@@ -245,23 +245,23 @@ TEST(StripReading, AbsentStripsAndRowsPastTheLastStripAreZeros) {
     std::vector<Strip> aStrips = {{100, 40}, {0, 40}, {300, 40}};
     TempFile aFile("karvex_strip_absent.ekv", FileBytes(aStrips));
     RAW_Info aInfo = Layout(10, 10, aStrips);
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 0, 6),
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 6),
               Concat(Concat(StreamBytes(0, 40), Zeros(40)), StreamBytes(80, 40)));
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 4, 4), Concat(StreamBytes(80, 40), Zeros(40)));
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 6, 3), Zeros(60));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 4, 4), Concat(StreamBytes(80, 40), Zeros(40)));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 6, 3), Zeros(60));
     // A start far past every strip.
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 0xFFFFFFFFu, 2), Zeros(40));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 0xFFFFFFFFu, 2), Zeros(40));
 
     // A negative offset is as absent as 0.
     aInfo.strip_offsets[1] = -100;
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 2, 2), Zeros(40));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 2, 2), Zeros(40));
     // A negative byte count is a strip of no bytes: the stream goes on with the next strip.
     aInfo.strip_offsets[1] = 100;
     aInfo.strip_byte_count[1] = -40;
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 0, 4), Concat(StreamBytes(0, 40), StreamBytes(80, 40)));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 4), Concat(StreamBytes(0, 40), StreamBytes(80, 40)));
     // A position beyond what the file interface can address.
     aInfo.strip_offsets[0] = 0x7FFFFFF0;
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 1, 1), Zeros(20));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 1, 1), Zeros(20));
     ExpectCleanHost(aHost);
 }
 
@@ -271,8 +271,8 @@ TEST(StripReading, NoStripPastTheFifteenthIsRead) {
     for (int k = 0; k < 16; ++k) aStrips.push_back({1000 - 50 * k, 4});
     TempFile aFile("karvex_strip_sixteen.ekv", FileBytes(aStrips));
     RAW_Info aInfo = Layout(2, 16, aStrips);  // only the first 15 fit the record
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 0, 20), Concat(StreamBytes(0, 60), Zeros(20)));
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 14, 2), Concat(StreamBytes(56, 4), Zeros(4)));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 20), Concat(StreamBytes(0, 60), Zeros(20)));
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 14, 2), Concat(StreamBytes(56, 4), Zeros(4)));
     ExpectCleanHost(aHost);
 }
 
@@ -282,7 +282,7 @@ TEST(StripReading, AShortFileLeavesZerosWhereItEndsAndOtherStripsInPlace) {
     std::vector<Strip> aStrips = {{100, 40}, {500, 40}, {300, 40}};
     TempFile aFile("karvex_strip_short.ekv", FileBytes(aStrips, 510));
     RAW_Info aInfo = Layout(10, 10, aStrips);
-    EXPECT_EQ(ReadRows(aHost, aFile.spec(), aInfo, 0, 6),
+    EXPECT_EQ(ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 6),
               Concat(Concat(StreamBytes(0, 50), Zeros(30)), StreamBytes(80, 40)));
     // A file that cannot be opened reads as zeros.
     FSSpec aMissing;
@@ -312,7 +312,7 @@ TEST(StripReading, SizesBeyond32BitsAreRefusedBeforeAnyAllocation) {
         RAW_Info aInfo = Layout(aCase.width, aCase.bits, aStrips);
         OSErr aResult = 0;
         bool aNull = false;
-        EXPECT_TRUE(ReadRows(aHost, aFile.spec(), aInfo, 0, aCase.length, &aResult, &aNull).empty());
+        EXPECT_TRUE(ReadRows(aHost, aFile.fsSpec(), aInfo, 0, aCase.length, &aResult, &aNull).empty());
         EXPECT_EQ(aResult, -108) << aCase.width;
         EXPECT_TRUE(aNull);
     }
@@ -323,7 +323,7 @@ TEST(StripReading, SizesBeyond32BitsAreRefusedBeforeAnyAllocation) {
     aFailing.failAllocationAt = 1;
     TestHost aSmall(aFailing);
     OSErr aResult = 0;
-    ReadRows(aSmall, aFile.spec(), aInfo, 0, 1, &aResult);
+    ReadRows(aSmall, aFile.fsSpec(), aInfo, 0, 1, &aResult);
     EXPECT_EQ(aResult, -108);  // refused by the host, not by the size test
     EXPECT_EQ(aSmall.allocations(), 1);
     ExpectCleanHost(aSmall);
@@ -338,7 +338,7 @@ TEST(StripReading, NoRowsGiveAnEmptyBuffer) {
         RAW_Info aInfo = Layout(10, aBits, aStrips);
         OSErr aResult = 1;
         bool aNull = true;
-        EXPECT_TRUE(ReadRows(aHost, aFile.spec(), aInfo, 3, 0, &aResult, &aNull).empty());
+        EXPECT_TRUE(ReadRows(aHost, aFile.fsSpec(), aInfo, 3, 0, &aResult, &aNull).empty());
         EXPECT_EQ(aResult, 0);
         EXPECT_FALSE(aNull);
     }
@@ -359,7 +359,7 @@ TEST(StripReading, FailedAllocationsGiveOutOfMemoryAndReleaseEverything) {
         RAW_Info aInfo = Layout(10, aCase.bits, aStrips);
         OSErr aResult = 0;
         bool aNull = false;
-        ReadRows(aHost, aFile.spec(), aInfo, 0, 3, &aResult, &aNull);
+        ReadRows(aHost, aFile.fsSpec(), aInfo, 0, 3, &aResult, &aNull);
         EXPECT_EQ(aResult, -108) << aCase.bits << " " << aCase.failAt;
         EXPECT_TRUE(aNull);
         EXPECT_EQ(aHost.allocations(), aCase.failAt);
@@ -369,7 +369,7 @@ TEST(StripReading, FailedAllocationsGiveOutOfMemoryAndReleaseEverything) {
     TestHost aHost;
     RAW_Info aInfo = Layout(10, 8, aStrips);
     Handle aData = nullptr;
-    EXPECT_EQ(RAW_ReadStrip(aFile.spec(), &aInfo, 0, 3, aHost.record()->handleProcs, &aData), 0);
+    EXPECT_EQ(RAW_ReadStrip(aFile.fsSpec(), &aInfo, 0, 3, aHost.record()->handleProcs, &aData), 0);
     EXPECT_EQ(aHost.allocations(), 2);
     EXPECT_EQ(aHost.liveHandles(), 1u);
     EXPECT_EQ(HostGetHandleSize(aHost.record()->handleProcs, aData), 60);

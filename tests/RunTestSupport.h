@@ -185,7 +185,7 @@ public:
     TempFile(const TempFile &) = delete;
     TempFile &operator=(const TempFile &) = delete;
     const std::string &path() const { return mPath; }
-    FSSpec spec() const {
+    FSSpec fsSpec() const {
         FSSpec aSpec{};
         NativePathNameToFSSpec(mPath.c_str(), &aSpec, 0);
         return aSpec;
@@ -208,7 +208,7 @@ inline void EditGlobals(testhost::TestHost &ioHost, const std::function<void(Glo
 // in every build): file, header, method, point and the band height for the width.
 inline void SetUpRunDirectly(testhost::TestHost &ioHost, const TempFile &inFile, int16 inMethod, Point inPoint) {
     if (ioHost.dataWord() == 0) ioHost.call(acquireSelectorFinalize);  // creates the globals
-    FSSpec aSpec = inFile.spec();
+    FSSpec aSpec = inFile.fsSpec();
     EditGlobals(ioHost, [&](Globals &g) {
         g.acquireParamBlock = ioHost.record();
         g.file = aSpec;

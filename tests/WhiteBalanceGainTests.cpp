@@ -59,7 +59,7 @@ Globals MakeGlobals(TestHost &ioHost, const TempFile &inFile, int32_t inWidth, i
     i.strip_byte_count[0] = inWidth * inRows * 2;
     i.wb_gain_gr = (256 << 16) | 96;  // 1.5
     i.wb_gain_gb = (128 << 16) | 160;  // 1.25
-    g.file = inFile.spec();
+    g.file = inFile.fsSpec();
     g.method = inMethod;
     g.wb_point = inPoint;
     g.wb_r = -3.0;

@@ -8,7 +8,7 @@ namespace ekv {
 HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::string &outReason) {
     FSSpec aSpec{};
     if (NativePathNameToFSSpec(inPath.c_str(), &aSpec, 0) != noErr) {
-        outReason = "the path cannot be represented as a file specification";
+        outReason = "the path cannot be handed to the module (file name too long)";
         return HeaderStatus::NotEKV;
     }
     if (!RAW_IsEKV(&aSpec)) {
