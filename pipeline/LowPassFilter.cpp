@@ -70,49 +70,65 @@ void RAW_LowPassFilter_Reference(const uint16 *Bayer, uint16 Bayer_H, uint16 /*B
 }
 
 // One output row whose first window starts with colour c0 at top-left (corner) or green
-// (green window), alternating along the row. The weights are held in locals so they stay
-// in registers; the sums are the same products added in the same order as above.
+// (green window), alternating along the row. Every weighted sample is a product of one
+// weight and one sample, the same whichever window uses it, so the products of a stretch
+// of columns are formed once into small tables and each window adds the same products in
+// the same order as above.
+enum { kRAW_LPFChunk = 128 };
+
 static void RAW_LPFRow(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4, int32 inWidth,
                        Boolean inCornerFirst, double ka, double kb, double kc, double inMax, uint16 *outC0,
                        uint16 *outG, uint16 *outC1) {
-    int32 j = 0;
-    if (!inCornerFirst && j < inWidth) {
-        double c0 = kb * p1[1] + kc * p1[3] + ka * p3[1] + kb * p3[3];
-        double g = 0.5 * (kc * p1[0] + kb * p1[2] + ka * p2[1] + kb * p2[3] + kb * p3[0] + ka * p3[2] +
-                          kb * p4[1] + kc * p4[3]);
-        double c1 = kb * p2[0] + ka * p2[2] + kc * p4[0] + kb * p4[2];
-        outC0[0] = RAW_ClipToSample(c0, inMax);
-        outG[0] = RAW_ClipToSample(g, inMax);
-        outC1[0] = RAW_ClipToSample(c1, inMax);
-        j = 1;
-    }
-    // Pairs: a corner window at j, a green window at j + 1.
-    for (; j + 1 < inWidth; j += 2) {
-        const uint16 *q1 = p1 + j, *q2 = p2 + j, *q3 = p3 + j, *q4 = p4 + j;
-        double a0 = kc * q1[0] + kb * q1[2] + kb * q3[0] + ka * q3[2];
-        double ag = 0.5 * (kb * q1[1] + kc * q1[3] + kb * q2[0] + ka * q2[2] + ka * q3[1] + kb * q3[3] +
-                           kc * q4[0] + kb * q4[2]);
-        double a1 = ka * q2[1] + kb * q2[3] + kb * q4[1] + kc * q4[3];
-        double b0 = kb * q1[2] + kc * q1[4] + ka * q3[2] + kb * q3[4];
-        double bg = 0.5 * (kc * q1[1] + kb * q1[3] + ka * q2[2] + kb * q2[4] + kb * q3[1] + ka * q3[3] +
-                           kb * q4[2] + kc * q4[4]);
-        double b1 = kb * q2[1] + ka * q2[3] + kc * q4[1] + kb * q4[3];
-        outC0[j] = RAW_ClipToSample(a0, inMax);
-        outG[j] = RAW_ClipToSample(ag, inMax);
-        outC1[j] = RAW_ClipToSample(a1, inMax);
-        outC0[j + 1] = RAW_ClipToSample(b0, inMax);
-        outG[j + 1] = RAW_ClipToSample(bg, inMax);
-        outC1[j + 1] = RAW_ClipToSample(b1, inMax);
-    }
-    if (j < inWidth) {
-        const uint16 *q1 = p1 + j, *q2 = p2 + j, *q3 = p3 + j, *q4 = p4 + j;
-        double a0 = kc * q1[0] + kb * q1[2] + kb * q3[0] + ka * q3[2];
-        double ag = 0.5 * (kb * q1[1] + kc * q1[3] + kb * q2[0] + ka * q2[2] + ka * q3[1] + kb * q3[3] +
-                           kc * q4[0] + kb * q4[2]);
-        double a1 = ka * q2[1] + kb * q2[3] + kb * q4[1] + kc * q4[3];
-        outC0[j] = RAW_ClipToSample(a0, inMax);
-        outG[j] = RAW_ClipToSample(ag, inMax);
-        outC1[j] = RAW_ClipToSample(a1, inMax);
+    // b1 = kb * p1, c1 = kc * p1, a2 = ka * p2, ... for the columns of one stretch.
+    double b1[kRAW_LPFChunk + 4], c1[kRAW_LPFChunk + 4], a2[kRAW_LPFChunk + 4], b2[kRAW_LPFChunk + 4];
+    double a3[kRAW_LPFChunk + 4], b3[kRAW_LPFChunk + 4], b4[kRAW_LPFChunk + 4], c4[kRAW_LPFChunk + 4];
+    for (int32 j0 = 0; j0 < inWidth; j0 += kRAW_LPFChunk) {
+        int32 n = inWidth - j0 < kRAW_LPFChunk ? inWidth - j0 : kRAW_LPFChunk;
+        for (int32 x = 0; x < n + 3; ++x) {
+            double s1 = p1[j0 + x], s2 = p2[j0 + x], s3 = p3[j0 + x], s4 = p4[j0 + x];
+            b1[x] = kb * s1; c1[x] = kc * s1;
+            a2[x] = ka * s2; b2[x] = kb * s2;
+            a3[x] = ka * s3; b3[x] = kb * s3;
+            b4[x] = kb * s4; c4[x] = kc * s4;
+        }
+        // Whether the stretch's first window is a corner window.
+        Boolean aCorner = ((j0 & 1) == 0) ? inCornerFirst : !inCornerFirst;
+        uint16 *o0 = outC0 + j0, *og = outG + j0, *o1 = outC1 + j0;
+        int32 x = 0;
+        if (!aCorner) {
+            // Green window: kb*p1[1] + kc*p1[3] + ka*p3[1] + kb*p3[3] and so on.
+            double c0 = b1[1] + c1[3] + a3[1] + b3[3];
+            double g = 0.5 * (c1[0] + b1[2] + a2[1] + b2[3] + b3[0] + a3[2] + b4[1] + c4[3]);
+            double cc = b2[0] + a2[2] + c4[0] + b4[2];
+            o0[0] = RAW_ClipToSample(c0, inMax);
+            og[0] = RAW_ClipToSample(g, inMax);
+            o1[0] = RAW_ClipToSample(cc, inMax);
+            x = 1;
+        }
+        // Pairs: a corner window at x, a green window at x + 1.
+        for (; x + 1 < n; x += 2) {
+            double a0 = c1[x] + b1[x + 2] + b3[x] + a3[x + 2];
+            double ag = 0.5 * (b1[x + 1] + c1[x + 3] + b2[x] + a2[x + 2] + a3[x + 1] + b3[x + 3] + c4[x] + b4[x + 2]);
+            double ac = a2[x + 1] + b2[x + 3] + b4[x + 1] + c4[x + 3];
+            double g0 = b1[x + 2] + c1[x + 4] + a3[x + 2] + b3[x + 4];
+            double gg = 0.5 * (c1[x + 1] + b1[x + 3] + a2[x + 2] + b2[x + 4] + b3[x + 1] + a3[x + 3] + b4[x + 2] +
+                               c4[x + 4]);
+            double gc = b2[x + 1] + a2[x + 3] + c4[x + 1] + b4[x + 3];
+            o0[x] = RAW_ClipToSample(a0, inMax);
+            og[x] = RAW_ClipToSample(ag, inMax);
+            o1[x] = RAW_ClipToSample(ac, inMax);
+            o0[x + 1] = RAW_ClipToSample(g0, inMax);
+            og[x + 1] = RAW_ClipToSample(gg, inMax);
+            o1[x + 1] = RAW_ClipToSample(gc, inMax);
+        }
+        if (x < n) {
+            double a0 = c1[x] + b1[x + 2] + b3[x] + a3[x + 2];
+            double ag = 0.5 * (b1[x + 1] + c1[x + 3] + b2[x] + a2[x + 2] + a3[x + 1] + b3[x + 3] + c4[x] + b4[x + 2]);
+            double ac = a2[x + 1] + b2[x + 3] + b4[x + 1] + c4[x + 3];
+            o0[x] = RAW_ClipToSample(a0, inMax);
+            og[x] = RAW_ClipToSample(ag, inMax);
+            o1[x] = RAW_ClipToSample(ac, inMax);
+        }
     }
 }
 

@@ -14,8 +14,9 @@ struct Geometry {
     int left, top, width, height;
 };
 
-// Offsets and sizes of both parities, including one-column and one-row areas.
-const Geometry kGeometries[] = {{0, 0, 16, 6}, {1, 0, 15, 5}, {0, 1, 17, 4}, {1, 1, 1, 1}, {2, 3, 2, 1}, {3, 2, 30, 7}};
+// Offsets and sizes of both parities, including one-column and one-row areas and rows
+// longer than the stretch the filter forms its products over.
+const Geometry kGeometries[] = {{0, 0, 16, 6}, {1, 0, 15, 5}, {0, 1, 17, 4}, {1, 1, 1, 1}, {2, 3, 2, 1}, {3, 2, 30, 7}, {1, 0, 301, 3}, {0, 1, 256, 2}};
 
 }  // namespace
 
