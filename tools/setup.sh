@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtiff-dev libtiff-tools libpng-dev libpng-tools libjpeg62-turbo-dev
   mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
