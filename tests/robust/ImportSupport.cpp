@@ -102,8 +102,8 @@ Outcome ImportWith(testhost::TestHost &ioHost, const std::string &inPath, const 
     ioHost.answers.file = inPath;
     ioHost.answers.method = inOptions.method;
     ioHost.answers.wbPoint = inOptions.point;
-    if (inChangeAfter == 0 && inChange) inChange();
     o.prepare = ioHost.call(acquireSelectorPrepare);
+    if (inChangeAfter == 0 && inChange) inChange();
     if (o.prepare == 0) {
         o.start = ioHost.call(acquireSelectorStart);
         if (o.start == 0) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,7 +81,8 @@ struct ImportOptions {
 // allocated but the globals, a refusal that says why, a document that stays inside its
 // size. inWhat names the file in failure messages.
 Outcome Import(const std::vector<uint8_t> &inFile, const std::string &inWhat, const ImportOptions &inOptions = {});
-// The same with a host supplied by the caller (which may change the file under it).
+// The same with a host supplied by the caller, on a file at inPath; inChange (when given)
+// runs after Prepare (inChangeAfter 0) or after inChangeAfter Continue calls.
 Outcome ImportWith(testhost::TestHost &ioHost, const std::string &inPath, const std::string &inWhat,
                    const ImportOptions &inOptions, int inChangeAfter = -1,
                    const std::function<void()> &inChange = {});
