@@ -1,6 +1,6 @@
 # The plug-in's sources: every .cpp of the module's folders, with *_posix.cpp only in the
 # native build and *_win32.cpp only in the Windows build.
-set(KARVEX_MODULE_DIRS host plugin rawfile pipeline ui)
+set(KARVEX_MODULE_DIRS host plugin rawfile pipeline pipeline/reference pipeline/kernels ui)
 set(KARVEX_MODULE_SOURCES "")
 foreach(dir ${KARVEX_MODULE_DIRS})
   file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
@@ -10,6 +10,17 @@ if(WIN32)
   list(FILTER KARVEX_MODULE_SOURCES EXCLUDE REGEX "_posix\\.cpp$")
 else()
   list(FILTER KARVEX_MODULE_SOURCES EXCLUDE REGEX "_win32\\.cpp$")
+endif()
+
+# The stage kernels are written for the compiler to vectorise: -O3, and no assumption
+# that arithmetic may trap (values and rounding are unchanged; only exception flags
+# could differ). The AVX2 variant exists on x86-64 only and is chosen at run time.
+set(KARVEX_KERNEL_DIR ${PROJECT_SOURCE_DIR}/pipeline/kernels)
+set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_Base.cpp PROPERTIES
+  COMPILE_OPTIONS "-O3;-fno-trapping-math")
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64" AND NOT WIN32)
+  set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX2.cpp PROPERTIES
+    COMPILE_OPTIONS "-O3;-fno-trapping-math;-mavx2;-mno-fma")
 endif()
 
 # The module as a static library: the native command-line host and the tests link it.

@@ -3,6 +3,18 @@
 // intermediate plane from the host, freeing it right after its last reader.
 #include "../plugin/HostMemory.h"
 #include "Pipeline.h"
+#include "PipelineReference.h"
+
+// The driver runs the optimised stages unless a test or benchmark asks for the
+// straightforward forms. The choice is made once per band, never per pixel.
+static Boolean sRAW_ReferenceStages = false;
+
+void RAW_SelectReferenceStages(Boolean inReference) { sRAW_ReferenceStages = inReference; }
+
+Boolean RAW_ReferenceStagesSelected(void) { return sRAW_ReferenceStages; }
+
+// One stage call in the selected form.
+#define RAW_STAGE(reference, name, ...) ((reference) ? name##_Reference(__VA_ARGS__) : name(__VA_ARGS__))
 
 // Every intermediate plane of one band with its host buffer id. All start null; a plane
 // whose id is null holds no buffer.
@@ -152,8 +164,10 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
         WB_B = globals->wb_b;
     }
 
+    const Boolean aReference = sRAW_ReferenceStages;
+
     // 4. Black levels and gains, in place.
-    RAW_WhiteBalance(inBayer, inWidth, inHeight, CFA, OB_R, OB_Gr, OB_Gb, OB_B, WB_R, WB_B, VB);
+    RAW_STAGE(aReference, RAW_WhiteBalance, inBayer, inWidth, inHeight, CFA, OB_R, OB_Gr, OB_Gb, OB_B, WB_R, WB_B, VB);
 
     RAW_BandPlanes aPlanes = {};
     RAW_BandPlanes *p = &aPlanes;
@@ -162,14 +176,14 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R1) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G1) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B1))
         return DoAbandonBand(aProcs, p);
-    RAW_LowPassFilter(inBayer, inWidth, inHeight, CFA, 0.5626, 0.1875, 0.0625, VB, inArea, p->YL_R1, p->YL_G1,
+    RAW_STAGE(aReference, RAW_LowPassFilter, inBayer, inWidth, inHeight, CFA, 0.5626, 0.1875, 0.0625, VB, inArea, p->YL_R1, p->YL_G1,
                       p->YL_B1);
 
     // 6. Coloration control.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R2) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G2) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B2))
         return DoAbandonBand(aProcs, p);
-    RAW_ColorationControl(p->YL_R1, p->YL_G1, p->YL_B1, WB_R, WB_B, info->tone_mode, VB, OB_R, OB_Gr, OB_Gb, OB_B,
+    RAW_STAGE(aReference, RAW_ColorationControl, p->YL_R1, p->YL_G1, p->YL_B1, WB_R, WB_B, info->tone_mode, VB, OB_R, OB_Gr, OB_Gb, OB_B,
                           inArea, p->YL_R2, p->YL_G2, p->YL_B2);
     RAW_FREE(aProcs, p, YL_R1);
     RAW_FREE(aProcs, p, YL_G1);
@@ -179,7 +193,7 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R3) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G3) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B3))
         return DoAbandonBand(aProcs, p);
-    RAW_ColorAdjust(p->YL_R2, p->YL_G2, p->YL_B2, CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8, CMX9, VB, inArea,
+    RAW_STAGE(aReference, RAW_ColorAdjust, p->YL_R2, p->YL_G2, p->YL_B2, CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8, CMX9, VB, inArea,
                     p->YL_R3, p->YL_G3, p->YL_B3);
     RAW_FREE(aProcs, p, YL_R2);
     RAW_FREE(aProcs, p, YL_G2);
@@ -189,7 +203,7 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R4) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G4) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B4))
         return DoAbandonBand(aProcs, p);
-    RAW_LUTAdjust(p->YL_R3, p->YL_G3, p->YL_B3, LUT_Tone0, LUT_Tone1, LUT_Tone2, info->tone_mode, VB, inArea,
+    RAW_STAGE(aReference, RAW_LUTAdjust, p->YL_R3, p->YL_G3, p->YL_B3, LUT_Tone0, LUT_Tone1, LUT_Tone2, info->tone_mode, VB, inArea,
                   p->YL_R4, p->YL_G4, p->YL_B4);
     RAW_FREE(aProcs, p, YL_R3);
     RAW_FREE(aProcs, p, YL_G3);
@@ -199,27 +213,27 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aRealSize, p, YL_Y1) || !RAW_ALLOC(aProcs, aRealSize, p, YL_Cr1) ||
         !RAW_ALLOC(aProcs, aRealSize, p, YL_Cb1))
         return DoAbandonBand(aProcs, p);
-    RAW_Convert2YC(p->YL_R4, p->YL_G4, p->YL_B4, VB, inArea, p->YL_Y1, p->YL_Cr1, p->YL_Cb1);
+    RAW_STAGE(aReference, RAW_Convert2YC, p->YL_R4, p->YL_G4, p->YL_B4, VB, inArea, p->YL_Y1, p->YL_Cr1, p->YL_Cb1);
 
     // 10. The edge path starts from the white-balanced mosaic.
     if (!DoAllocatePlane(aProcs, aBandSize, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID))
         return DoAbandonBand(aProcs, p);
-    RAW_EdgeLUTAdjust(inBayer, inWidth, inHeight, LUT_Edge, info->tone_mode, VB, p->Bayer_Edge);
+    RAW_STAGE(aReference, RAW_EdgeLUTAdjust, inBayer, inWidth, inHeight, LUT_Edge, info->tone_mode, VB, p->Bayer_Edge);
 
     // 11. Band-pass detail.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_Edge1)) return DoAbandonBand(aProcs, p);
-    RAW_EdgeBPF(p->Bayer_Edge, inWidth, inHeight, CFA, 0.75, -0.25, -0.25, VB, inArea, p->YH_Edge1);
+    RAW_STAGE(aReference, RAW_EdgeBPF, p->Bayer_Edge, inWidth, inHeight, CFA, 0.75, -0.25, -0.25, VB, inArea, p->YH_Edge1);
     DoFreePlane(aProcs, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID);
 
     // 12. Coring and edge gain.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_EdgeF)) return DoAbandonBand(aProcs, p);
-    RAW_CoringEdge(p->YH_Edge1, 25476, -25476, Kedge, Kcoring, VB, inArea, p->YH_EdgeF);
+    RAW_STAGE(aReference, RAW_CoringEdge, p->YH_Edge1, 25476, -25476, Kedge, Kcoring, VB, inArea, p->YH_EdgeF);
 
     // 13. Chroma suppression with the detail added.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YHL_YF) || !RAW_ALLOC(aProcs, aRealSize, p, YHL_CrF) ||
         !RAW_ALLOC(aProcs, aRealSize, p, YHL_CbF))
         return DoAbandonBand(aProcs, p);
-    RAW_ColorRestrainEdgeAdd(p->YL_Y1, p->YL_Cr1, p->YL_Cb1, p->YH_EdgeF, p->YL_R4, p->YL_G4, p->YL_B4, p->YH_Edge1,
+    RAW_STAGE(aReference, RAW_ColorRestrainEdgeAdd, p->YL_Y1, p->YL_Cr1, p->YL_Cb1, p->YH_EdgeF, p->YL_R4, p->YL_G4, p->YL_B4, p->YH_Edge1,
                              CSK1, CSK2, CSK3, CSK4, CSG1, CSG2, VB, inArea, p->YHL_YF, p->YHL_CrF, p->YHL_CbF);
 
     // 14. Everything but the final luminance and colour differences.
@@ -233,7 +247,7 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     RAW_FREE(aProcs, p, YH_EdgeF);
 
     // 15. Back to RGB: the second output parameter carries green, the third blue.
-    RAW_ConvertToRGB(p->YHL_YF, p->YHL_CrF, p->YHL_CbF, VB, inArea, R_F, B_F, G_F);
+    RAW_STAGE(aReference, RAW_ConvertToRGB, p->YHL_YF, p->YHL_CrF, p->YHL_CbF, VB, inArea, R_F, B_F, G_F);
 
     // 16.
     RAW_FREE(aProcs, p, YHL_YF);

@@ -1,15 +1,11 @@
 // Coloration control (keeps clipped highlights near neutral when a white-balance gain
 // is below 1) and the 3x3 colour matrix.
 #include "Pipeline.h"
-#include "PipelineSupport.h"
 
-// A ceiling as an unsigned sample: limited to inMax from above (a value that is not a
-// number counts as above) and, below zero, clamped to 0.
-static inline uint16 RAW_CeilingToSample(double inLevel, int32 inMax) {
-    if (!(inLevel <= inMax)) inLevel = inMax;
-    if (inLevel < 0.0) return 0;
-    return static_cast<uint16>(inLevel);
-}
+#include <string.h>
+
+#include "PipelineSupport.h"
+#include "kernels/StageKernels.h"
 
 static inline double RAW_ClampReal(double v, double inMax) {
     if (v < 0.0) return 0.0;
@@ -24,11 +20,9 @@ void RAW_ColorationControl(const uint16 *YL_R1, const uint16 *YL_G1, const uint1
     int32 aCount = RAW_PixelCount(OutSize);
     if (aCount <= 0) return;
     if (WB_R >= 1.0 && WB_B >= 1.0) {
-        for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-            YL_R2[aIndex] = YL_R1[aIndex];
-            YL_G2[aIndex] = YL_G1[aIndex];
-            YL_B2[aIndex] = YL_B1[aIndex];
-        }
+        memcpy(YL_R2, YL_R1, static_cast<size_t>(aCount) * sizeof(uint16));
+        memcpy(YL_G2, YL_G1, static_cast<size_t>(aCount) * sizeof(uint16));
+        memcpy(YL_B2, YL_B1, static_cast<size_t>(aCount) * sizeof(uint16));
         return;
     }
 
@@ -38,18 +32,9 @@ void RAW_ColorationControl(const uint16 *YL_R1, const uint16 *YL_G1, const uint1
     double m = -12.0;
     double clip_sr = RAW_ClampReal(1.05 * clip_max_r, aMax);
     double clip_sb = RAW_ClampReal(1.05 * clip_max_b, aMax);
-
-    for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        uint16 r = YL_R1[aIndex], g = YL_G1[aIndex], b = YL_B1[aIndex];
-        double level_r = b * m + clip_sb - m * clip_max_b;
-        double level_b = r * m + clip_sr - m * clip_max_r;
-        uint16 sr = RAW_CeilingToSample(level_r, aMax);
-        uint16 sb = RAW_CeilingToSample(level_b, aMax);
-        uint16 sg = sr < sb ? sr : sb;
-        YL_R2[aIndex] = r <= sr ? r : sr;
-        YL_G2[aIndex] = g <= sg ? g : sg;
-        YL_B2[aIndex] = b <= sb ? b : sb;
-    }
+    // The ceilings are b * m + clip_sb - m * clip_max_b and r * m + clip_sr - m * clip_max_r.
+    RAW_RUN_KERNEL(RAW_KColorationControl, YL_R1, YL_G1, YL_B1, aCount, clip_sr, clip_sb, m * clip_max_r,
+                   m * clip_max_b, aMax, YL_R2, YL_G2, YL_B2);
 }
 
 void RAW_ColorAdjust(const uint16 *YL_R2, const uint16 *YL_G2, const uint16 *YL_B2, double CMX1,
@@ -57,14 +42,8 @@ void RAW_ColorAdjust(const uint16 *YL_R2, const uint16 *YL_G2, const uint16 *YL_
                      double CMX8, double CMX9, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R3,
                      uint16 *YL_G3, uint16 *YL_B3) {
     int32 aCount = RAW_PixelCount(OutSize);
-    double aMax = RAW_SampleMax(ValidBits);
-    for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        double r = YL_R2[aIndex], g = YL_G2[aIndex], b = YL_B2[aIndex];
-        double cr = CMX1 * r + CMX2 * g + CMX3 * b;
-        double cg = CMX4 * r + CMX5 * g + CMX6 * b;
-        double cb = CMX7 * r + CMX8 * g + CMX9 * b;
-        YL_R3[aIndex] = RAW_ClipToSample(cr, aMax);
-        YL_G3[aIndex] = RAW_ClipToSample(cg, aMax);
-        YL_B3[aIndex] = RAW_ClipToSample(cb, aMax);
-    }
+    if (aCount <= 0) return;
+    const double aMatrix[9] = {CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8, CMX9};
+    RAW_RUN_KERNEL(RAW_KColorMatrix, YL_R2, YL_G2, YL_B2, aCount, aMatrix, RAW_SampleLimit(ValidBits), YL_R3, YL_G3,
+                   YL_B3);
 }

@@ -5,27 +5,13 @@
 #include <math.h>
 
 #include "PipelineSupport.h"
+#include "kernels/StageKernels.h"
 
 void RAW_Convert2YC(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4, uint16 ValidBits,
                     const Rect *OutSize, double *YL_Y1, double *YL_Cr1, double *YL_Cb1) {
-    double aMax = RAW_SampleMax(ValidBits);
-    double aMin = -aMax;
     int32 aCount = RAW_PixelCount(OutSize);
-    for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        double r = YL_R4[aIndex], g = YL_G4[aIndex], b = YL_B4[aIndex];
-        double y = 0.299 * r + 0.587 * g + 0.114 * b;
-        double cr = 0.5 * r - 0.419 * g - 0.081 * b;
-        double cb = -0.169 * r - 0.331 * g + 0.5 * b;
-        if (y < 0.0)
-            y = 0.0;
-        else if (y > aMax)
-            y = aMax;
-        if (cr < aMin) cr = aMin;
-        if (cb < aMin) cb = aMin;
-        YL_Y1[aIndex] = y;
-        YL_Cr1[aIndex] = cr;
-        YL_Cb1[aIndex] = cb;
-    }
+    if (aCount <= 0) return;
+    RAW_RUN_KERNEL(RAW_KConvert2YC, YL_R4, YL_G4, YL_B4, aCount, RAW_SampleMax(ValidBits), YL_Y1, YL_Cr1, YL_Cb1);
 }
 
 void RAW_EdgeBPF(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
@@ -37,31 +23,18 @@ void RAW_EdgeBPF(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, c
     int32 aGreenPhase = (aRowPhase + aColumnPhase + 1) & 1;
     // The limits are +-2^ValidBits, one more than the largest sample.
     double aMax = RAW_SampleMax(ValidBits) + 1.0;
-    double aMin = -aMax;
     int32 aWidth = OutSize->right - OutSize->left;
     int32 aHeight = OutSize->bottom - OutSize->top;
-    double *aOut = YH_Edge1;
-
+    if (aWidth <= 0 || aHeight <= 0) return;
+    // The band-pass reads the mosaic in place through four row cursors.
     for (int32 i = 0; i < aHeight; ++i) {
         const uint16 *p1 = Bayer_Edge + static_cast<size_t>(OutSize->top + i) * Bayer_H + OutSize->left;
         const uint16 *p2 = p1 + Bayer_H;
         const uint16 *p3 = p2 + Bayer_H;
         const uint16 *p4 = p3 + Bayer_H;
-        for (int32 j = 0; j < aWidth; ++j) {
-            double e;
-            if (((i + j + aGreenPhase) & 1) == 0)  // green at the window's top-left
-                e = BPF_Ka2 * (p2[1] + p3[2]) + BPF_Kb2 * (p1[2] + p3[0] + p2[3] + p4[1]) +
-                    BPF_Kc2 * (p1[0] + p4[3]);
-            else
-                e = BPF_Ka2 * (p2[2] + p3[1]) + BPF_Kb2 * (p1[1] + p2[0] + p3[3] + p4[2]) +
-                    BPF_Kc2 * (p1[3] + p4[0]);
-            if (e < aMin)
-                e = aMin;
-            else if (e > aMax)
-                e = aMax;
-            *aOut++ = e;
-            ++p1; ++p2; ++p3; ++p4;
-        }
+        Boolean aGreenFirst = ((i + aGreenPhase) & 1) == 0;
+        RAW_RUN_KERNEL(RAW_KEdgeBPFRow, p1, p2, p3, p4, aWidth, aGreenFirst, BPF_Ka2, BPF_Kb2, BPF_Kc2, aMax,
+                       YH_Edge1 + static_cast<size_t>(i) * static_cast<size_t>(aWidth));
     }
 }
 
@@ -71,20 +44,6 @@ void RAW_CoringEdge(const double *YH_Edge1, int16 Edge_THH, int16 Edge_THL, doub
     double thh = ldexp(static_cast<double>(Edge_THH), static_cast<int>(ValidBits) - 16);
     double thl = ldexp(static_cast<double>(Edge_THL), static_cast<int>(ValidBits) - 16);
     int32 aCount = RAW_PixelCount(OutSize);
-    for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        double x = YH_Edge1[aIndex];
-        double e;
-        if (-Kcoring > x)
-            e = x + Kcoring;
-        else if (x < Kcoring)
-            e = 0.0;
-        else
-            e = x - Kcoring;
-        e = e * Kedge;
-        if (e > thh)
-            e = thh;
-        else if (e < thl)
-            e = thl;
-        YH_EdgeF[aIndex] = e;
-    }
+    if (aCount <= 0) return;
+    RAW_RUN_KERNEL(RAW_KCoringEdge, YH_Edge1, aCount, Kedge, Kcoring, thh, thl, YH_EdgeF);
 }

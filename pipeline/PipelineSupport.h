@@ -10,6 +10,12 @@ static inline double RAW_SampleMax(uint16 inValidBits) {
     return static_cast<double>((static_cast<uint32>(1) << (inValidBits > 31 ? 31 : inValidBits)) - 1);
 }
 
+// The largest sample of a depth that a uint16 can hold: the ceiling of clip-to-sample.
+static inline double RAW_SampleLimit(uint16 inValidBits) {
+    double aMax = RAW_SampleMax(inValidBits);
+    return aMax < 65535.0 ? aMax : 65535.0;
+}
+
 // The number of pixels of OutSize; 0 when it has no rows or no columns.
 static inline int32 RAW_PixelCount(const Rect *inOutSize) {
     int32 aWidth = inOutSize->right - inOutSize->left;
