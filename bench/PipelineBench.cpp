@@ -9,6 +9,7 @@
 
 #include "pipeline/Pipeline.h"
 #include "pipeline/PipelineReference.h"
+#include "pipeline/kernels/StageKernels.h"
 
 namespace {
 
@@ -40,6 +41,20 @@ Band &TheBand() {
     return sBand;
 }
 
+// Every stage runs in three forms, side by side: the optimised stage with the kernels
+// chosen at run time (AVX2 where there), the optimised stage with the baseline kernels,
+// and the straightforward reference form. The form is the benchmark's first argument.
+enum Form { kOptimised = 0, kBaseline = 1, kReference = 2 };
+
+Form BeginForm(benchmark::State &ioState) {
+    Form aForm = static_cast<Form>(ioState.range(0));
+    RAW_UseBaselineKernelsOnly(aForm == kBaseline);
+    ioState.SetLabel(aForm == kOptimised ? "optimised" : aForm == kBaseline ? "baseline kernels" : "reference");
+    return aForm;
+}
+
+#define RUN_STAGE(form, name, ...) (((form) == kReference) ? name##_Reference(__VA_ARGS__) : name(__VA_ARGS__))
+
 void PerPixel(benchmark::State &ioState) {
     ioState.counters["per_pixel"] =
         benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -58,42 +73,34 @@ void BM_BandCopy(benchmark::State &ioState) {
 }
 
 void BM_WhiteBalance(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     std::vector<uint16> aWork(kSamples);
     for (auto _ : ioState) {
         std::memcpy(aWork.data(), b.mosaic.data(), kSamples * sizeof(uint16));
-        RAW_WhiteBalance(aWork.data(), kBandWidth, kBandHeight, kCFA, 64, 64, 64, 64, 1.5, 1.3, kBits);
+        RUN_STAGE(aForm, RAW_WhiteBalance, aWork.data(), kBandWidth, kBandHeight, kCFA, 64, 64, 64, 64, 1.5, 1.3, kBits);
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
 }
 
 void BM_LowPassFilter(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_LowPassFilter(b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.5626, 0.1875, 0.0625, kBits, &kOutSize,
+        RUN_STAGE(aForm, RAW_LowPassFilter, b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.5626, 0.1875, 0.0625, kBits, &kOutSize,
                           b.r.data(), b.g.data(), b.b.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
 }
 
-// The straightforward form the optimised filter is checked against, side by side.
-void BM_LowPassFilter_Reference(benchmark::State &ioState) {
-    Band &b = TheBand();
-    for (auto _ : ioState) {
-        RAW_LowPassFilter_Reference(b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.5626, 0.1875, 0.0625, kBits,
-                                    &kOutSize, b.r.data(), b.g.data(), b.b.data());
-        benchmark::ClobberMemory();
-    }
-    PerPixel(ioState);
-}
-
 void BM_ColorationControl(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
-    double aWB_R = ioState.range(0) ? 0.8 : 1.5;  // below 1: the ceilings are active
+    double aWB_R = ioState.range(1) ? 0.8 : 1.5;  // below 1: the ceilings are active
     for (auto _ : ioState) {
-        RAW_ColorationControl(b.r.data(), b.g.data(), b.b.data(), aWB_R, 1.2, 0, kBits, 32, 32, 32, 32, &kOutSize,
+        RUN_STAGE(aForm, RAW_ColorationControl, b.r.data(), b.g.data(), b.b.data(), aWB_R, 1.2, 0, kBits, 32, 32, 32, 32, &kOutSize,
                               b.r2.data(), b.g2.data(), b.b2.data());
         benchmark::ClobberMemory();
     }
@@ -101,9 +108,10 @@ void BM_ColorationControl(benchmark::State &ioState) {
 }
 
 void BM_ColorAdjust(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_ColorAdjust(b.r2.data(), b.g2.data(), b.b2.data(), 1.5, -0.3, -0.2, -0.2, 1.4, -0.2, 0.0, -0.5, 1.5, kBits,
+        RUN_STAGE(aForm, RAW_ColorAdjust, b.r2.data(), b.g2.data(), b.b2.data(), 1.5, -0.3, -0.2, -0.2, 1.4, -0.2, 0.0, -0.5, 1.5, kBits,
                         &kOutSize, b.r.data(), b.g.data(), b.b.data());
         benchmark::ClobberMemory();
     }
@@ -111,9 +119,10 @@ void BM_ColorAdjust(benchmark::State &ioState) {
 }
 
 void BM_LUTAdjust(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_LUTAdjust(b.r.data(), b.g.data(), b.b.data(), b.lut.data(), b.lut.data(), b.lut.data(), 1, kBits,
+        RUN_STAGE(aForm, RAW_LUTAdjust, b.r.data(), b.g.data(), b.b.data(), b.lut.data(), b.lut.data(), b.lut.data(), 1, kBits,
                       &kOutSize, b.r2.data(), b.g2.data(), b.b2.data());
         benchmark::ClobberMemory();
     }
@@ -121,45 +130,50 @@ void BM_LUTAdjust(benchmark::State &ioState) {
 }
 
 void BM_EdgeLUTAdjust(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_EdgeLUTAdjust(b.mosaic.data(), kBandWidth, kBandHeight, b.lut.data(), 1, kBits, b.edge.data());
+        RUN_STAGE(aForm, RAW_EdgeLUTAdjust, b.mosaic.data(), kBandWidth, kBandHeight, b.lut.data(), 1, kBits, b.edge.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
 }
 
 void BM_Convert2YC(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_Convert2YC(b.r2.data(), b.g2.data(), b.b2.data(), kBits, &kOutSize, b.y.data(), b.cr.data(), b.cb.data());
+        RUN_STAGE(aForm, RAW_Convert2YC, b.r2.data(), b.g2.data(), b.b2.data(), kBits, &kOutSize, b.y.data(), b.cr.data(), b.cb.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
 }
 
 void BM_EdgeBPF(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_EdgeBPF(b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.75, -0.25, -0.25, kBits, &kOutSize, b.e1.data());
+        RUN_STAGE(aForm, RAW_EdgeBPF, b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.75, -0.25, -0.25, kBits, &kOutSize, b.e1.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
 }
 
 void BM_CoringEdge(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_CoringEdge(b.e1.data(), 25476, -25476, 1.25, 2.0, kBits, &kOutSize, b.ef.data());
+        RUN_STAGE(aForm, RAW_CoringEdge, b.e1.data(), 25476, -25476, 1.25, 2.0, kBits, &kOutSize, b.ef.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
 }
 
 void BM_ColorRestrainEdgeAdd(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_ColorRestrainEdgeAdd(b.y.data(), b.cr.data(), b.cb.data(), b.ef.data(), b.r2.data(), b.g2.data(),
+        RUN_STAGE(aForm, RAW_ColorRestrainEdgeAdd, b.y.data(), b.cr.data(), b.cb.data(), b.ef.data(), b.r2.data(), b.g2.data(),
                                  b.b2.data(), b.e1.data(), 100, 1023, 700, 1023, 8, 0.5, kBits, &kOutSize, b.yf.data(),
                                  b.crf.data(), b.cbf.data());
         benchmark::ClobberMemory();
@@ -168,9 +182,10 @@ void BM_ColorRestrainEdgeAdd(benchmark::State &ioState) {
 }
 
 void BM_ConvertToRGB(benchmark::State &ioState) {
+    const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RAW_ConvertToRGB(b.yf.data(), b.crf.data(), b.cbf.data(), kBits, &kOutSize, b.r.data(), b.g.data(),
+        RUN_STAGE(aForm, RAW_ConvertToRGB, b.yf.data(), b.crf.data(), b.cbf.data(), kBits, &kOutSize, b.r.data(), b.g.data(),
                          b.b.data());
         benchmark::ClobberMemory();
     }
@@ -180,17 +195,17 @@ void BM_ConvertToRGB(benchmark::State &ioState) {
 }  // namespace
 
 BENCHMARK(BM_BandCopy);
-BENCHMARK(BM_WhiteBalance);
-BENCHMARK(BM_LowPassFilter);
-BENCHMARK(BM_LowPassFilter_Reference);
-BENCHMARK(BM_ColorationControl)->Arg(0)->Arg(1);
-BENCHMARK(BM_ColorAdjust);
-BENCHMARK(BM_LUTAdjust);
-BENCHMARK(BM_EdgeLUTAdjust);
-BENCHMARK(BM_Convert2YC);
-BENCHMARK(BM_EdgeBPF);
-BENCHMARK(BM_CoringEdge);
-BENCHMARK(BM_ColorRestrainEdgeAdd);
-BENCHMARK(BM_ConvertToRGB);
+#define FORMS DenseRange(kOptimised, kReference)
+BENCHMARK(BM_WhiteBalance)->FORMS;
+BENCHMARK(BM_LowPassFilter)->FORMS;
+BENCHMARK(BM_ColorationControl)->ArgsProduct({{kOptimised, kBaseline, kReference}, {0, 1}});
+BENCHMARK(BM_ColorAdjust)->FORMS;
+BENCHMARK(BM_LUTAdjust)->FORMS;
+BENCHMARK(BM_EdgeLUTAdjust)->FORMS;
+BENCHMARK(BM_Convert2YC)->FORMS;
+BENCHMARK(BM_EdgeBPF)->FORMS;
+BENCHMARK(BM_CoringEdge)->FORMS;
+BENCHMARK(BM_ColorRestrainEdgeAdd)->FORMS;
+BENCHMARK(BM_ConvertToRGB)->FORMS;
 
 BENCHMARK_MAIN();

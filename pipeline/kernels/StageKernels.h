@@ -40,11 +40,16 @@
 
 RAW_KERNEL_DECLARATIONS(_Base)
 
+// Makes the stages run the baseline kernels even where AVX2 is there (tests compare both
+// variants against the reference); false restores the run-time choice.
+void RAW_UseBaselineKernelsOnly(Boolean inBaselineOnly);
+
 #if defined(__x86_64__) && !defined(_WIN32)
 #define RAW_KERNELS_HAVE_AVX2 1
 RAW_KERNEL_DECLARATIONS(_AVX2)
 
-// True when the processor and the system support AVX2; asked once.
+// True when the AVX2 kernels are to run: the processor and the system support AVX2
+// (asked once) and the baseline is not forced.
 Boolean RAW_CPUHasAVX2(void);
 
 #define RAW_RUN_KERNEL(name, ...) (RAW_CPUHasAVX2() ? name##_AVX2(__VA_ARGS__) : name##_Base(__VA_ARGS__))
