@@ -17,6 +17,7 @@
 #include "OutputFile.h"
 #include "ProgressBar.h"
 #include "RawHeader.h"
+#include "pipeline/PipelineReference.h"
 
 namespace ekv {
 
@@ -32,6 +33,7 @@ struct ConvertOptions {
     std::string format;  // "tiff" or "png"; empty: from -o's extension, else tiff
     bool eightBit = false;
     size_t memoryLimit = 0;
+    bool reference = false;  // run the straightforward stage forms
 };
 
 std::string Leaf(const std::string &inPath) {
@@ -102,6 +104,8 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             outOptions.format = aValue;
         } else if (aArgs.option(nullptr, "--8bit")) {
             outOptions.eightBit = true;
+        } else if (aArgs.option(nullptr, "--reference")) {
+            outOptions.reference = true;
         } else if (aArgs.option(nullptr, "--max-memory", &aValue)) {
             long aMegabytes;
             if (!ParseInt(aValue, aMegabytes) || aMegabytes <= 0 || aMegabytes > 1024L * 1024)
@@ -201,6 +205,7 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     int aParse = ParseConvert(inArgs, aOptions);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     HostBlocks::instance().setLimit(aOptions.memoryLimit);
+    RAW_SelectReferenceStages(aOptions.reference);
 
     AcquireHost aHost;
     std::set<std::string> aWritten;

@@ -37,7 +37,7 @@ const char *const kHelpMain =
 
 const char *const kHelpConvert =
     "Usage: ekv convert FILE... [-m 0|1|2] [--wb-point H,V] [-o OUT | -d DIR]\n"
-    "                   [--format tiff|png] [--8bit] [--max-memory MB]\n"
+    "                   [--format tiff|png] [--8bit] [--max-memory MB] [--reference]\n"
     "\n"
     "Imports each EKV file through the module (selectors Prepare, Start, Continue...,\n"
     "Finish, Finalize) and writes the RGB document it delivers. The module is kept\n"
@@ -67,6 +67,9 @@ const char *const kHelpConvert =
     "                     (rounded: v8 = (v16 x 255 + 32767) / 65535).\n"
     "  --max-memory MB    the memory the host grants the module (default: no limit);\n"
     "                     an import that needs more ends with \"out of memory\".\n"
+    "  --reference        develop with the module's straightforward stage code instead\n"
+    "                     of its optimised stages; the output is the same bit for bit\n"
+    "                     (a check of the optimised stages), only slower.\n"
     "  -h, --help         this text\n"
     "\n"
     "Output: uncompressed RGB TIFF (libtiff) or PNG (libpng), 16 bits per sample for\n"

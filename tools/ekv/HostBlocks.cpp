@@ -73,6 +73,7 @@ size_t HostBlocks::liveBuffers() const { return mBuffers.size(); }
 bool HostBlocks::reserve(size_t inBytes) {
     if (mLimit != 0 && (inBytes > mLimit || mInUse > mLimit - inBytes)) return false;
     mInUse += inBytes;
+    mPeak = std::max(mPeak, mInUse);
     return true;
 }
 

@@ -22,6 +22,9 @@ public:
     // Bytes the module may hold at once; 0 means no limit beyond the machine's.
     void setLimit(size_t inBytes) { mLimit = inBytes; }
     size_t bytesInUse() const { return mInUse; }
+    // The most bytes held at once since the last resetPeak (or since the start).
+    size_t peakBytes() const { return mPeak; }
+    void resetPeak() { mPeak = mInUse; }
     size_t liveHandles() const;
     size_t liveBuffers() const;
     // Misuse seen so far (unknown ids, double frees), one line each.
@@ -58,6 +61,7 @@ private:
     std::vector<Block *> mBuffers;
     size_t mLimit = 0;
     size_t mInUse = 0;
+    size_t mPeak = 0;
     std::vector<std::string> mMisuse;
 };
 
