@@ -114,7 +114,8 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     const int32 aBandSize = 2 * static_cast<int32>(inWidth) * static_cast<int32>(inHeight);
 
     // 1. Bring the samples to host order with the valid bits at the bottom.
-    RAW_ShiftRight(inBayer, inWidth, inHeight, VB, static_cast<uint16>(info->valid_bits_per_pixel[1]),
+    const Boolean aReference = sRAW_ReferenceStages;
+    RAW_STAGE(aReference, RAW_ShiftRight, inBayer, inWidth, inHeight, VB, static_cast<uint16>(info->valid_bits_per_pixel[1]),
                    info->endian);
 
     // 2. Stage parameters of the method; method 0 is plain development.
@@ -163,8 +164,6 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
         WB_R = globals->wb_r;
         WB_B = globals->wb_b;
     }
-
-    const Boolean aReference = sRAW_ReferenceStages;
 
     // 4. Black levels and gains, in place.
     RAW_STAGE(aReference, RAW_WhiteBalance, inBayer, inWidth, inHeight, CFA, OB_R, OB_Gr, OB_Gb, OB_B, WB_R, WB_B, VB);

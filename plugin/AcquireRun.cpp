@@ -3,6 +3,7 @@
 #include "AcquireRun.h"
 
 #include "../pipeline/Pipeline.h"
+#include "../pipeline/kernels/StageKernels.h"
 #include "../ui/ConversionDialog.h"
 #include "../ui/MessageBoxes.h"
 #include "../ui/OpenFileDialog.h"
@@ -260,8 +261,7 @@ static void DoDeliverPlane(Globals *globals) {
         aBlock->rowBytes = aWidth;
         const uint16 *aFrom = globals->layer_ptr[p];
         uint8_t *aTo = globals->small_layer_ptr[p];
-        int32 aCount = aRows * aWidth;
-        for (int32 aIndex = 0; aIndex < aCount; ++aIndex) aTo[aIndex] = static_cast<uint8_t>(aFrom[aIndex] & 0xFF);
+        RAW_RUN_KERNEL(RAW_KNarrowSamples, aFrom, static_cast<size_t>(aRows) * static_cast<size_t>(aWidth), aTo);
         aBlock->data = aTo;
     }
     aBlock->planeBytes = 0;

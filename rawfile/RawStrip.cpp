@@ -7,6 +7,7 @@
 // that the file interface cannot address. A negative byte count is a strip of no bytes.
 #include "RawInfo.h"
 
+#include "../pipeline/kernels/StageKernels.h"
 #include "../plugin/HostMemory.h"
 
 namespace {
@@ -101,10 +102,8 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
     char *aWide = nullptr;
     Handle aWideHandle = RAW_NewZeroedHandle(inHandleProcs, 2 * aBytes, &aWide);
     if (aWideHandle != nullptr) {
-        for (int64_t aIndex = 0; aIndex < aBytes; ++aIndex) {
-            aWide[2 * aIndex] = aRead[aIndex];
-            aWide[2 * aIndex + 1] = 0;
-        }
+        RAW_RUN_KERNEL(RAW_KWidenSamples, reinterpret_cast<const uint8_t *>(aRead), static_cast<size_t>(aBytes),
+                       reinterpret_cast<uint16 *>(aWide));
         RAW_UnlockHandle(inHandleProcs, aWideHandle);
     }
     RAW_UnlockHandle(inHandleProcs, aReadHandle);
@@ -115,6 +114,18 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
 
 void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
                     uint16 Endian) {
+    if (ValidBits <= 8) return;
+    // A header with more than 16 valid and offset bits would shift left: leave the bits be.
+    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
+    if (aShift < 0) aShift = 0;
+    size_t aCount = static_cast<size_t>(Bayer_H) * static_cast<size_t>(Bayer_V);
+    RAW_RUN_KERNEL(RAW_KShiftSamples, Bayer, aCount, Endian == kRAW_BigEndian, static_cast<uint32>(aShift));
+}
+
+// The straightforward form, one sample and one byte-order test at a time: the reference
+// the optimised form is compared against.
+void RAW_ShiftRight_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
+                              uint16 Endian) {
     if (ValidBits <= 8) return;
     // A header with more than 16 valid and offset bits would shift left: leave the bits be.
     int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);

@@ -10,6 +10,7 @@
 #include "PipelineTestSupport.h"
 #include "pipeline/PipelineReference.h"
 #include "pipeline/kernels/StageKernels.h"
+#include "rawfile/RawInfo.h"
 
 using namespace pipetest;
 
@@ -71,6 +72,22 @@ TEST_P(PipelineKernels, WhiteBalance) {
                                            aLayout.cfa.data(), ob[0], ob[1], ob[2], ob[3], wr, wb,
                                            static_cast<uint16>(aBits));
                 ASSERT_TRUE(SameBits(aFast, aSlow)) << aLayout.name << " bits " << aBits << " size " << w << "x" << h;
+            }
+        }
+    }
+}
+
+TEST_P(PipelineKernels, ShiftRightInBothByteOrders) {
+    for (uint16 aEndian : {static_cast<uint16>(kRAW_LittleEndian), static_cast<uint16>(kRAW_BigEndian)}) {
+        for (int aBits = 1; aBits <= 16; ++aBits) {
+            for (int aOffset = 0; aBits + aOffset <= 17; ++aOffset) {  // one past 16 shifts by nothing
+                int w = kCounts[RandomInt(mRandom, 0, 6)], h = RandomInt(mRandom, 1, 3);
+                std::vector<uint16> aFast = RandomSamples(mRandom, static_cast<size_t>(w) * h, 65535), aSlow = aFast;
+                RAW_ShiftRight(aFast.data(), static_cast<uint16>(w), static_cast<uint16>(h), static_cast<uint16>(aBits),
+                               static_cast<uint16>(aOffset), aEndian);
+                RAW_ShiftRight_Reference(aSlow.data(), static_cast<uint16>(w), static_cast<uint16>(h),
+                                         static_cast<uint16>(aBits), static_cast<uint16>(aOffset), aEndian);
+                ASSERT_TRUE(SameBits(aFast, aSlow)) << "endian " << aEndian << " bits " << aBits << " offset " << aOffset;
             }
         }
     }

@@ -35,6 +35,9 @@
                                       const uint16 *inB, const double *inEdge1, int32 inCount, double inCSK1,    \
                                       double inCSK2, double inCSK3, double inCSK4, double inCSG1,                \
                                       double inCSG2, double inMax, double *outY, double *outCr, double *outCb);  \
+    void RAW_KShiftSamples##suffix(uint16 *ioSamples, size_t inCount, Boolean inSwapBytes, uint32 inShift);       \
+    void RAW_KWidenSamples##suffix(const uint8_t *inBytes, size_t inCount, uint16 *outSamples);                  \
+    void RAW_KNarrowSamples##suffix(const uint16 *inSamples, size_t inCount, uint8_t *outBytes);                 \
     void RAW_KConvertToRGB##suffix(const double *inY, const double *inCr, const double *inCb, int32 inCount,    \
                                    double inMax, uint32 inShift, uint16 *outR, uint16 *outG, uint16 *outB);
 
