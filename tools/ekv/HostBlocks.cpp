@@ -17,6 +17,9 @@ struct HostBlocks::Block {
 
 namespace {
 
+// The most the pool keeps in freed blocks.
+constexpr size_t kSpareLimit = 16u << 20;
+
 char *AllocateBytes(size_t inSize) {
     // One byte more so that a zero-sized block still has a distinct address.
     char *aBytes = new (std::nothrow) char[inSize + 1];
@@ -98,7 +101,7 @@ std::vector<uint8_t> HostBlocks::handleBytes(Handle h) const {
 Handle HostBlocks::newHandle(int32 inSize) {
     if (inSize < 0 || !reserve(static_cast<size_t>(inSize))) return nullptr;
     auto *aBlock = new (std::nothrow) Block;
-    char *aBytes = aBlock != nullptr ? AllocateBytes(static_cast<size_t>(inSize)) : nullptr;
+    char *aBytes = aBlock != nullptr ? takeBytes(static_cast<size_t>(inSize)) : nullptr;
     if (aBytes == nullptr) {
         delete aBlock;
         mInUse -= static_cast<size_t>(inSize);
@@ -119,7 +122,7 @@ void HostBlocks::disposeHandle(Handle h) {
     }
     mHandles.erase(std::find(mHandles.begin(), mHandles.end(), aBlock));
     mInUse -= aBlock->size;
-    delete[] aBlock->master;
+    giveBackBytes(aBlock->master, aBlock->size);
     delete aBlock;
 }
 
@@ -175,7 +178,7 @@ OSErr HostBlocks::allocateBuffer(int32 inSize, BufferID *outID) {
     *outID = nullptr;
     if (!reserve(static_cast<size_t>(inSize))) return -108;
     auto *aBlock = new (std::nothrow) Block;
-    char *aBytes = aBlock != nullptr ? AllocateBytes(static_cast<size_t>(inSize)) : nullptr;
+    char *aBytes = aBlock != nullptr ? takeBytes(static_cast<size_t>(inSize)) : nullptr;
     if (aBytes == nullptr) {
         delete aBlock;
         mInUse -= static_cast<size_t>(inSize);
@@ -215,8 +218,31 @@ void HostBlocks::freeBuffer(BufferID inID) {
     }
     mBuffers.erase(std::find(mBuffers.begin(), mBuffers.end(), aBlock));
     mInUse -= aBlock->size;
-    delete[] aBlock->master;
+    giveBackBytes(aBlock->master, aBlock->size);
     delete aBlock;
+}
+
+// A block of the size from the spares (its contents are whatever the module left, as
+// with any host), or a new zeroed one.
+char *HostBlocks::takeBytes(size_t inSize) {
+    for (size_t i = mSpares.size(); i-- > 0;) {
+        if (mSpares[i].size != inSize) continue;
+        char *aBytes = mSpares[i].bytes;
+        mSpareBytes -= inSize;
+        mSpares.erase(mSpares.begin() + static_cast<std::ptrdiff_t>(i));
+        return aBytes;
+    }
+    return AllocateBytes(inSize);
+}
+
+void HostBlocks::giveBackBytes(char *inBytes, size_t inSize) {
+    if (inBytes == nullptr) return;
+    if (mSpareBytes + inSize > kSpareLimit) {
+        delete[] inBytes;
+        return;
+    }
+    mSpares.push_back({inSize, inBytes});
+    mSpareBytes += inSize;
 }
 
 int32 HostBlocks::space() const {

@@ -54,6 +54,8 @@ private:
     Block *findHandle(Handle h) const;
     Block *findBuffer(BufferID inID) const;
     bool reserve(size_t inBytes);
+    char *takeBytes(size_t inSize);
+    void giveBackBytes(char *inBytes, size_t inSize);
 
     BufferProcs mBufferProcs{};
     HandleProcs mHandleProcs{};
@@ -63,6 +65,15 @@ private:
     size_t mInUse = 0;
     size_t mPeak = 0;
     std::vector<std::string> mMisuse;
+    // Blocks freed by the module, kept for the next request of the same size, as an
+    // image editor's buffer pool does: a module that frees its band planes after every
+    // band gets the same memory back without a trip to the system.
+    struct Spare {
+        size_t size;
+        char *bytes;
+    };
+    std::vector<Spare> mSpares;
+    size_t mSpareBytes = 0;
 };
 
 }  // namespace ekv
