@@ -1,0 +1,58 @@
+#include "WholeTestSupport.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "HostBlocks.h"
+#include "pipeline/PipelineReference.h"
+
+namespace wholetest {
+
+namespace {
+
+std::string ScratchFolder() {
+    static const std::string sFolder = [] {
+        ::mkdir(KARVEX_WHOLE_TEST_DIR, 0755);
+        std::string aFolder = std::string(KARVEX_WHOLE_TEST_DIR) + "/p" + std::to_string(::getpid());
+        ::mkdir(aFolder.c_str(), 0755);
+        return aFolder;
+    }();
+    return sFolder;
+}
+
+ekv::AcquireHost &Host() {
+    static ekv::AcquireHost sHost;
+    return sHost;
+}
+
+}  // namespace
+
+std::string MakeSample(const std::string &inName, const std::string &inArguments) {
+    const std::string aPath = ScratchFolder() + "/" + inName + ".ekv";
+    const std::string aCommand = std::string(KARVEX_EKV_MAKE) + " sample -o '" + aPath + "' " + inArguments;
+    EXPECT_EQ(std::system(aCommand.c_str()), 0) << aCommand;
+    return aPath;
+}
+
+Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference) {
+    ekv::ImportRequest aRequest;
+    aRequest.path = inPath;
+    aRequest.method = inMethod;
+    aRequest.wbPoint = inPoint;
+    ekv::HostBlocks &aPool = ekv::HostBlocks::instance();
+    RAW_SelectReferenceStages(inReference);
+    aPool.resetPeak();
+    Import aImport;
+    aImport.result = Host().import(aRequest);
+    aImport.peakBytes = aPool.peakBytes();
+    RAW_SelectReferenceStages(false);
+    EXPECT_EQ(aImport.result.status, ekv::ImportStatus::Ok) << inPath << ": " << aImport.result.detail;
+    EXPECT_EQ(aImport.result.leakedBuffers, 0) << inPath;
+    EXPECT_EQ(aImport.result.leakedHandles, 0) << inPath;
+    EXPECT_TRUE(aImport.result.misuse.empty()) << inPath;
+    return aImport;
+}
+
+}  // namespace wholetest

@@ -1,0 +1,25 @@
+// Shared helpers of the whole-import tests: EKV files written by ekv-make into a scratch
+// folder of this process, and imports through ENTRYPOINT with the ekv host core, with
+// the optimised or the straightforward stages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "AcquireHost.h"
+
+namespace wholetest {
+
+// Writes `ekv-make sample -o <scratch>/<inName>.ekv <inArguments>` and returns the path.
+std::string MakeSample(const std::string &inName, const std::string &inArguments);
+
+struct Import {
+    ekv::ImportResult result;
+    size_t peakBytes = 0;  // the most bytes the module held from the host at once
+};
+
+// One whole import with one host that keeps the module loaded between imports.
+Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference);
+
+}  // namespace wholetest

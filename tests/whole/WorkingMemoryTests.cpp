@@ -1,0 +1,37 @@
+// The module's working memory during a whole import (every buffer and handle it holds
+// from the host at once; the host's document is not counted) stays within 4 MB at the
+// camera's default geometry and does not grow with the image height: the image is
+// developed band by band.
+#include "WholeTestSupport.h"
+
+namespace {
+
+constexpr size_t kLimit = 4u << 20;
+constexpr Point kPoint{120, 160};
+
+TEST(WorkingMemory, DefaultGeometryWithinFourMegabytesAndIndependentOfHeight) {
+    const std::string aDefault = wholetest::MakeSample("memory-default", "");
+    const std::string aTall = wholetest::MakeSample("memory-tall", "--height 6000 --rows-per-strip 400");
+    const wholetest::Import aOne = wholetest::RunImport(aDefault, 2, kPoint, false);
+    const wholetest::Import aTaller = wholetest::RunImport(aTall, 2, kPoint, false);
+    ASSERT_EQ(aOne.result.image.height, 1680);
+    ASSERT_EQ(aTaller.result.image.height, 5996);
+    // Three 16-bit plane buffers of a band alone take more than 100 kB: a peak below
+    // that would mean the host's counting missed them.
+    EXPECT_GT(aOne.peakBytes, 3u * 2240 * 10 * 2);
+    EXPECT_LE(aOne.peakBytes, kLimit);
+    EXPECT_EQ(aTaller.peakBytes, aOne.peakBytes);
+}
+
+TEST(WorkingMemory, EveryMethodAndDepthWithinFourMegabytes) {
+    for (const char *aBits : {"8", "12", "14"}) {
+        const std::string aPath = wholetest::MakeSample(std::string("memory-") + aBits, std::string("--bits ") + aBits);
+        for (int16 aMethod = 0; aMethod <= 2; ++aMethod) {
+            const wholetest::Import aImport =
+                wholetest::RunImport(aPath, aMethod, aMethod == 0 ? Point{-1, -1} : kPoint, false);
+            EXPECT_LE(aImport.peakBytes, kLimit) << aBits << " bits, method " << aMethod;
+        }
+    }
+}
+
+}  // namespace
