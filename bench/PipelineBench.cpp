@@ -41,15 +41,18 @@ Band &TheBand() {
     return sBand;
 }
 
-// Every stage runs in three forms, side by side: the optimised stage with the kernels
-// chosen at run time (AVX2 where there), the optimised stage with the baseline kernels,
+// Every stage runs in four forms, side by side: the optimised stage with the widest
+// kernels the machine has, with AVX2 kernels at most, with the baseline (SSE2) kernels,
 // and the straightforward reference form. The form is the benchmark's first argument.
-enum Form { kOptimised = 0, kBaseline = 1, kReference = 2 };
+enum Form { kOptimised = 0, kUpToAVX2 = 1, kBaseline = 2, kReference = 3 };
 
 Form BeginForm(benchmark::State &ioState) {
     Form aForm = static_cast<Form>(ioState.range(0));
-    RAW_UseBaselineKernelsOnly(aForm == kBaseline);
-    ioState.SetLabel(aForm == kOptimised ? "optimised" : aForm == kBaseline ? "baseline kernels" : "reference");
+    RAW_LimitKernels(aForm == kUpToAVX2 ? kRAW_KernelsAVX2
+                     : aForm == kBaseline ? kRAW_KernelsBaseline
+                                          : kRAW_KernelsAVX512);
+    const char *kLabels[] = {"optimised", "AVX2 kernels", "SSE2 kernels", "reference"};
+    ioState.SetLabel(kLabels[aForm]);
     return aForm;
 }
 
@@ -198,7 +201,7 @@ BENCHMARK(BM_BandCopy);
 #define FORMS DenseRange(kOptimised, kReference)
 BENCHMARK(BM_WhiteBalance)->FORMS;
 BENCHMARK(BM_LowPassFilter)->FORMS;
-BENCHMARK(BM_ColorationControl)->ArgsProduct({{kOptimised, kBaseline, kReference}, {0, 1}});
+BENCHMARK(BM_ColorationControl)->ArgsProduct({{kOptimised, kUpToAVX2, kBaseline, kReference}, {0, 1}});
 BENCHMARK(BM_ColorAdjust)->FORMS;
 BENCHMARK(BM_LUTAdjust)->FORMS;
 BENCHMARK(BM_EdgeLUTAdjust)->FORMS;

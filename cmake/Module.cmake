@@ -14,13 +14,16 @@ endif()
 
 # The stage kernels are written for the compiler to vectorise: -O3, and no assumption
 # that arithmetic may trap (values and rounding are unchanged; only exception flags
-# could differ). The AVX2 variant exists on x86-64 only and is chosen at run time.
+# could differ). The AVX2 and AVX-512 variants exist on x86-64 only and are chosen at
+# run time; none may use fused multiply-add.
 set(KARVEX_KERNEL_DIR ${PROJECT_SOURCE_DIR}/pipeline/kernels)
 set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_Base.cpp PROPERTIES
   COMPILE_OPTIONS "-O3;-fno-trapping-math")
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64" AND NOT WIN32)
   set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX2.cpp PROPERTIES
     COMPILE_OPTIONS "-O3;-fno-trapping-math;-mavx2;-mno-fma")
+  set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX512.cpp PROPERTIES
+    COMPILE_OPTIONS "-O3;-fno-trapping-math;-mavx512f;-mavx512vl;-mavx512bw;-mavx512dq;-mno-fma;-mprefer-vector-width=512")
 endif()
 
 # The module as a static library: the native command-line host and the tests link it.

@@ -1,8 +1,8 @@
 // The optimised stages against their straightforward reference forms, bit for bit, on
 // random planes and parameters: every CFA layout, both parities, every depth from 8 to
 // 16 bits, lengths that are not multiples of any vector width. Each case runs with the
-// kernels chosen at run time (AVX2 where the processor has it) and with the baseline
-// kernels forced, so both variants are checked on a machine that has both.
+// kernel variant chosen at run time and with the choice limited to AVX2 and to the
+// baseline, so every variant is checked on a machine that has them all.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -43,16 +43,19 @@ Rect RectOf(const Area &a) {
                 static_cast<int16>(a.left + a.width)};
 }
 
-class PipelineKernels : public ::testing::TestWithParam<bool> {
+class PipelineKernels : public ::testing::TestWithParam<int32> {
 protected:
-    void SetUp() override { RAW_UseBaselineKernelsOnly(GetParam()); }
-    void TearDown() override { RAW_UseBaselineKernelsOnly(false); }
+    void SetUp() override { RAW_LimitKernels(GetParam()); }
+    void TearDown() override { RAW_LimitKernels(kRAW_KernelsAVX512); }
     std::mt19937 mRandom{20261208};
 };
 
-INSTANTIATE_TEST_SUITE_P(Variants, PipelineKernels, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool> &inInfo) {
-                             return inInfo.param ? std::string("Baseline") : std::string("RunTimeChoice");
+INSTANTIATE_TEST_SUITE_P(Variants, PipelineKernels,
+                         ::testing::Values(kRAW_KernelsAVX512, kRAW_KernelsAVX2, kRAW_KernelsBaseline),
+                         [](const ::testing::TestParamInfo<int32> &inInfo) {
+                             return inInfo.param == kRAW_KernelsBaseline ? std::string("Baseline")
+                                    : inInfo.param == kRAW_KernelsAVX2   ? std::string("UpToAVX2")
+                                                                         : std::string("Widest");
                          });
 
 TEST_P(PipelineKernels, WhiteBalance) {

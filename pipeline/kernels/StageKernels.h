@@ -1,8 +1,9 @@
-// The inner loops of the pipeline stages over contiguous rows, built twice on x86-64:
-// for the baseline instruction set (SSE2; on i686 the build's -msse2) and for AVX2,
-// chosen at run time. Both builds come from the same source (StageKernels.inc), so they
-// perform the same double-precision operations in the same order and give the same bits;
-// only the width of the vector registers the compiler uses differs.
+// The inner loops of the pipeline stages over contiguous rows. The i686 module has one
+// build of them, for its -msse2 baseline; x86-64 builds have three, for SSE2, AVX2 and
+// AVX-512, and the widest the processor and the system support is chosen at run time.
+// All come from the same source (StageKernels.inc), so they perform the same
+// double-precision operations in the same order and give the same bits; only the width
+// of the vector registers the compiler uses differs.
 #ifndef KARVEX_PIPELINE_KERNELS_STAGEKERNELS_H
 #define KARVEX_PIPELINE_KERNELS_STAGEKERNELS_H
 
@@ -43,19 +44,26 @@
 
 RAW_KERNEL_DECLARATIONS(_Base)
 
-// Makes the stages run the baseline kernels even where AVX2 is there (tests compare both
-// variants against the reference); false restores the run-time choice.
-void RAW_UseBaselineKernelsOnly(Boolean inBaselineOnly);
+// The kernel variants, narrowest first.
+enum { kRAW_KernelsBaseline = 0, kRAW_KernelsAVX2 = 1, kRAW_KernelsAVX512 = 2 };
+
+// Keeps the run-time choice at or below inHighest (tests and benchmarks run every
+// variant on a machine that has them all); kRAW_KernelsAVX512 restores the full choice.
+void RAW_LimitKernels(int32 inHighest);
 
 #if defined(__x86_64__) && !defined(_WIN32)
-#define RAW_KERNELS_HAVE_AVX2 1
+#define RAW_KERNELS_HAVE_WIDE 1
 RAW_KERNEL_DECLARATIONS(_AVX2)
+RAW_KERNEL_DECLARATIONS(_AVX512)
 
-// True when the AVX2 kernels are to run: the processor and the system support AVX2
-// (asked once) and the baseline is not forced.
-Boolean RAW_CPUHasAVX2(void);
+// The variant to run: the widest the processor and the system support (asked once),
+// within the limit set.
+int32 RAW_KernelLevel(void);
 
-#define RAW_RUN_KERNEL(name, ...) (RAW_CPUHasAVX2() ? name##_AVX2(__VA_ARGS__) : name##_Base(__VA_ARGS__))
+#define RAW_RUN_KERNEL(name, ...)                                                  \
+    (RAW_KernelLevel() == kRAW_KernelsAVX512 ? name##_AVX512(__VA_ARGS__)          \
+     : RAW_KernelLevel() == kRAW_KernelsAVX2 ? name##_AVX2(__VA_ARGS__)            \
+                                             : name##_Base(__VA_ARGS__))
 #else
 #define RAW_RUN_KERNEL(name, ...) name##_Base(__VA_ARGS__)
 #endif

@@ -2,8 +2,7 @@
 // with -mavx2 and without FMA).
 #include "StageKernels.h"
 
-#if defined(RAW_KERNELS_HAVE_AVX2)
+#if defined(RAW_KERNELS_HAVE_WIDE)
 #define RAW_KERNEL(name) name##_AVX2
 #include "StageKernels.inc"
-
 #endif
