@@ -7,12 +7,6 @@
 #include "PipelineSupport.h"
 #include "kernels/StageKernels.h"
 
-static inline double RAW_ClampReal(double v, double inMax) {
-    if (v < 0.0) return 0.0;
-    if (v > inMax) return inMax;
-    return v;
-}
-
 void RAW_ColorationControl(const uint16 *YL_R1, const uint16 *YL_G1, const uint16 *YL_B1, double WB_R,
                            double WB_B, int16 /*ToneMode*/, uint16 ValidBits, uint16 OB_R, uint16 /*OB_Gr*/,
                            uint16 /*OB_Gb*/, uint16 OB_B, const Rect *OutSize, uint16 *YL_R2,

@@ -16,6 +16,13 @@ static inline double RAW_SampleLimit(uint16 inValidBits) {
     return aMax < 65535.0 ? aMax : 65535.0;
 }
 
+// v limited to 0 .. inMax.
+static inline double RAW_ClampReal(double v, double inMax) {
+    if (v < 0.0) return 0.0;
+    if (v > inMax) return inMax;
+    return v;
+}
+
 // The number of pixels of OutSize; 0 when it has no rows or no columns.
 static inline int32 RAW_PixelCount(const Rect *inOutSize) {
     int32 aWidth = inOutSize->right - inOutSize->left;

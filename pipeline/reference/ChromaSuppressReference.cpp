@@ -9,10 +9,10 @@
 #include "../PipelineSupport.h"
 
 void RAW_ColorRestrainEdgeAdd_Reference(const double *YL_Y1, const double *YL_Cr1, const double *YL_Cb1,
-                              const double *YH_EdgeF, const uint16 *YL_R4, const uint16 *YL_G4,
-                              const uint16 *YL_B4, const double *YH_Edge1, uint16 CSK1, uint16 CSK2,
-                              uint16 CSK3, uint16 CSK4, int16 CSG1, double CSG2, uint16 ValidBits,
-                              const Rect *OutSize, double *YHL_YF, double *YHL_CrF, double *YHL_CbF) {
+                                        const double *YH_EdgeF, const uint16 *YL_R4, const uint16 *YL_G4,
+                                        const uint16 *YL_B4, const double *YH_Edge1, uint16 CSK1, uint16 CSK2,
+                                        uint16 CSK3, uint16 CSK4, int16 CSG1, double CSG2, uint16 ValidBits,
+                                        const Rect *OutSize, double *YHL_YF, double *YHL_CrF, double *YHL_CbF) {
     double aMax = RAW_SampleMax(ValidBits);
     double aMin = -aMax;
     int32 aWidth = OutSize->right - OutSize->left;
@@ -41,7 +41,7 @@ void RAW_ColorRestrainEdgeAdd_Reference(const double *YL_Y1, const double *YL_Cr
 }
 
 void RAW_ConvertToRGB_Reference(const double *YHL_YF, const double *YHL_CrF, const double *YHL_CbF, uint16 ValidBits,
-                      const Rect *OutSize, uint16 *R_F, uint16 *G_F, uint16 *B_F) {
+                                const Rect *OutSize, uint16 *R_F, uint16 *G_F, uint16 *B_F) {
     double aMax = RAW_SampleMax(ValidBits);
     // Samples of more than 8 bits go to the host on the 16-bit scale.
     uint32 aShift = (ValidBits > 8 && ValidBits < 16) ? 16u - ValidBits : 0u;

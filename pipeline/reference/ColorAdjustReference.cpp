@@ -12,16 +12,10 @@ static inline uint16 RAW_CeilingToSample(double inLevel, int32 inMax) {
     return static_cast<uint16>(inLevel);
 }
 
-static inline double RAW_ClampReal(double v, double inMax) {
-    if (v < 0.0) return 0.0;
-    if (v > inMax) return inMax;
-    return v;
-}
-
 void RAW_ColorationControl_Reference(const uint16 *YL_R1, const uint16 *YL_G1, const uint16 *YL_B1, double WB_R,
-                           double WB_B, int16 /*ToneMode*/, uint16 ValidBits, uint16 OB_R, uint16 /*OB_Gr*/,
-                           uint16 /*OB_Gb*/, uint16 OB_B, const Rect *OutSize, uint16 *YL_R2,
-                           uint16 *YL_G2, uint16 *YL_B2) {
+                                     double WB_B, int16 /*ToneMode*/, uint16 ValidBits, uint16 OB_R, uint16 /*OB_Gr*/,
+                                     uint16 /*OB_Gb*/, uint16 OB_B, const Rect *OutSize, uint16 *YL_R2,
+                                     uint16 *YL_G2, uint16 *YL_B2) {
     int32 aCount = RAW_PixelCount(OutSize);
     if (aCount <= 0) return;
     if (WB_R >= 1.0 && WB_B >= 1.0) {
@@ -54,9 +48,9 @@ void RAW_ColorationControl_Reference(const uint16 *YL_R1, const uint16 *YL_G1, c
 }
 
 void RAW_ColorAdjust_Reference(const uint16 *YL_R2, const uint16 *YL_G2, const uint16 *YL_B2, double CMX1,
-                     double CMX2, double CMX3, double CMX4, double CMX5, double CMX6, double CMX7,
-                     double CMX8, double CMX9, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R3,
-                     uint16 *YL_G3, uint16 *YL_B3) {
+                               double CMX2, double CMX3, double CMX4, double CMX5, double CMX6, double CMX7,
+                               double CMX8, double CMX9, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R3,
+                               uint16 *YL_G3, uint16 *YL_B3) {
     int32 aCount = RAW_PixelCount(OutSize);
     double aMax = RAW_SampleMax(ValidBits);
     for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {

@@ -8,7 +8,7 @@
 #include "../PipelineSupport.h"
 
 void RAW_Convert2YC_Reference(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4, uint16 ValidBits,
-                    const Rect *OutSize, double *YL_Y1, double *YL_Cr1, double *YL_Cb1) {
+                              const Rect *OutSize, double *YL_Y1, double *YL_Cr1, double *YL_Cb1) {
     double aMax = RAW_SampleMax(ValidBits);
     double aMin = -aMax;
     int32 aCount = RAW_PixelCount(OutSize);
@@ -30,8 +30,8 @@ void RAW_Convert2YC_Reference(const uint16 *YL_R4, const uint16 *YL_G4, const ui
 }
 
 void RAW_EdgeBPF_Reference(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
-                 double BPF_Ka2, double BPF_Kb2, double BPF_Kc2, uint16 ValidBits, const Rect *OutSize,
-                 double *YH_Edge1) {
+                           double BPF_Ka2, double BPF_Kb2, double BPF_Kc2, uint16 ValidBits, const Rect *OutSize,
+                           double *YH_Edge1) {
     int32 aRowPhase, aColumnPhase;
     RAW_PatternPhase(RAW_ReadCFAPatternValue(CFA), &aRowPhase, &aColumnPhase);
     // Greens sit where row + column is odd in the RGGB cell.
@@ -67,7 +67,7 @@ void RAW_EdgeBPF_Reference(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Ba
 }
 
 void RAW_CoringEdge_Reference(const double *YH_Edge1, int16 Edge_THH, int16 Edge_THL, double Kedge, double Kcoring,
-                    uint16 ValidBits, const Rect *OutSize, double *YH_EdgeF) {
+                              uint16 ValidBits, const Rect *OutSize, double *YH_EdgeF) {
     // The limits are given on the 16-bit scale: divide by 2^(16 - ValidBits).
     double thh = ldexp(static_cast<double>(Edge_THH), static_cast<int>(ValidBits) - 16);
     double thl = ldexp(static_cast<double>(Edge_THL), static_cast<int>(ValidBits) - 16);

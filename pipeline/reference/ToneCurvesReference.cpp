@@ -28,9 +28,9 @@ static inline uint16 RAW_ToneLookupSample(const RAW_ToneLookup *inLookup, uint16
 }
 
 void RAW_LUTAdjust_Reference(const uint16 *YL_R3, const uint16 *YL_G3, const uint16 *YL_B3,
-                   const uint16 *Tone_LUT0, const uint16 *Tone_LUT1, const uint16 *Tone_LUT2,
-                   int16 ToneMode, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R4,
-                   uint16 *YL_G4, uint16 *YL_B4) {
+                             const uint16 *Tone_LUT0, const uint16 *Tone_LUT1, const uint16 *Tone_LUT2,
+                             int16 ToneMode, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R4,
+                             uint16 *YL_G4, uint16 *YL_B4) {
     // The tone modes name the tables in reverse order; any other mode keeps the samples.
     const uint16 *aTable = nullptr;
     switch (ToneMode) {
@@ -50,7 +50,7 @@ void RAW_LUTAdjust_Reference(const uint16 *YL_R3, const uint16 *YL_G3, const uin
 }
 
 void RAW_EdgeLUTAdjust_Reference(const uint16 *Bayer_WB, uint16 Bayer_H, uint16 Bayer_V, const uint16 *ToneEdge_LUT,
-                       int16 /*ToneMode*/, uint16 ValidBits, uint16 *Bayer_Edge) {
+                                 int16 /*ToneMode*/, uint16 ValidBits, uint16 *Bayer_Edge) {
     RAW_ToneLookup aLookup;
     RAW_InitToneLookup(&aLookup, ToneEdge_LUT, ValidBits);
     size_t aCount = static_cast<size_t>(Bayer_H) * Bayer_V;
