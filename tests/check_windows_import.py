@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Whole imports of the real module in ekvhost under Wine, answered through the real
-dialogs by window messages, compared sample for sample with the native ekv host.
+dialogs by window messages, compared sample for sample with the native ekv host, whose
+documents are themselves checked to be the same with its optimised and its
+straightforward stages (ekv convert --reference).
 
 Usage: check_windows_import.py --wine-env tools/wine-env.sh --host ekvhost.exe
            --plugins DIR --ekv build/native/tools/ekv --ekv-make build/native/tools/ekv-make
@@ -166,9 +168,10 @@ def only(lines, key):
 _IMPORTS = {}
 
 
-def ekvhost_import(name, *answers):
-    """An import of the small file with the dialog answers given; cached by name. Each
-    --screenshot NAME is written into the work folder."""
+def ekvhost_import(name, *answers, source=None):
+    """An import of a file (the small one by default) with the dialog answers given;
+    cached by name. Each --screenshot NAME is written into the work folder."""
+    source = Fixture.small if source is None else source
     if name not in _IMPORTS:
         arguments = list(answers)
         for i, a in enumerate(arguments):
@@ -177,7 +180,7 @@ def ekvhost_import(name, *answers):
         output = work(f"{name}.ppm")
         if output.exists():
             output.unlink()
-        lines = run_ekvhost("import", windows_path(Fixture.small), *arguments, "-o", windows_path(output))
+        lines = run_ekvhost("import", windows_path(source), *arguments, "-o", windows_path(output))
         _IMPORTS[name] = (lines, output)
     return _IMPORTS[name]
 
@@ -185,21 +188,37 @@ def ekvhost_import(name, *answers):
 _NATIVE = {}
 
 
-def native(method, point=None):
-    """The native host's document for the small file, method and point."""
-    key = (method, point)
+def convert_native(source, method, point, out, reference=False):
+    """Runs the native ekv convert; the document it wrote."""
+    command = [ARGS.ekv, "convert", str(source), "-m", str(method), "-o", str(out)]
+    if point is not None:
+        command += ["--wb-point", "%d,%d" % point]
+    if reference:
+        command.append("--reference")
+    subprocess.run(command, check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    return read_tiff(out)
+
+
+def native(method, point=None, source=None):
+    """The native host's document for a file (the small one by default), method and
+    point, after checking that the native straightforward stages give the same one."""
+    source = Fixture.small if source is None else source
+    key = (str(source), method, point)
     if key not in _NATIVE:
-        out = work(f"native-m{method}-{'none' if point is None else '%d_%d' % point}.tif")
-        command = [ARGS.ekv, "convert", str(Fixture.small), "-m", str(method), "-o", str(out)]
-        if point is not None:
-            command += ["--wb-point", "%d,%d" % point]
-        subprocess.run(command, check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-        _NATIVE[key] = read_tiff(out)
+        stem = f"native-{Path(source).stem}-m{method}-{'none' if point is None else '%d_%d' % point}"
+        optimised = convert_native(source, method, point, work(stem + ".tif"))
+        reference = convert_native(source, method, point, work(stem + "-reference.tif"), reference=True)
+        if optimised != reference:
+            differing = sum(1 for a, b in zip(optimised[3], reference[3]) if a != b)
+            raise AssertionError(f"{stem}: native optimised and straightforward stages differ in "
+                                 f"{differing} of {len(optimised[3])} samples")
+        _NATIVE[key] = optimised
     return _NATIVE[key]
 
 
 class Fixture:
     small = None
+    formats = {}
     no_thumbnail = None
     not_ekv = None
 
@@ -213,17 +232,29 @@ class Fixture:
         Fixture.no_thumbnail = folder / "bare.ekv"
         subprocess.run([ARGS.ekv_make, "sample", "-o", str(Fixture.no_thumbnail), "--width", "200", "--height", "160",
                         "--no-thumbnail"], check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        Fixture.formats = {}
+        # Output heights that are whole numbers of bands (26 rows per band below 1000
+        # columns, 12 from 1000), so that every row is delivered.
+        for name, options in (("b12-be-gbrg", ["--width", "262", "--height", "82", "--bits", "12", "--big-endian",
+                                               "--pattern", "GBRG"]),
+                              ("b14-bggr-wide", ["--width", "1030", "--height", "52", "--bits", "14",
+                                                 "--pattern", "BGGR"]),
+                              ("b8-grbg", ["--width", "342", "--height", "56", "--bits", "8", "--pattern", "GRBG"]),
+                              ("b16-be", ["--width", "262", "--height", "56", "--bits", "16", "--big-endian"])):
+            Fixture.formats[name] = folder / f"{name}.ekv"
+            subprocess.run([ARGS.ekv_make, "sample", "-o", str(Fixture.formats[name]), *options],
+                           check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         Fixture.not_ekv = folder / "plain.ekv"
         Fixture.not_ekv.write_bytes(b"this is no raw file\n" * 8)
 
 
 class DocumentCase(unittest.TestCase):
-    def assertSameDocument(self, name, answers, method, point):
-        lines, output = ekvhost_import(name, *answers)
+    def assertSameDocument(self, name, answers, method, point, source=None):
+        lines, output = ekvhost_import(name, *answers, source=source)
         self.assertEqual(only(lines, "import.result"), "0", lines)
         self.assertEqual(only(lines, "output"), "ok")
         width, height, maxval, samples = read_ppm(output)
-        n_width, n_height, bits, n_samples = native(method, point)
+        n_width, n_height, bits, n_samples = native(method, point, source)
         self.assertEqual((width, height, maxval), (n_width, n_height, 65535 if bits == 16 else 255))
         self.assertEqual(only(lines, "rows.delivered"), str(height))
         if samples != n_samples:
@@ -312,16 +343,34 @@ class Documents(DocumentCase):
                          "the marker survived WB Revert")
 
 
+class Formats(DocumentCase):
+    """Other depths, byte orders, CFA patterns and band heights: the Windows module's
+    SSE2 stages against the native optimised and straightforward ones."""
+
+    def check(self, name, method, point):
+        answers = ["--method", str(method)] + ([] if point is None else ["--point", "%d,%d" % point])
+        self.assertSameDocument(name, answers, method, point, Fixture.formats[name])
+
+    def test_12_bits_big_endian_gbrg_method_2_with_a_point(self):
+        self.check("b12-be-gbrg", 2, (200, 60))
+
+    def test_14_bits_bggr_16_row_bands_method_2_without_a_point(self):
+        self.check("b14-bggr-wide", 2, None)
+
+    def test_8_bits_grbg_method_1_with_a_point(self):
+        self.check("b8-grbg", 1, (100, 150))
+
+    def test_16_bits_big_endian_method_0(self):
+        self.check("b16-be", 0, None)
+
+
 class WithoutThumbnail(unittest.TestCase):
     def test_the_preview_stays_empty_and_a_point_can_still_be_picked(self):
         lines = run_ekvhost("import", windows_path(Fixture.no_thumbnail), "--method", "1", "--point", "40,30",
                             "--screenshot", windows_path(work("bare.bmp")), "-o", windows_path(work("bare.ppm")))
         self.assertEqual(only(lines, "import.result"), "0")
         self.assertEqual(values(lines, "conversion.state"), ["radio=5 revert=0", "radio=5 revert=1"])
-        reference = work("bare-native.tif")
-        subprocess.run([ARGS.ekv, "convert", str(Fixture.no_thumbnail), "-m", "1", "--wb-point", "40,30",
-                        "-o", str(reference)], check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-        self.assertEqual(read_ppm(work("bare.ppm"))[3], read_tiff(reference)[3])
+        self.assertEqual(read_ppm(work("bare.ppm"))[3], native(1, (40, 30), Fixture.no_thumbnail)[3])
         _, _, pixel = read_bmp(work("bare.bmp"))
         ox, oy = (int(v) for v in only(lines, "screenshot.client").split(","))
         background = pixel(ox + PREVIEW_LEFT - 2, oy + PREVIEW_TOP - 2)
