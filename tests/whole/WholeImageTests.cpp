@@ -2,10 +2,13 @@
 // straightforward stages: every delivered sample identical, for every method (with and
 // without a white-balance point), 8 to 16 bits, both byte orders, all four CFA
 // patterns, and widths that give each band height and rows that end off any vector
-// width.
+// width. The optimised stages run with each kernel variant in turn (baseline, AVX2,
+// AVX-512; a variant the processor lacks falls back to the widest it has).
 #include <sstream>
+#include <vector>
 
 #include "WholeTestSupport.h"
+#include "pipeline/kernels/StageKernels.h"
 
 namespace {
 
@@ -41,7 +44,16 @@ const MethodCase kMethods[] = {
     {0, {-1, -1}}, {1, {-1, -1}}, {1, {60, 200}}, {2, {-1, -1}}, {2, {120, 160}}, {2, {239, 319}},
 };
 
-class WholeImage : public ::testing::TestWithParam<FileCase> {};
+#if defined(RAW_KERNELS_HAVE_WIDE)
+const std::vector<int32> kKernelLevels = {kRAW_KernelsBaseline, kRAW_KernelsAVX2, kRAW_KernelsAVX512};
+#else
+const std::vector<int32> kKernelLevels = {kRAW_KernelsBaseline};
+#endif
+
+class WholeImage : public ::testing::TestWithParam<FileCase> {
+protected:
+    void TearDown() override { RAW_LimitKernels(kRAW_KernelsAVX512); }
+};
 
 TEST_P(WholeImage, OptimisedEqualsStraightforwardForEveryMethod) {
     const FileCase &aFile = GetParam();
@@ -50,21 +62,27 @@ TEST_P(WholeImage, OptimisedEqualsStraightforwardForEveryMethod) {
         std::ostringstream aWhat;
         aWhat << aFile.name << ", method " << aMethod.method << ", point " << aMethod.point.h << ","
               << aMethod.point.v;
-        const wholetest::Import aFast = wholetest::RunImport(aPath, aMethod.method, aMethod.point, false);
         const wholetest::Import aReference = wholetest::RunImport(aPath, aMethod.method, aMethod.point, true);
-        const ekv::RgbImage &a = aFast.result.image, &b = aReference.result.image;
-        ASSERT_GT(a.rowsDelivered, 0) << aWhat.str();
-        ASSERT_EQ(a.width, b.width) << aWhat.str();
-        ASSERT_EQ(a.height, b.height) << aWhat.str();
-        ASSERT_EQ(a.depth, b.depth) << aWhat.str();
-        ASSERT_EQ(a.rowsDelivered, b.rowsDelivered) << aWhat.str();
-        ASSERT_EQ(a.samples.size(), b.samples.size()) << aWhat.str();
-        size_t aDiffering = 0, aFirst = 0;
-        for (size_t i = a.samples.size(); i-- > 0;)
-            if (a.samples[i] != b.samples[i]) ++aDiffering, aFirst = i;
-        EXPECT_EQ(aDiffering, 0u) << aWhat.str() << ": first at pixel " << aFirst / 3 % a.width << ","
-                                  << aFirst / 3 / a.width << " plane " << aFirst % 3 << ": " << a.samples[aFirst]
-                                  << " vs " << b.samples[aFirst];
+        const ekv::RgbImage &b = aReference.result.image;
+        ASSERT_GT(b.rowsDelivered, 0) << aWhat.str();
+        for (int32 aLevel : kKernelLevels) {
+            RAW_LimitKernels(aLevel);
+            const wholetest::Import aFast = wholetest::RunImport(aPath, aMethod.method, aMethod.point, false);
+            RAW_LimitKernels(kRAW_KernelsAVX512);
+            const ekv::RgbImage &a = aFast.result.image;
+            const std::string aCase = aWhat.str() + ", kernels up to level " + std::to_string(aLevel);
+            ASSERT_EQ(a.width, b.width) << aCase;
+            ASSERT_EQ(a.height, b.height) << aCase;
+            ASSERT_EQ(a.depth, b.depth) << aCase;
+            ASSERT_EQ(a.rowsDelivered, b.rowsDelivered) << aCase;
+            ASSERT_EQ(a.samples.size(), b.samples.size()) << aCase;
+            size_t aDiffering = 0, aFirst = 0;
+            for (size_t i = a.samples.size(); i-- > 0;)
+                if (a.samples[i] != b.samples[i]) ++aDiffering, aFirst = i;
+            EXPECT_EQ(aDiffering, 0u) << aCase << ": first at pixel " << aFirst / 3 % a.width << ","
+                                      << aFirst / 3 / a.width << " plane " << aFirst % 3 << ": "
+                                      << a.samples[aFirst] << " vs " << b.samples[aFirst];
+        }
     }
 }
 
