@@ -10,6 +10,7 @@
 //   ref_ns_px  the same for the straightforward stages
 //   ref_ms     milliseconds of one straightforward import
 //   speedup    straightforward time / optimised time
+//   kernels    the kernel variant the optimised stages ran (0 baseline, 1 AVX2, 2 AVX-512)
 //   peak_bytes the most bytes the module held from the host at once (buffers and
 //              handles, the Globals handle included; the host's document not counted)
 #include <benchmark/benchmark.h>
@@ -24,6 +25,7 @@
 #include "AcquireHost.h"
 #include "HostBlocks.h"
 #include "pipeline/PipelineReference.h"
+#include "pipeline/kernels/StageKernels.h"
 
 namespace {
 
@@ -111,6 +113,11 @@ void BM_Import(benchmark::State &ioState, const Case &inCase) {
     ioState.counters["ns_px"] = aOptimised / aRuns / aPixels * 1e9;
     ioState.counters["peak_bytes"] = static_cast<double>(aPeak);
     ioState.counters["pixels"] = aPixels;
+#if defined(RAW_KERNELS_HAVE_WIDE)
+    ioState.counters["kernels"] = RAW_KernelLevel();
+#else
+    ioState.counters["kernels"] = kRAW_KernelsBaseline;
+#endif
     if (inCase.paired) {
         ioState.counters["ref_ns_px"] = aReference / aRuns / aPixels * 1e9;
         ioState.counters["ref_ms"] = aReference / aRuns * 1e3;
