@@ -2,7 +2,7 @@
 // with their valid bits at the bottom.
 //
 // The strips form one byte stream; every byte of a run is placed at its position in that
-// stream. What cannot be read stays zero: the part of a run in an absent strip (offset 0
+// stream. What cannot be read is zero: the part of a run in an absent strip (offset 0
 // or negative), past the 15th strip, past the end of the file or beyond a file position
 // that the file interface cannot address. A negative byte count is a strip of no bytes.
 #include "RawInfo.h"
@@ -36,18 +36,25 @@ void RAW_ReadStream(int16 inRefNum, const RAW_Info *inInfo, uint64_t inStart, in
         int64_t aAvailable = RAW_StripBytes(inInfo, aStrip) - static_cast<int64_t>(aSkip);
         int64_t aPart = inCount - aDone < aAvailable ? inCount - aDone : aAvailable;
         int64_t aPosition = static_cast<int64_t>(inInfo->strip_offsets[aStrip]) + static_cast<int64_t>(aSkip);
+        int64_t aGot = 0;
         if (inRefNum != 0 && inInfo->strip_offsets[aStrip] > 0 && aPosition <= kRAW_MaxHandleSize &&
             SetFPos(inRefNum, fsFromStart, static_cast<int32>(aPosition)) == noErr) {
             int32 aCount = static_cast<int32>(aPart);
             FSRead(inRefNum, &aCount, outBytes + aDone);
+            aGot = aCount < 0 ? 0 : (aCount > aPart ? aPart : aCount);
         }
+        // What the file did not give is zero.
+        RAW_Zero(outBytes + aDone + aGot, aPart - aGot);
         aDone += aPart;
         aSkip = 0;
     }
+    // The part of the run past the last strip.
+    if (aDone < inCount) RAW_Zero(outBytes + aDone, inCount - aDone);
 }
 
-// A zero-filled, locked handle of inSize bytes, or null (nothing left allocated).
-Handle RAW_NewZeroedHandle(HandleProcs *inHandleProcs, int64_t inSize, char **outBytes) {
+// A locked handle of inSize bytes, or null (nothing left allocated). Its bytes are
+// whatever the host gives: every caller writes all of them.
+Handle RAW_NewLockedHandle(HandleProcs *inHandleProcs, int64_t inSize, char **outBytes) {
     *outBytes = nullptr;
     Handle aHandle = RAW_NewHandle(inHandleProcs, static_cast<int32>(inSize));
     if (aHandle == nullptr) return nullptr;
@@ -56,7 +63,6 @@ Handle RAW_NewZeroedHandle(HandleProcs *inHandleProcs, int64_t inSize, char **ou
         RAW_DisposeHandle(inHandleProcs, aHandle);
         return nullptr;
     }
-    RAW_Zero(aBytes, inSize);
     *outBytes = aBytes;
     return aHandle;
 }
@@ -84,7 +90,7 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
     int16 aRefNum = 0;
     if (FSpOpenDF(inFile, fsRdPerm, &aRefNum) != noErr) aRefNum = 0;
     char *aRead = nullptr;
-    Handle aReadHandle = RAW_NewZeroedHandle(inHandleProcs, aBytes, &aRead);
+    Handle aReadHandle = RAW_NewLockedHandle(inHandleProcs, aBytes, &aRead);
     if (aReadHandle == nullptr) {
         if (aRefNum != 0) FSClose(aRefNum);
         return memFullErr;
@@ -100,7 +106,7 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
 
     // One-byte samples: each byte b becomes the host-order 16-bit value b.
     char *aWide = nullptr;
-    Handle aWideHandle = RAW_NewZeroedHandle(inHandleProcs, 2 * aBytes, &aWide);
+    Handle aWideHandle = RAW_NewLockedHandle(inHandleProcs, 2 * aBytes, &aWide);
     if (aWideHandle != nullptr) {
         RAW_RUN_KERNEL(RAW_KWidenSamples, reinterpret_cast<const uint8_t *>(aRead), static_cast<size_t>(aBytes),
                        reinterpret_cast<uint16 *>(aWide));
