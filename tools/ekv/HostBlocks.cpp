@@ -92,6 +92,10 @@ HostBlocks::Block *HostBlocks::findBuffer(BufferID inID) const {
     return nullptr;
 }
 
+HostBlocks::~HostBlocks() {
+    for (const Spare &aSpare : mSpares) delete[] aSpare.bytes;
+}
+
 std::vector<uint8_t> HostBlocks::handleBytes(Handle h) const {
     const Block *aBlock = findHandle(h);
     if (aBlock == nullptr) return {};

@@ -48,6 +48,8 @@ public:
     void freeBuffer(BufferID inID);
     int32 space() const;
 
+    ~HostBlocks();
+
 private:
     HostBlocks();
     struct Block;
