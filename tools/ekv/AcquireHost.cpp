@@ -6,6 +6,7 @@
 #include <new>
 
 #include "HostBlocks.h"
+#include "PlaneAssembly.h"
 #include "plugin/PlugInGlobals.h"
 #include "resources/Strings.h"
 #include "ui/UserSeam.h"
@@ -107,30 +108,6 @@ void AcquireHost::fillRecord(AcquireRecord *outRecord) {
     outRecord->handleProcs = aPool.handleProcs();
 }
 
-void AcquireHost::deliver(const AcquireRecord &inRecord, const Document &inDocument, RgbImage &ioImage,
-                          std::vector<uint8_t> &ioRowPlanes) {
-    // The plane is interleaved into the document row by row; the sample width is decided
-    // once per delivery, not per sample, so the copy costs little next to the module.
-    const Rect &aRect = inRecord.theRect;
-    const int aPlane = inRecord.loPlane;
-    const auto *aBytes = static_cast<const uint8_t *>(inRecord.data);
-    const int32 aWidth = aRect.right - aRect.left;
-    for (int32 aRow = aRect.top; aRow < aRect.bottom; ++aRow) {
-        const uint8_t *aSource = aBytes + static_cast<size_t>(aRow - aRect.top) * inRecord.rowBytes;
-        uint16_t *aTarget = &ioImage.samples[(static_cast<size_t>(aRow) * inDocument.width + aRect.left) * 3 + aPlane];
-        if (inRecord.colBytes == 2) {
-            for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) {
-                uint16_t aValue;
-                std::memcpy(&aValue, aSource + 2 * aColumn, 2);
-                aTarget[3 * aColumn] = aValue;
-            }
-        } else {
-            for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) aTarget[3 * aColumn] = aSource[aColumn];
-        }
-        ioRowPlanes[aRow] |= static_cast<uint8_t>(1u << aPlane);
-    }
-}
-
 ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress &inProgress) {
     ImportResult aResult;
     Session aSession;
@@ -170,6 +147,7 @@ ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress 
             aCode = kResultMemFull;
         }
         std::vector<uint8_t> aRowPlanes(static_cast<size_t>(aDocument.height), 0);
+        PlaneAssembly aAssembly;
         // Each band takes three calls and brings at least one row: more calls than that
         // would be a module that never ends.
         const int aCallLimit = 3 * aDocument.height + 16;
@@ -186,9 +164,12 @@ ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress 
                 aCode = kResultBadParameters;
                 break;
             }
-            deliver(*aRecord, aDocument, aImage, aRowPlanes);
+            aAssembly.add(*aRecord, aImage);
+            for (int32 aRow = aRecord->theRect.top; aRow < aRecord->theRect.bottom; ++aRow)
+                aRowPlanes[aRow] |= static_cast<uint8_t>(1u << aRecord->loPlane);
             if (aRecord->loPlane == 2 && inProgress) inProgress(aRecord->theRect.bottom, aDocument.height);
         }
+        aAssembly.flush(aImage);
         while (aImage.rowsDelivered < aDocument.height && aRowPlanes[aImage.rowsDelivered] == 7)
             ++aImage.rowsDelivered;
     }

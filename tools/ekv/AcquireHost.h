@@ -70,8 +70,6 @@ public:
 private:
     int16 call(int16 inSelector, AcquireRecord *ioRecord);
     void fillRecord(AcquireRecord *outRecord);
-    void deliver(const AcquireRecord &inRecord, const Document &inDocument, RgbImage &ioImage,
-                 std::vector<uint8_t> &ioRowPlanes);
 
     PlatformData mPlatform{0x4B56};  // the host's (dummy) main window
     intptr_t mData = 0;
