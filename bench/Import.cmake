@@ -3,15 +3,15 @@
 # and 14 bits and at 8 bits (an 8-bit document), and a much taller 10-bit image.
 set(KARVEX_IMPORT_BENCH_DIR ${CMAKE_BINARY_DIR}/bench-data)
 set(KARVEX_IMPORT_BENCH_FILES)
-foreach(spec "import10|--bits|10" "import12|--bits|12" "import14|--bits|14" "import8|--bits|8"
+foreach(entry "import10|--bits|10" "import12|--bits|12" "import14|--bits|14" "import8|--bits|8"
              "tall10|--height|6000|--rows-per-strip|400")
-  string(REPLACE "|" ";" spec_list "${spec}")
-  list(POP_FRONT spec_list name)
+  string(REPLACE "|" ";" entry_list "${entry}")
+  list(POP_FRONT entry_list name)
   set(file ${KARVEX_IMPORT_BENCH_DIR}/${name}.ekv)
   add_custom_command(
     OUTPUT ${file}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KARVEX_IMPORT_BENCH_DIR}
-    COMMAND ekv-make sample -o ${file} ${spec_list}
+    COMMAND ekv-make sample -o ${file} ${entry_list}
     DEPENDS ekv-make
     COMMENT "Generating the benchmark raw file bench-data/${name}.ekv"
     VERBATIM)
