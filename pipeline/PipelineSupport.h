@@ -23,6 +23,18 @@ static inline double RAW_ClampReal(double v, double inMax) {
     return v;
 }
 
+// The table a tone mode selects: the modes name the tables in reverse order; any other
+// mode has none (the samples are kept).
+static inline const uint16 *RAW_ToneTableOfMode(int16 inToneMode, const uint16 *inLUT0, const uint16 *inLUT1,
+                                                const uint16 *inLUT2) {
+    switch (inToneMode) {
+        case 0: return inLUT2;
+        case 1: return inLUT1;
+        case 2: return inLUT0;
+        default: return nullptr;
+    }
+}
+
 // The number of pixels of OutSize; 0 when it has no rows or no columns.
 static inline int32 RAW_PixelCount(const Rect *inOutSize) {
     int32 aWidth = inOutSize->right - inOutSize->left;

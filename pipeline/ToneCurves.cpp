@@ -10,14 +10,7 @@ void RAW_LUTAdjust(const uint16 *YL_R3, const uint16 *YL_G3, const uint16 *YL_B3
                    const uint16 *Tone_LUT0, const uint16 *Tone_LUT1, const uint16 *Tone_LUT2,
                    int16 ToneMode, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R4,
                    uint16 *YL_G4, uint16 *YL_B4) {
-    // The tone modes name the tables in reverse order; any other mode keeps the samples.
-    const uint16 *aTable = nullptr;
-    switch (ToneMode) {
-        case 0: aTable = Tone_LUT2; break;
-        case 1: aTable = Tone_LUT1; break;
-        case 2: aTable = Tone_LUT0; break;
-        default: aTable = nullptr; break;
-    }
+    const uint16 *aTable = RAW_ToneTableOfMode(ToneMode, Tone_LUT0, Tone_LUT1, Tone_LUT2);
     int32 aCount = RAW_PixelCount(OutSize);
     if (aCount <= 0) return;
     uint32 aShift = RAW_ToneShift(ValidBits);

@@ -31,14 +31,7 @@ void RAW_LUTAdjust_Reference(const uint16 *YL_R3, const uint16 *YL_G3, const uin
                              const uint16 *Tone_LUT0, const uint16 *Tone_LUT1, const uint16 *Tone_LUT2,
                              int16 ToneMode, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R4,
                              uint16 *YL_G4, uint16 *YL_B4) {
-    // The tone modes name the tables in reverse order; any other mode keeps the samples.
-    const uint16 *aTable = nullptr;
-    switch (ToneMode) {
-        case 0: aTable = Tone_LUT2; break;
-        case 1: aTable = Tone_LUT1; break;
-        case 2: aTable = Tone_LUT0; break;
-        default: aTable = nullptr; break;
-    }
+    const uint16 *aTable = RAW_ToneTableOfMode(ToneMode, Tone_LUT0, Tone_LUT1, Tone_LUT2);
     RAW_ToneLookup aLookup;
     RAW_InitToneLookup(&aLookup, aTable, ValidBits);
     int32 aCount = RAW_PixelCount(OutSize);
