@@ -7,9 +7,12 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtiff-dev libtiff-tools libpng-dev libpng-tools libjpeg62-turbo-dev
+  liblcms2-dev pngcheck time
   mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb xauth
   python3-pefile
+  dcraw libraw-bin libimage-exiftool-perl
 )
 
 missing=()

@@ -193,7 +193,10 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     if (aImage.rowsDelivered < aImage.height)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
                      inFile.c_str(), aImage.rowsDelivered - 1, aImage.height);
-    bool aWritten = inOptions.format == "png" ? WritePng(aImage, inOutput, aReason) : WriteTiff(aImage, inOutput, aReason);
+    OutputMetadata aMetadata;
+    aMetadata.software = "ekv (Karvex RAW File import)";
+    bool aWritten = inOptions.format == "png" ? WritePng(aImage, inOutput, aMetadata, aReason)
+                                              : WriteTiff(aImage, inOutput, aMetadata, aReason);
     if (!aWritten) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     return kExitOk;
 }

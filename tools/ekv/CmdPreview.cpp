@@ -26,7 +26,7 @@ int RunPreview(const std::vector<std::string> &inArgs) {
     if (!MakePreview(aHeader.thumbnail, aPreview, aReason))
         return Fail(kExitDamaged, aFile, "the thumbnail cannot be decoded: " + aReason);
     if (aPoint.h != -1 && aPoint.v != -1) InvertMarker(aPreview, aPoint.h, aPoint.v);
-    if (!WritePng(aPreview, aOutput, aReason))
+    if (!WritePng(aPreview, aOutput, OutputMetadata{}, aReason))
         return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput + ": " + aReason);
     return kExitOk;
 }

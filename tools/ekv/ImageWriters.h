@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "OutputMetadata.h"
 #include "RgbImage.h"
 
 namespace ekv {
 
-bool WriteTiff(const RgbImage &inImage, const std::string &inPath, std::string &outError);
-bool WritePng(const RgbImage &inImage, const std::string &inPath, std::string &outError);
+bool WriteTiff(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
+               std::string &outError);
+bool WritePng(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
+              std::string &outError);
 
 }  // namespace ekv

@@ -23,8 +23,8 @@ void PngError(png_structp inPng, png_const_charp inMessage) {
 void PngWarning(png_structp, png_const_charp) {}
 
 // Runs the libpng calls; kept free of C++ objects with destructors because of longjmp.
-bool WritePngStream(FILE *inFile, const RgbImage &inImage, const std::vector<png_bytep> &inRows,
-                    PngFailure *outFailure) {
+bool WritePngStream(FILE *inFile, const RgbImage &inImage, const OutputMetadata &inMetadata,
+                    const std::vector<png_bytep> &inRows, PngFailure *outFailure) {
     png_structp aPng = png_create_write_struct(PNG_LIBPNG_VER_STRING, outFailure, PngError, PngWarning);
     if (aPng == nullptr) return false;
     png_infop aInfo = png_create_info_struct(aPng);
@@ -37,6 +37,7 @@ bool WritePngStream(FILE *inFile, const RgbImage &inImage, const std::vector<png
                  inImage.depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_set_pHYs(aPng, aInfo, 2835, 2835, PNG_RESOLUTION_METER);
+    SetPngMetadata(aPng, aInfo, inMetadata);
     png_write_info(aPng, aInfo);
     png_write_image(aPng, const_cast<png_bytepp>(inRows.data()));
     png_write_end(aPng, aInfo);
@@ -46,7 +47,8 @@ bool WritePngStream(FILE *inFile, const RgbImage &inImage, const std::vector<png
 
 }  // namespace
 
-bool WritePng(const RgbImage &inImage, const std::string &inPath, std::string &outError) {
+bool WritePng(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
+              std::string &outError) {
     const size_t aRowSamples = static_cast<size_t>(inImage.width) * 3;
     const size_t aSampleBytes = inImage.depth == 16 ? 2 : 1;
     std::vector<png_byte> aBytes(aRowSamples * aSampleBytes * static_cast<size_t>(inImage.height));
@@ -70,7 +72,7 @@ bool WritePng(const RgbImage &inImage, const std::string &inPath, std::string &o
         return false;
     }
     PngFailure aFailure;
-    if (!WritePngStream(aFile, inImage, aRows, &aFailure)) {
+    if (!WritePngStream(aFile, inImage, inMetadata, aRows, &aFailure)) {
         outError = aFailure.message.empty() ? "libpng could not write the file" : aFailure.message;
         return false;
     }

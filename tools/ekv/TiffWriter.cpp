@@ -41,7 +41,8 @@ bool WriteRows(TIFF *inTiff, const RgbImage &inImage) {
 
 }  // namespace
 
-bool WriteTiff(const RgbImage &inImage, const std::string &inPath, std::string &outError) {
+bool WriteTiff(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
+               std::string &outError) {
     TempOutput aOutput(inPath);
     if (!aOutput.open(outError)) return false;
     sTiffError.clear();
@@ -62,9 +63,8 @@ bool WriteTiff(const RgbImage &inImage, const std::string &inPath, std::string &
         TIFFSetField(aTiff, TIFFTAG_XRESOLUTION, 72.0f);
         TIFFSetField(aTiff, TIFFTAG_YRESOLUTION, 72.0f);
         TIFFSetField(aTiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(aTiff, TIFFTAG_SOFTWARE, "ekv (Karvex RAW File import)");
         TIFFSetField(aTiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(aTiff, 0));
-        aOk = WriteRows(aTiff, inImage);
+        aOk = SetTiffMetadata(aTiff, inMetadata) && WriteRows(aTiff, inImage) && FinishTiffMetadata(aTiff, inMetadata);
         if (aOk && !TIFFFlush(aTiff)) aOk = false;
         TIFFClose(aTiff);
     }
