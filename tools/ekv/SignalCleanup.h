@@ -1,0 +1,23 @@
+// Clean ends on SIGINT, SIGTERM and SIGHUP: the temporary files of unfinished outputs
+// are removed, worker processes are stopped and waited for, and the process exits with
+// 128 + the signal's number, as shells report a command ended by a signal.
+// The registries are fixed arrays so that the handler only uses async-signal-safe calls.
+#pragma once
+
+#include <sys/types.h>
+
+namespace ekv {
+
+// Installs the handlers (once; later calls do nothing).
+void InstallSignalCleanup();
+
+// A temporary file the handler removes. Returns a slot for UnregisterTemporary, or -1
+// when the registry is full (the file is then not removed on a signal).
+int RegisterTemporary(const char *inPath);
+void UnregisterTemporary(int inSlot);
+
+// A worker process the handler passes the signal on to and waits for.
+void RegisterWorker(pid_t inPid);
+void UnregisterWorker(pid_t inPid);
+
+}  // namespace ekv
