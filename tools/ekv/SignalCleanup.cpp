@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <initializer_list>
 
 namespace ekv {
 
