@@ -84,16 +84,17 @@ PY
 
   # The output names the input (also through a link): refused, input untouched.
   sum=$(sha256sum good.ekv | cut -d' ' -f1)
-  expect 8 "is an input file; it is not overwritten" "$ekv" convert good.ekv -o good.ekv
+  expect 8 "is the input file; it is not overwritten" "$ekv" convert good.ekv --format tiff -o good.ekv
   ln -sf good.ekv link.tif
-  expect 8 "is an input file" "$ekv" convert good.ekv -o link.tif
+  expect 8 "is the input file" "$ekv" convert good.ekv -o link.tif
   # One input's output name is another input: refused, the other input converted.
   cp good.ekv clash.ekv && cp good.ekv clash.tif
   csum=$(sha256sum clash.tif | cut -d' ' -f1)
   expect 8 "clash\.ekv: the output \./clash\.tif is an input file" "$ekv" convert clash.ekv clash.tif -d .
   [ "$(sha256sum clash.tif | cut -d' ' -f1)" = "$csum" ] || fail "an input named like an output was changed"
-  expect 8 "is the input file" "$ekv" thumbnail good.ekv -o good.ekv
-  expect 8 "is the input file" "$ekv" preview good.ekv -o good.ekv
+  ln -sf good.ekv link.jpg && ln -sf good.ekv link.png
+  expect 8 "is the input file" "$ekv" thumbnail good.ekv -o link.jpg
+  expect 8 "is the input file" "$ekv" preview good.ekv -o link.png
   [ "$(sha256sum good.ekv | cut -d' ' -f1)" = "$sum" ] || fail "the input was changed"
   [ -L link.tif ] || fail "the link to the input was replaced"
   # Two inputs of the same name into one directory: the second is refused.

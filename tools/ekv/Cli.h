@@ -9,6 +9,8 @@
 
 namespace ekv {
 
+struct OutputOptions;
+
 // Exit codes, the same for every subcommand.
 enum ExitCode {
     kExitOk = 0,
@@ -60,10 +62,12 @@ private:
 // Reads a file's header for the commands that need only the header: kExitOk, or the
 // exit code after the message.
 int ReadHeaderFor(const std::string &inFile, HeaderInfo &outHeader);
-// Parses "FILE -o OUT" (and --wb-point when outPoint is given): 0, -1 after printing
-// the help, or an exit code after the message.
-int ParseFileAndOutput(const char *inCommand, const char *inHelp, const std::vector<std::string> &inArgs,
-                       std::string &outFile, std::string &outOutput, std::string *outPoint);
+// Parses "FILE -o OUT [--no-clobber]" (and --wb-point when outPoint is given) for a
+// command that writes inFormat: 0, -1 after printing the help, or an exit code after
+// the message.
+int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *inFormat,
+                       const std::vector<std::string> &inArgs, std::string &outFile, OutputOptions &outOutputs,
+                       std::string *outPoint);
 
 int RunConvert(const std::vector<std::string> &inArgs);
 int RunInfo(const std::vector<std::string> &inArgs);

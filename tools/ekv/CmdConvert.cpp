@@ -2,21 +2,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 
 #include "AcquireHost.h"
 #include "Cli.h"
 #include "HostBlocks.h"
 #include "ImageWriters.h"
-#include "OutputFile.h"
+#include "OutputPlan.h"
 #include "ProgressBar.h"
 #include "RawHeader.h"
+#include "SignalCleanup.h"
 #include "pipeline/PipelineReference.h"
 
 namespace ekv {
@@ -28,9 +27,7 @@ struct ConvertOptions {
     int16 method = 0;
     bool hasPoint = false;
     Point point{-1, -1};
-    std::string output;
-    std::string directory;
-    std::string format;  // "tiff" or "png"; empty: from -o's extension, else tiff
+    OutputOptions outputs;
     bool eightBit = false;
     size_t memoryLimit = 0;
     bool reference = false;  // run the straightforward stage forms
@@ -39,27 +36,6 @@ struct ConvertOptions {
 std::string Leaf(const std::string &inPath) {
     size_t aSlash = inPath.find_last_of('/');
     return aSlash == std::string::npos ? inPath : inPath.substr(aSlash + 1);
-}
-
-std::string DirectoryOf(const std::string &inPath) {
-    size_t aSlash = inPath.find_last_of('/');
-    if (aSlash == std::string::npos) return ".";
-    return aSlash == 0 ? "/" : inPath.substr(0, aSlash);
-}
-
-std::string Stem(const std::string &inPath) {
-    std::string aLeaf = Leaf(inPath);
-    size_t aDot = aLeaf.find_last_of('.');
-    return aDot == std::string::npos || aDot == 0 ? aLeaf : aLeaf.substr(0, aDot);
-}
-
-bool EndsWith(const std::string &inText, const char *inSuffix) {
-    size_t aLength = std::strlen(inSuffix);
-    if (inText.size() < aLength) return false;
-    for (size_t aIndex = 0; aIndex < aLength; ++aIndex)
-        if (std::tolower(static_cast<unsigned char>(inText[inText.size() - aLength + aIndex])) != inSuffix[aIndex])
-            return false;
-    return true;
 }
 
 // The module's open-file dialog takes paths of up to 259 bytes.
@@ -94,14 +70,16 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
                                                  aValue + "'");
             outOptions.hasPoint = true;
         } else if (aArgs.option("-o", "--output", &aValue)) {
-            outOptions.output = aValue;
+            outOptions.outputs.output = aValue;
         } else if (aArgs.option("-d", "--directory", &aValue)) {
-            outOptions.directory = aValue;
+            outOptions.outputs.directory = aValue;
         } else if (aArgs.option("-f", "--format", &aValue)) {
             if (aValue == "tif") aValue = "tiff";
             if (aValue != "tiff" && aValue != "png")
                 return UsageError("convert", "the format must be tiff or png, not '" + aValue + "'");
-            outOptions.format = aValue;
+            outOptions.outputs.format = aValue;
+        } else if (aArgs.option(nullptr, "--no-clobber")) {
+            outOptions.outputs.noClobber = true;
         } else if (aArgs.option(nullptr, "--8bit")) {
             outOptions.eightBit = true;
         } else if (aArgs.option(nullptr, "--reference")) {
@@ -121,15 +99,9 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
     }
     if (aArgs.failed()) return UsageError("convert", aArgs.missingFor() + " needs a value");
     if (outOptions.files.empty()) return UsageError("convert", "no input file");
-    if (!outOptions.output.empty() && !outOptions.directory.empty())
-        return UsageError("convert", "-o and -d exclude each other");
-    if (!outOptions.output.empty() && outOptions.files.size() > 1)
-        return UsageError("convert", "-o names one output; use -d for several inputs");
     if (outOptions.hasPoint && outOptions.method == 0)
         return UsageError("convert", "--wb-point needs method 1 or 2 (method 0 offers no white-balance point)");
-    if (outOptions.format.empty())
-        outOptions.format = !outOptions.output.empty() && EndsWith(outOptions.output, ".png") ? "png" : "tiff";
-    return 0;
+    return SettleOutputOptions("convert", {"tiff", "png"}, outOptions.files.size(), outOptions.outputs);
 }
 
 int ImportFailure(const std::string &inFile, const ImportResult &inResult) {
@@ -151,14 +123,6 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     std::string aDialogPath;
     if (!DialogPath(inFile, aDialogPath))
         return Fail(kExitNoInput, inFile, "the path is too long for the module's file dialog (259 bytes at most)");
-    std::string aDirectory = DirectoryOf(inOutput);
-    struct stat aDirectoryStat;
-    if (stat(aDirectory.c_str(), &aDirectoryStat) != 0)
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(errno));
-    if (!S_ISDIR(aDirectoryStat.st_mode))
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(ENOTDIR));
-    if (access(aDirectory.c_str(), W_OK | X_OK) != 0)
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + std::strerror(errno));
 
     // The module reads sensor data the file lacks as zeros and converts it all the same;
     // a careful host refuses such a file instead of writing a picture of missing data.
@@ -195,8 +159,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                      inFile.c_str(), aImage.rowsDelivered - 1, aImage.height);
     OutputMetadata aMetadata;
     aMetadata.software = "ekv (Karvex RAW File import)";
-    bool aWritten = inOptions.format == "png" ? WritePng(aImage, inOutput, aMetadata, aReason)
-                                              : WriteTiff(aImage, inOutput, aMetadata, aReason);
+    bool aWritten = inOptions.outputs.format == "png" ? WritePng(aImage, inOutput, aMetadata, aReason)
+                                                      : WriteTiff(aImage, inOutput, aMetadata, aReason);
     if (!aWritten) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     return kExitOk;
 }
@@ -210,28 +174,15 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     HostBlocks::instance().setLimit(aOptions.memoryLimit);
     RAW_SelectReferenceStages(aOptions.reference);
 
+    InstallSignalCleanup();
     AcquireHost aHost;
-    std::set<std::string> aWritten;
+    OutputPlanner aPlanner(aOptions.outputs, aOptions.files);
     int aExit = kExitOk;
-    const char *aExtension = aOptions.format == "png" ? ".png" : ".tif";
     for (const std::string &aFile : aOptions.files) {
-        std::string aOutput = !aOptions.output.empty() ? aOptions.output
-                              : (aOptions.directory.empty() ? DirectoryOf(aFile) : aOptions.directory) + "/" +
-                                    Stem(aFile) + aExtension;
-        int aCode = kExitOk;
-        bool aIsInput = false;
-        for (const std::string &aInput : aOptions.files) aIsInput = aIsInput || SameFile(aOutput, aInput);
-        char aResolved[PATH_MAX];
-        std::string aKey = realpath(DirectoryOf(aOutput).c_str(), aResolved) != nullptr
-                               ? std::string(aResolved) + "/" + Leaf(aOutput)
-                               : aOutput;
-        if (aIsInput)
-            aCode = Fail(kExitCannotWrite, aFile, "the output " + aOutput + " is an input file; it is not overwritten");
-        else if (aWritten.count(aKey) != 0)
-            aCode = Fail(kExitCannotWrite, aFile, "the output " + aOutput + " was already written for another input");
-        else
-            aCode = ConvertOne(aHost, aOptions, aFile, aOutput);
-        if (aCode == kExitOk) aWritten.insert(aKey);
+        PlannedOutput aOutput = aPlanner.plan(aFile);
+        int aCode = aOutput.failure;
+        if (aCode == kExitOk && !aOutput.skip) aCode = ConvertOne(aHost, aOptions, aFile, aOutput.path);
+        if (aCode == kExitOk && !aOutput.skip) aPlanner.written(aOutput.path);
         if (aExit == kExitOk) aExit = aCode;
     }
     return aExit;

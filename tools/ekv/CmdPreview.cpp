@@ -3,22 +3,25 @@
 
 #include "Cli.h"
 #include "ImageWriters.h"
-#include "OutputFile.h"
+#include "OutputPlan.h"
 #include "Preview.h"
 #include "RawHeader.h"
+#include "SignalCleanup.h"
 
 namespace ekv {
 
 int RunPreview(const std::vector<std::string> &inArgs) {
-    std::string aFile, aOutput, aPointText;
-    int aParse = ParseFileAndOutput("preview", kHelpPreview, inArgs, aFile, aOutput, &aPointText);
+    std::string aFile, aPointText;
+    OutputOptions aOutputs;
+    int aParse = ParseFileAndOutput("preview", kHelpPreview, "png", inArgs, aFile, aOutputs, &aPointText);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     Point aPoint{-1, -1};
     if (!aPointText.empty() && !ParsePoint(aPointText, aPoint))
         return UsageError("preview", "--wb-point takes H,V with H from 0 to 319 and V from 0 to 239, not '" +
                                          aPointText + "'");
-    if (SameFile(aOutput, aFile))
-        return Fail(kExitCannotWrite, aFile, "the output " + aOutput + " is the input file; it is not overwritten");
+    InstallSignalCleanup();
+    PlannedOutput aOutput = OutputPlanner(aOutputs, {aFile}).plan(aFile);
+    if (aOutput.failure != kExitOk || aOutput.skip) return aOutput.failure;
     HeaderInfo aHeader;
     if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
     RgbImage aPreview;
@@ -26,8 +29,8 @@ int RunPreview(const std::vector<std::string> &inArgs) {
     if (!MakePreview(aHeader.thumbnail, aPreview, aReason))
         return Fail(kExitDamaged, aFile, "the thumbnail cannot be decoded: " + aReason);
     if (aPoint.h != -1 && aPoint.v != -1) InvertMarker(aPreview, aPoint.h, aPoint.v);
-    if (!WritePng(aPreview, aOutput, OutputMetadata{}, aReason))
-        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput + ": " + aReason);
+    if (!WritePng(aPreview, aOutput.path, OutputMetadata{}, aReason))
+        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput.path + ": " + aReason);
     return kExitOk;
 }
 

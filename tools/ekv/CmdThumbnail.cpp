@@ -3,22 +3,26 @@
 
 #include "Cli.h"
 #include "OutputFile.h"
+#include "OutputPlan.h"
 #include "RawHeader.h"
+#include "SignalCleanup.h"
 
 namespace ekv {
 
 int RunThumbnail(const std::vector<std::string> &inArgs) {
-    std::string aFile, aOutput;
-    int aParse = ParseFileAndOutput("thumbnail", kHelpThumbnail, inArgs, aFile, aOutput, nullptr);
+    std::string aFile;
+    OutputOptions aOutputs;
+    int aParse = ParseFileAndOutput("thumbnail", kHelpThumbnail, "jpeg", inArgs, aFile, aOutputs, nullptr);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
-    if (SameFile(aOutput, aFile))
-        return Fail(kExitCannotWrite, aFile, "the output " + aOutput + " is the input file; it is not overwritten");
+    InstallSignalCleanup();
+    PlannedOutput aOutput = OutputPlanner(aOutputs, {aFile}).plan(aFile);
+    if (aOutput.failure != kExitOk || aOutput.skip) return aOutput.failure;
     HeaderInfo aHeader;
     if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
     if (aHeader.thumbnail.empty()) return Fail(kExitNoThumbnail, aFile, "the file carries no thumbnail");
     std::string aReason;
-    if (!WriteBytes(aOutput, aHeader.thumbnail, aReason))
-        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput + ": " + aReason);
+    if (!WriteBytes(aOutput.path, aHeader.thumbnail, aReason))
+        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput.path + ": " + aReason);
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Cli.h"
+#include "OutputPlan.h"
 
 namespace ekv {
 
@@ -17,8 +18,9 @@ int ReadHeaderFor(const std::string &inFile, HeaderInfo &outHeader) {
     return kExitModule;
 }
 
-int ParseFileAndOutput(const char *inCommand, const char *inHelp, const std::vector<std::string> &inArgs,
-                       std::string &outFile, std::string &outOutput, std::string *outPoint) {
+int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *inFormat,
+                       const std::vector<std::string> &inArgs, std::string &outFile, OutputOptions &outOutputs,
+                       std::string *outPoint) {
     ArgScanner aArgs(inArgs);
     std::vector<std::string> aFiles;
     std::string aValue;
@@ -27,7 +29,9 @@ int ParseFileAndOutput(const char *inCommand, const char *inHelp, const std::vec
             std::fputs(inHelp, stdout);
             return -1;
         } else if (aArgs.option("-o", "--output", &aValue)) {
-            outOutput = aValue;
+            outOutputs.output = aValue;
+        } else if (aArgs.option(nullptr, "--no-clobber")) {
+            outOutputs.noClobber = true;
         } else if (outPoint != nullptr && aArgs.option(nullptr, "--wb-point", &aValue)) {
             *outPoint = aValue;
         } else if (aArgs.failed()) {
@@ -40,9 +44,9 @@ int ParseFileAndOutput(const char *inCommand, const char *inHelp, const std::vec
     }
     if (aArgs.failed()) return UsageError(inCommand, aArgs.missingFor() + " needs a value");
     if (aFiles.size() != 1) return UsageError(inCommand, "name exactly one file");
-    if (outOutput.empty()) return UsageError(inCommand, "-o OUT is required");
+    if (!outOutputs.output) return UsageError(inCommand, "-o OUT is required");
     outFile = aFiles.front();
-    return 0;
+    return SettleOutputOptions(inCommand, {inFormat}, 1, outOutputs);
 }
 
 }  // namespace ekv

@@ -1,52 +1,174 @@
-// Temporary files beside the target, flushed and renamed into place.
+// Temporary outputs: renamed onto regular files, copied to streams and devices.
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+
+#include "SignalCleanup.h"
 
 namespace ekv {
 
-bool SameFile(const std::string &inA, const std::string &inB) {
-    struct stat aA, aB;
-    if (stat(inA.c_str(), &aA) != 0 || stat(inB.c_str(), &aB) != 0) return false;
-    return aA.st_dev == aB.st_dev && aA.st_ino == aB.st_ino;
+namespace {
+
+bool Failed(std::string &outError, int inErrno) {
+    outError = std::strerror(inErrno != 0 ? inErrno : EIO);
+    return false;
 }
 
+// Writes all of the bytes, through interruptions and short writes; false with errno.
+bool WriteAll(int inFd, const unsigned char *inBytes, size_t inCount) {
+    size_t aDone = 0;
+    while (aDone < inCount) {
+        ssize_t aWritten = write(inFd, inBytes + aDone, inCount - aDone);
+        if (aWritten < 0 && errno == EINTR) continue;
+        if (aWritten <= 0) {
+            if (aWritten == 0) errno = EIO;
+            return false;
+        }
+        aDone += static_cast<size_t>(aWritten);
+    }
+    return true;
+}
+
+// A Unix-domain socket file is written by connecting to it.
+int ConnectSocket(const std::string &inPath) {
+    sockaddr_un aAddress{};
+    aAddress.sun_family = AF_UNIX;
+    if (inPath.size() >= sizeof aAddress.sun_path) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(aAddress.sun_path, inPath.c_str(), inPath.size() + 1);
+    int aFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (aFd < 0) return -1;
+    if (connect(aFd, reinterpret_cast<sockaddr *>(&aAddress), sizeof aAddress) != 0) {
+        int aErrno = errno;
+        close(aFd);
+        errno = aErrno;
+        return -1;
+    }
+    return aFd;
+}
+
+// Opens an existing file that is not replaced: a device, a FIFO (waiting for its
+// reader, as a shell redirection does), a socket, or a regular file reached through a
+// link only the kernel resolves (emptied first, as a redirection does).
+int OpenDirect(const std::string &inPath) {
+    struct stat aStat;
+    if (stat(inPath.c_str(), &aStat) != 0) return -1;
+    if (S_ISSOCK(aStat.st_mode)) return ConnectSocket(inPath);
+    int aFlags = O_WRONLY | O_NOCTTY | O_CLOEXEC | (S_ISREG(aStat.st_mode) ? O_TRUNC : 0);
+    int aFd;
+    do aFd = ::open(inPath.c_str(), aFlags);
+    while (aFd < 0 && errno == EINTR);
+    return aFd;
+}
+
+}  // namespace
+
 TempOutput::~TempOutput() {
+    if (!mCommitted) discard();
+    if (mOwnsDirect && mDirect >= 0) close(mDirect);
+}
+
+void TempOutput::discard() {
     if (mStream != nullptr) std::fclose(mStream);
     else if (mFd >= 0) close(mFd);
-    if (!mCommitted && !mTemp.empty()) unlink(mTemp.c_str());
+    mStream = nullptr;
+    mFd = -1;
+    if (mKeep >= 0) close(mKeep);
+    mKeep = -1;
+    if (!mTemp.empty()) unlink(mTemp.c_str());
+    UnregisterTemporary(mSlot);
+    mSlot = -1;
+    mTemp.clear();
 }
 
 bool TempOutput::open(std::string &outError) {
-    size_t aSlash = mTarget.find_last_of('/');
-    std::string aDirectory = aSlash == std::string::npos ? std::string() : mTarget.substr(0, aSlash + 1);
-    std::string aLeaf = aSlash == std::string::npos ? mTarget : mTarget.substr(aSlash + 1);
-    if (aLeaf.empty()) {
-        outError = "no file name";
-        return false;
+    OutputTarget aTarget;
+    if (!InspectTarget(mTarget, aTarget, outError)) return false;
+    switch (aTarget.kind) {
+        case TargetKind::Stdout:
+            mDirect = STDOUT_FILENO;
+            return openUnnamed(outError);
+        case TargetKind::Direct:
+            mDirect = OpenDirect(aTarget.path);
+            if (mDirect < 0) return Failed(outError, errno);
+            mOwnsDirect = true;
+            return openUnnamed(outError);
+        case TargetKind::Replace:
+        case TargetKind::Create: break;
     }
-    struct stat aTarget;
-    if (stat(mTarget.c_str(), &aTarget) == 0 && S_ISDIR(aTarget.st_mode)) {
-        outError = "is a directory";
-        return false;
-    }
+    return openNamed(aTarget, outError);
+}
+
+bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) {
+    mFinal = inTarget.path;
+    size_t aSlash = mFinal.find_last_of('/');
+    std::string aDirectory = aSlash == std::string::npos ? std::string() : mFinal.substr(0, aSlash + 1);
+    std::string aLeaf = aSlash == std::string::npos ? mFinal : mFinal.substr(aSlash + 1);
     std::string aPattern = aDirectory + "." + aLeaf + ".tmp-XXXXXX";
     std::vector<char> aName(aPattern.begin(), aPattern.end());
     aName.push_back(0);
-    mFd = mkstemp(aName.data());
+    mFd = mkostemp(aName.data(), O_CLOEXEC);
+    if (mFd < 0) return Failed(outError, errno);
+    mTemp = aName.data();
+    mSlot = RegisterTemporary(mTemp.c_str());
+    if (inTarget.kind == TargetKind::Replace) {
+        // The replacement keeps the file's permission bits and, where the user may
+        // give them (root), its owner, as writing into the file would.
+        if (geteuid() == 0 && fchown(mFd, inTarget.owner, inTarget.group) != 0) {
+            // Best effort: a file system without owners keeps the new file's.
+        }
+        fchmod(mFd, inTarget.mode & 0777);
+    } else {
+        mode_t aMask = umask(0);
+        umask(aMask);
+        fchmod(mFd, 0666 & ~aMask);
+    }
+    mKeep = fcntl(mFd, F_DUPFD_CLOEXEC, 0);
+    if (mKeep < 0) {
+        int aErrno = errno;
+        discard();
+        return Failed(outError, aErrno);
+    }
+    return true;
+}
+
+// An unnamed file in $TMPDIR (else /tmp) that vanishes when closed, whatever happens.
+bool TempOutput::openUnnamed(std::string &outError) {
+    const char *aVariable = std::getenv("TMPDIR");
+    std::string aDirectory = aVariable != nullptr && aVariable[0] != 0 ? aVariable : "/tmp";
+    mFd = ::open(aDirectory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (mFd < 0 && errno != ENOENT && errno != EACCES) {
+        // A file system without O_TMPFILE: a named file, unlinked at once.
+        std::string aPattern = aDirectory + "/.ekv-XXXXXX";
+        std::vector<char> aName(aPattern.begin(), aPattern.end());
+        aName.push_back(0);
+        mFd = mkostemp(aName.data(), O_CLOEXEC);
+        if (mFd >= 0) {
+            int aSlot = RegisterTemporary(aName.data());
+            unlink(aName.data());
+            UnregisterTemporary(aSlot);
+        }
+    }
     if (mFd < 0) {
-        outError = std::strerror(errno);
+        outError = "cannot create a temporary file in " + aDirectory + ": " + std::strerror(errno);
         return false;
     }
-    mTemp = aName.data();
-    mode_t aMask = umask(0);
-    umask(aMask);
-    fchmod(mFd, 0666 & ~aMask);
+    mKeep = fcntl(mFd, F_DUPFD_CLOEXEC, 0);
+    if (mKeep < 0) {
+        int aErrno = errno;
+        discard();
+        return Failed(outError, aErrno);
+    }
     return true;
 }
 
@@ -58,30 +180,63 @@ FILE *TempOutput::stream() {
     return mStream;
 }
 
-bool TempOutput::commit(std::string &outError) {
+bool TempOutput::closeWriter() {
     bool aOk = true;
     if (mStream != nullptr) {
-        aOk = std::fflush(mStream) == 0 && fsync(fileno(mStream)) == 0;
+        aOk = std::fflush(mStream) == 0;
+        int aErrno = errno;
         if (std::fclose(mStream) != 0) aOk = false;
+        else if (!aOk) errno = aErrno;
         mStream = nullptr;
     } else if (mFd >= 0) {
-        aOk = fsync(mFd) == 0;
-        if (close(mFd) != 0) aOk = false;
+        aOk = close(mFd) == 0;
         mFd = -1;
-    } else {
-        // The writer closed the file itself: flush it through a new descriptor.
-        int aFd = ::open(mTemp.c_str(), O_RDONLY);
-        aOk = aFd >= 0 && fsync(aFd) == 0;
-        if (aFd >= 0) close(aFd);
     }
-    if (!aOk) {
-        outError = std::strerror(errno != 0 ? errno : EIO);
+    return aOk;
+}
+
+// Copies the finished file from its start to the stream or device.
+bool TempOutput::copyOut(std::string &outError) {
+    std::vector<unsigned char> aBuffer(1 << 20);
+    off_t aOffset = 0;
+    for (;;) {
+        ssize_t aRead = pread(mKeep, aBuffer.data(), aBuffer.size(), aOffset);
+        if (aRead < 0 && errno == EINTR) continue;
+        if (aRead < 0) return Failed(outError, errno);
+        if (aRead == 0) break;
+        if (!WriteAll(mDirect, aBuffer.data(), static_cast<size_t>(aRead))) return Failed(outError, errno);
+        aOffset += aRead;
+    }
+    if (mOwnsDirect) {
+        int aFd = mDirect;
+        mDirect = -1;
+        if (close(aFd) != 0 && errno != EINTR) return Failed(outError, errno);
+    }
+    return true;
+}
+
+bool TempOutput::commit(std::string &outError) {
+    errno = 0;
+    bool aOk = closeWriter();
+    if (aOk && mKeep < 0) errno = EBADF;  // never opened
+    if (!aOk || mKeep < 0) {
+        Failed(outError, errno);
+        discard();
         return false;
     }
-    if (rename(mTemp.c_str(), mTarget.c_str()) != 0) {
-        outError = std::strerror(errno);
+    if (mDirect >= 0) {
+        aOk = copyOut(outError);
+        discard();
+        mCommitted = aOk;
+        return aOk;
+    }
+    if (fsync(mKeep) != 0 || rename(mTemp.c_str(), mFinal.c_str()) != 0) {
+        Failed(outError, errno);
+        discard();
         return false;
     }
+    mTemp.clear();  // renamed: nothing left to remove
+    discard();
     mCommitted = true;
     return true;
 }
@@ -89,16 +244,7 @@ bool TempOutput::commit(std::string &outError) {
 bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError) {
     TempOutput aOutput(inPath);
     if (!aOutput.open(outError)) return false;
-    size_t aDone = 0;
-    while (aDone < inBytes.size()) {
-        ssize_t aWritten = write(aOutput.fd(), inBytes.data() + aDone, inBytes.size() - aDone);
-        if (aWritten < 0 && errno == EINTR) continue;
-        if (aWritten <= 0) {
-            outError = std::strerror(aWritten < 0 ? errno : EIO);
-            return false;
-        }
-        aDone += static_cast<size_t>(aWritten);
-    }
+    if (!WriteAll(aOutput.fd(), inBytes.data(), inBytes.size())) return Failed(outError, errno);
     return aOutput.commit(outError);
 }
 

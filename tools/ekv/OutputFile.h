@@ -1,16 +1,20 @@
-// Output files written atomically: the bytes go to a temporary file in the target's
-// directory, which replaces the target by a rename only once it is complete. A failed
-// write removes the temporary file and leaves any earlier target untouched.
+// Output files a user can trust. A regular file (new, or existing and writable) is
+// written to a temporary file in its own directory, which replaces it by a rename only
+// once complete, keeping its permission bits; a symbolic link is followed and stays.
+// Standard output ("-") and existing files that are not regular (character devices,
+// FIFOs, sockets) are never replaced: the image is built in an unnamed temporary file
+// (libtiff needs to seek) and copied to them when complete. A failed write removes the
+// temporary file and leaves any earlier target untouched. Named temporary files are
+// registered with the signal cleanup, so an interrupted run leaves none behind.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-namespace ekv {
+#include "OutputTarget.h"
 
-// True when both paths name the same existing file (also through links).
-bool SameFile(const std::string &inA, const std::string &inB);
+namespace ekv {
 
 class TempOutput {
 public:
@@ -19,27 +23,42 @@ public:
     TempOutput(const TempOutput &) = delete;
     TempOutput &operator=(const TempOutput &) = delete;
 
-    // Creates the temporary file; false with the reason in outError.
+    // Creates the temporary file (and opens a direct target); false with the reason.
     bool open(std::string &outError);
+    // The temporary file, open for reading and writing.
     int fd() const { return mFd; }
     // Takes the descriptor as a stdio stream (the stream then owns it).
     FILE *stream();
-    const std::string &tempPath() const { return mTemp; }
-    // The writer closed the descriptor itself (libtiff does).
+    // The temporary file's path, or for an unnamed one a name for messages.
+    const std::string &tempPath() const { return mTemp.empty() ? mTarget : mTemp; }
+    // The writer closed the descriptor itself (libtiff does); the file stays readable
+    // through a descriptor of its own.
     void released() { mFd = -1; }
-    // Closes what is still open, flushes the file to disk and renames it onto the
-    // target; false with the reason in outError (the temporary file is then removed).
+    // Closes what is still open, then renames the flushed file onto the target, or
+    // copies it to standard output or the direct target; false with the reason in
+    // outError (the temporary file is then removed).
     bool commit(std::string &outError);
 
 private:
+    bool openNamed(const OutputTarget &inTarget, std::string &outError);
+    bool openUnnamed(std::string &outError);
+    bool closeWriter();
+    bool copyOut(std::string &outError);
+    void discard();
+
     std::string mTarget;
-    std::string mTemp;
-    int mFd = -1;
+    std::string mFinal;  // the rename's target: mTarget with links followed
+    std::string mTemp;   // a named temporary file's path
+    int mFd = -1;        // the writer's descriptor
+    int mKeep = -1;      // our own descriptor of the temporary file
+    int mDirect = -1;    // standard output or the opened direct target
+    bool mOwnsDirect = false;
+    int mSlot = -1;  // the signal cleanup's slot for mTemp
     FILE *mStream = nullptr;
     bool mCommitted = false;
 };
 
-// Writes bytes atomically to inPath.
+// Writes bytes to inPath as a TempOutput does.
 bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError);
 
 }  // namespace ekv

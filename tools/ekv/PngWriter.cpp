@@ -1,7 +1,9 @@
 // RGB PNG at 72 dpi (2835 pixels per metre), samples big-endian as PNG stores them.
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
+#include <cstring>
 #include <vector>
 
 #include "ImageWriters.h"
@@ -13,10 +15,13 @@ namespace {
 
 struct PngFailure {
     std::string message;
+    int error = 0;  // the system's reason for a failed write, if that was the error
 };
 
 void PngError(png_structp inPng, png_const_charp inMessage) {
+    int aErrno = errno;
     static_cast<PngFailure *>(png_get_error_ptr(inPng))->message = inMessage;
+    static_cast<PngFailure *>(png_get_error_ptr(inPng))->error = aErrno;
     png_longjmp(inPng, 1);
 }
 
@@ -72,8 +77,11 @@ bool WritePng(const RgbImage &inImage, const std::string &inPath, const OutputMe
         return false;
     }
     PngFailure aFailure;
+    errno = 0;
     if (!WritePngStream(aFile, inImage, inMetadata, aRows, &aFailure)) {
-        outError = aFailure.message.empty() ? "libpng could not write the file" : aFailure.message;
+        outError = aFailure.error != 0          ? std::strerror(aFailure.error)
+                   : aFailure.message.empty() ? "libpng could not write the file"
+                                              : aFailure.message;
         return false;
     }
     return aOutput.commit(outError);

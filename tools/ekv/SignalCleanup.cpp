@@ -54,6 +54,9 @@ void InstallSignalCleanup() {
     sigaddset(&aAction.sa_mask, SIGTERM);
     sigaddset(&aAction.sa_mask, SIGHUP);
     for (int aSignal : {SIGINT, SIGTERM, SIGHUP}) sigaction(aSignal, &aAction, nullptr);
+    // Past a file size limit, a write then fails with EFBIG, reported like a full disk,
+    // instead of the process dying of SIGXFSZ with its temporary file left behind.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 int RegisterTemporary(const char *inPath) {

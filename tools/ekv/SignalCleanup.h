@@ -8,7 +8,8 @@
 
 namespace ekv {
 
-// Installs the handlers (once; later calls do nothing).
+// Installs the handlers (once; later calls do nothing) and ignores SIGXFSZ, so that a
+// write past the file size limit fails with EFBIG like any other write error.
 void InstallSignalCleanup();
 
 // A temporary file the handler removes. Returns a slot for UnregisterTemporary, or -1

@@ -1,8 +1,10 @@
 // Uncompressed, contiguous RGB TIFF at 72 dpi.
 #include <tiffio.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "ImageWriters.h"
@@ -13,11 +15,16 @@ namespace ekv {
 namespace {
 
 std::string sTiffError;
+int sTiffErrno = 0;  // the system's reason for a failed write, if that was the error
 
 void CaptureTiffError(const char *, const char *inFormat, va_list inArguments) {
+    int aErrno = errno;
     char aText[512];
     std::vsnprintf(aText, sizeof aText, inFormat, inArguments);
-    if (sTiffError.empty()) sTiffError = aText;
+    if (sTiffError.empty()) {
+        sTiffError = aText;
+        sTiffErrno = aErrno;
+    }
 }
 
 bool WriteRows(TIFF *inTiff, const RgbImage &inImage) {
@@ -46,6 +53,7 @@ bool WriteTiff(const RgbImage &inImage, const std::string &inPath, const OutputM
     TempOutput aOutput(inPath);
     if (!aOutput.open(outError)) return false;
     sTiffError.clear();
+    sTiffErrno = errno = 0;
     TIFFErrorHandler aPreviousError = TIFFSetErrorHandler(CaptureTiffError);
     TIFFErrorHandler aPreviousWarning = TIFFSetWarningHandler(nullptr);
     TIFF *aTiff = TIFFFdOpen(aOutput.fd(), aOutput.tempPath().c_str(), "w");
@@ -71,7 +79,9 @@ bool WriteTiff(const RgbImage &inImage, const std::string &inPath, const OutputM
     TIFFSetErrorHandler(aPreviousError);
     TIFFSetWarningHandler(aPreviousWarning);
     if (!aOk) {
-        outError = sTiffError.empty() ? "libtiff could not write the file" : sTiffError;
+        outError = sTiffErrno != 0      ? std::strerror(sTiffErrno)
+                   : sTiffError.empty() ? "libtiff could not write the file"
+                                        : sTiffError;
         return false;
     }
     return aOutput.commit(outError);

@@ -1,0 +1,147 @@
+// Output names, formats and the checks made before converting anything.
+#include "OutputPlan.h"
+
+#include <limits.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Cli.h"
+#include "OutputTarget.h"
+
+namespace ekv {
+
+namespace {
+
+struct FormatName {
+    const char *format;
+    const char *extension;
+};
+
+// The extensions each format is known by; the first of a format is the one written.
+constexpr FormatName kExtensions[] = {
+    {"tiff", ".tif"}, {"tiff", ".tiff"}, {"png", ".png"}, {"jpeg", ".jpg"}, {"jpeg", ".jpeg"}};
+
+std::string Leaf(const std::string &inPath) {
+    size_t aSlash = inPath.find_last_of('/');
+    return aSlash == std::string::npos ? inPath : inPath.substr(aSlash + 1);
+}
+
+std::string DirectoryOf(const std::string &inPath) {
+    size_t aSlash = inPath.find_last_of('/');
+    if (aSlash == std::string::npos) return ".";
+    return aSlash == 0 ? "/" : inPath.substr(0, aSlash);
+}
+
+// The extension of a file name, lower case with its dot ("" for none; a leading dot
+// starts a hidden name, not an extension).
+std::string Extension(const std::string &inPath) {
+    std::string aLeaf = Leaf(inPath);
+    size_t aDot = aLeaf.find_last_of('.');
+    if (aDot == std::string::npos || aDot == 0) return std::string();
+    std::string aExtension = aLeaf.substr(aDot);
+    for (char &aChar : aExtension) aChar = static_cast<char>(std::tolower(static_cast<unsigned char>(aChar)));
+    return aExtension;
+}
+
+std::string Stem(const std::string &inPath) {
+    std::string aLeaf = Leaf(inPath);
+    size_t aDot = aLeaf.find_last_of('.');
+    return aDot == std::string::npos || aDot == 0 ? aLeaf : aLeaf.substr(0, aDot);
+}
+
+const char *FormatOfExtension(const std::string &inExtension) {
+    for (const FormatName &aName : kExtensions)
+        if (inExtension == aName.extension) return aName.format;
+    return nullptr;
+}
+
+std::string ExtensionList(const std::vector<const char *> &inFormats) {
+    std::string aList;
+    for (const FormatName &aName : kExtensions)
+        for (const char *aFormat : inFormats)
+            if (std::string(aFormat) == aName.format) aList += (aList.empty() ? "" : ", ") + std::string(aName.extension);
+    return aList;
+}
+
+}  // namespace
+
+const char *FormatExtension(const std::string &inFormat) {
+    for (const FormatName &aName : kExtensions)
+        if (inFormat == aName.format) return aName.extension;
+    return "";
+}
+
+int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &inFormats, size_t inInputs,
+                        OutputOptions &ioOptions) {
+    if (ioOptions.output && ioOptions.output->empty())
+        return UsageError(inCommand, "-o needs a file name ('-' for standard output), not an empty one");
+    if (ioOptions.directory && ioOptions.directory->empty())
+        return UsageError(inCommand, "-d needs a directory name, not an empty one");
+    if (ioOptions.output && ioOptions.directory) return UsageError(inCommand, "-o and -d exclude each other");
+    if (ioOptions.output && inInputs > 1)
+        return UsageError(inCommand, "-o names one output; use -d for several inputs");
+    if (!ioOptions.output) {
+        if (ioOptions.format.empty()) ioOptions.format = inFormats.front();
+        return kExitOk;
+    }
+    // The extension names the format, and must agree with --format when both are given.
+    std::string aExtension = Extension(*ioOptions.output);
+    const char *aNamed = FormatOfExtension(aExtension);
+    bool aWritable = false;
+    for (const char *aFormat : inFormats) aWritable = aWritable || (aNamed != nullptr && std::string(aFormat) == aNamed);
+    if (aNamed != nullptr && !ioOptions.format.empty() && ioOptions.format != aNamed)
+        return UsageError(inCommand, "the output " + *ioOptions.output + " names a " + aNamed +
+                                         " file, but --format is " + ioOptions.format);
+    if (aNamed != nullptr && !aWritable)
+        return UsageError(inCommand, "the output " + *ioOptions.output + " names a " + aNamed +
+                                         " file; ekv " + inCommand + " writes " + ExtensionList(inFormats));
+    if (aNamed == nullptr && !aExtension.empty() && ioOptions.format.empty())
+        return UsageError(inCommand, "the output's extension " + aExtension + " names no format this command writes (" +
+                                         ExtensionList(inFormats) +
+                                         (inFormats.size() > 1 ? "); choose one with --format" : ")"));
+    if (aNamed != nullptr) ioOptions.format = aNamed;
+    if (ioOptions.format.empty()) ioOptions.format = inFormats.front();
+    return kExitOk;
+}
+
+std::string OutputPlanner::Key(const std::string &inPath) {
+    char aResolved[PATH_MAX];
+    return realpath(DirectoryOf(inPath).c_str(), aResolved) != nullptr ? std::string(aResolved) + "/" + Leaf(inPath)
+                                                                        : inPath;
+}
+
+PlannedOutput OutputPlanner::plan(const std::string &inInput) const {
+    PlannedOutput aPlanned;
+    if (mOptions.output)
+        aPlanned.path = *mOptions.output;
+    else
+        aPlanned.path = (mOptions.directory ? *mOptions.directory : DirectoryOf(inInput)) + "/" + Stem(inInput) +
+                        FormatExtension(mOptions.format);
+    const std::string &aPath = aPlanned.path;
+    if (mOptions.noClobber && WouldClobber(aPath)) {
+        std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), aPath.c_str());
+        aPlanned.skip = true;
+        return aPlanned;
+    }
+    for (const std::string &aInput : mInputs)
+        if (SameFile(aPath, aInput)) {
+            const char *aWhich = mInputs.size() == 1 ? "the input file" : "an input file";
+            aPlanned.failure = Fail(kExitCannotWrite, inInput,
+                                    "the output " + aPath + " is " + aWhich + "; it is not overwritten");
+            return aPlanned;
+        }
+    if (mWritten.count(Key(aPath)) != 0) {
+        aPlanned.failure =
+            Fail(kExitCannotWrite, inInput, "the output " + aPath + " was already written for another input");
+        return aPlanned;
+    }
+    OutputTarget aTarget;
+    std::string aReason;
+    if (!InspectTarget(aPath, aTarget, aReason))
+        aPlanned.failure = Fail(kExitCannotWrite, inInput, "cannot write " + aPath + ": " + aReason);
+    return aPlanned;
+}
+
+}  // namespace ekv

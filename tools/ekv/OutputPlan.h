@@ -1,0 +1,53 @@
+// Where each input's output goes: -o or -d (or beside the input), the format from
+// --format or the output's extension, and the refusals and skips decided before any
+// conversion (an output that is an input, or one the same call already wrote; an
+// existing file under --no-clobber; one that cannot be written).
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace ekv {
+
+// What the command line says about outputs.
+struct OutputOptions {
+    std::optional<std::string> output;     // -o OUT ("-": standard output)
+    std::optional<std::string> directory;  // -d DIR
+    std::string format;                    // --format ("tiff", "png"), then the settled format
+    bool noClobber = false;                // --no-clobber
+};
+
+// Checks the options of a command that writes the formats named in inFormats (the
+// first is its default) for inInputs inputs, and settles ioOptions.format from
+// --format or -o's extension. kExitOk, or kExitUsage after the message.
+int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &inFormats, size_t inInputs,
+                        OutputOptions &ioOptions);
+
+// The file extension written for a format (".tif", ".png", ".jpg").
+const char *FormatExtension(const std::string &inFormat);
+
+struct PlannedOutput {
+    std::string path;
+    bool skip = false;  // an existing file kept under --no-clobber (a note was printed)
+    int failure = 0;    // an exit code after the message
+};
+
+class OutputPlanner {
+public:
+    OutputPlanner(OutputOptions inOptions, std::vector<std::string> inInputs)
+        : mOptions(std::move(inOptions)), mInputs(std::move(inInputs)) {}
+    PlannedOutput plan(const std::string &inInput) const;
+    // Records an output written, so that a later input may not replace it.
+    void written(const std::string &inPath) { mWritten.insert(Key(inPath)); }
+
+private:
+    static std::string Key(const std::string &inPath);
+
+    OutputOptions mOptions;
+    std::vector<std::string> mInputs;
+    std::set<std::string> mWritten;
+};
+
+}  // namespace ekv
