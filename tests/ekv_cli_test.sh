@@ -3,7 +3,7 @@
 # back with tiffinfo and a libpng/libtiff reader, the thumbnail and the preview.
 #
 #   ekv_cli_test.sh GROUP EKV IMAGECHECK EKV_MAKE SAMPLE WORKDIR
-# GROUP: errors | convert | outputs | thumbnail | preview
+# GROUP: errors | convert | outputs | targets | interrupts | thumbnail | preview
 set -uo pipefail
 
 group=$1 ekv=$2 check=$3 make=$4 sample=$5 work=$6
@@ -260,6 +260,177 @@ preview)
   [ "$("$check" stats none.png)" = "240 240 240.0" ] || fail "no thumbnail: not the dialog background"
   expect 2 "wb-point takes H,V" "$ekv" preview p.ekv -o x.png --wb-point 5
   no_temp_files
+  ;;
+targets)
+  small t.ekv
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o ref.tif
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o ref.png
+  expect 0 "" "$ekv" thumbnail t.ekv -o ref.jpg
+  expect 0 "" "$ekv" preview t.ekv -o ref-preview.png
+  # Standard output, into a file and into a pipe: the same bytes as a named output.
+  "$ekv" convert t.ekv -m 2 -o - >std.tif 2>err.txt || fail "convert -o - to a file: $(cat err.txt)"
+  cmp -s std.tif ref.tif || fail "the TIFF on standard output differs from the file"
+  "$ekv" convert t.ekv -m 2 --format png -o - 2>err.txt | cat >std.png || fail "convert -o - to a pipe: $(cat err.txt)"
+  cmp -s std.png ref.png || fail "the PNG on standard output differs from the file"
+  "$ekv" thumbnail t.ekv -o - | cmp -s - ref.jpg || fail "thumbnail -o - differs"
+  "$ekv" preview t.ekv -o - | cmp -s - ref-preview.png || fail "preview -o - differs"
+  "$ekv" convert t.ekv -m 2 -o /dev/stdout | cmp -s - ref.tif || fail "-o /dev/stdout differs"
+  [ ! -e ./- ] || fail "a file named '-' was written"
+  # A FIFO gets the image, its reader ends, and the FIFO stays.
+  mkfifo fifo
+  cat fifo >from-fifo & reader=$!
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o fifo
+  wait "$reader"
+  [ -p fifo ] || fail "the FIFO was replaced"
+  cmp -s from-fifo ref.tif || fail "the FIFO's reader got other bytes"
+  # A listening Unix-domain socket gets the image through a connection.
+  python3 - sock from-sock <<'PY2' & server=$!
+import socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1] + '.tmp'); s.listen(1)
+import os; os.rename(sys.argv[1] + '.tmp', sys.argv[1])
+c, _ = s.accept()
+with open(sys.argv[2], 'wb') as f:
+    while True:
+        b = c.recv(65536)
+        if not b: break
+        f.write(b)
+PY2
+  for _ in $(seq 500); do [ -S sock ] && break; sleep 0.01; done
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o sock
+  wait "$server"
+  [ -S sock ] || fail "the socket was replaced"
+  cmp -s from-sock ref.tif || fail "the socket's reader got other bytes"
+  # A symbolic link is followed: the file it points to is replaced in its own directory
+  # with its permission bits, and the link stays. A dangling link creates its target.
+  mkdir -p real && cp ref.png real/old.tif && chmod 0640 real/old.tif
+  ln -s real/old.tif link.tif && ln -s link.tif link2.tif && ln -s real/new.tif dangling.tif
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o link2.tif
+  [ -L link.tif ] && [ -L link2.tif ] || fail "a link was replaced"
+  cmp -s real/old.tif ref.tif || fail "the link's target does not hold the new image"
+  [ "$(stat -c %a real/old.tif)" = 640 ] || fail "the link's target lost its mode: $(stat -c %a real/old.tif)"
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o dangling.tif
+  [ -L dangling.tif ] && cmp -s real/new.tif ref.tif || fail "a dangling link did not create its target"
+  no_temp_files
+  # A replaced file keeps its permission bits, whatever the umask.
+  cp ref.png mode.tif && chmod 0664 mode.tif
+  (umask 077 && "$ekv" convert t.ekv -m 2 -o mode.tif) || fail "convert onto mode.tif"
+  [ "$(stat -c %a mode.tif)" = 664 ] || fail "a replaced file's mode became $(stat -c %a mode.tif)"
+  # Empty paths.
+  expect 2 "-o needs a file name" "$ekv" convert t.ekv -o ''
+  expect 2 "-d needs a directory" "$ekv" convert t.ekv -d ''
+  expect 2 "-o needs a file name" "$ekv" thumbnail t.ekv -o ''
+  expect 2 "-o needs a file name" "$ekv" preview t.ekv --output=''
+  # The format follows the extension; contradictions and unknown extensions are refused.
+  expect 2 "x\.jpg names a jpeg file; ekv convert writes \.tif, \.tiff, \.png" "$ekv" convert t.ekv -o x.jpg
+  expect 2 "extension \.bmp names no format .*choose one with --format" "$ekv" convert t.ekv -o x.bmp
+  expect 2 "names a png file, but --format is tiff" "$ekv" convert t.ekv --format tiff -o y.PNG
+  expect 2 "names a tiff file, but --format is png" "$ekv" convert t.ekv --format png -o y.tif
+  expect 2 "names a png file; ekv thumbnail writes \.jpg" "$ekv" thumbnail t.ekv -o t.png
+  expect 2 "names a tiff file; ekv preview writes \.png" "$ekv" preview t.ekv -o p.tiff
+  ls x.jpg x.bmp y.* t.png p.tiff 2>/dev/null && fail "a refused output was written"
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o upper.TIFF && cmp -s upper.TIFF ref.tif || fail ".TIFF is not TIFF"
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o z.png && cmp -s z.png ref.png || fail ".png is not PNG"
+  expect 0 "" "$ekv" convert t.ekv -m 2 --format png -o z.data && cmp -s z.data ref.png || fail "--format png"
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o plain && cmp -s plain ref.tif || fail "no extension is not TIFF"
+  # --no-clobber keeps existing files with a note and writes the others.
+  mkdir -p keep && cp ref.png keep/t.tif && cp t.ekv u.ekv
+  expect 0 "note: keep/t\.tif exists; skipped \(--no-clobber\)" "$ekv" convert t.ekv u.ekv -m 2 -d keep --no-clobber
+  cmp -s keep/t.tif ref.png || fail "--no-clobber replaced an existing output"
+  cmp -s keep/u.tif ref.tif || fail "--no-clobber did not write a new output"
+  expect 0 "skipped" "$ekv" thumbnail t.ekv -o ref.jpg --no-clobber
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o - --no-clobber >/dev/null
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "note: not root; devices, a full disk and the unprivileged cases are not tested" >&2
+  else
+    # Private devices: a null device is written and stays; a full one fails with its reason.
+    mknod null c 1 3 && mknod full c 1 7 && ln -s null null-link
+    expect 0 "" "$ekv" convert t.ekv -m 2 -o null
+    expect 0 "" "$ekv" convert t.ekv -m 2 -o null-link --no-clobber
+    [ -c null ] && [ -L null-link ] || fail "the device or its link was replaced"
+    expect 8 "cannot write full: No space left on device" "$ekv" convert t.ekv -m 2 -o full
+    for command in convert thumbnail; do
+      "$ekv" "$command" t.ekv -o - >full 2>err.txt; rc=$?
+      [ $rc -eq 8 ] && grep -q "cannot write -: No space left on device" err.txt ||
+        fail "$command to a full standard output: $rc $(cat err.txt)"
+    done
+    # As an unprivileged user: a file the user may not write is refused even where the
+    # directory would allow a rename, and a replaced file keeps its mode.
+    mkdir -p nobody && chown nobody nobody && cp t.ekv nobody/ && chmod 0755 . nobody
+    cp ref.png nobody/ro.tif && chmod 0444 nobody/ro.tif && chown nobody nobody/ro.tif
+    cp ref.png nobody/root.tif && chmod 0644 nobody/root.tif
+    cp ref.png nobody/rw.tif && chmod 0664 nobody/rw.tif && chown nobody nobody/rw.tif
+    as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; }
+    if ! as_nobody test -x "$ekv"; then
+      echo "note: nobody cannot run $ekv; the unprivileged cases are not tested" >&2
+    else
+      for f in ro root; do
+        expect 8 "cannot write nobody/$f\.tif: Permission denied" as_nobody "$ekv" convert nobody/t.ekv -m 2 -o "nobody/$f.tif"
+        cmp -s "nobody/$f.tif" ref.png || fail "an unwritable nobody/$f.tif was changed"
+      done
+      expect 0 "skipped" as_nobody "$ekv" convert nobody/t.ekv -m 2 -o nobody/ro.tif --no-clobber
+      expect 0 "" as_nobody "$ekv" convert nobody/t.ekv -m 2 -o nobody/rw.tif
+      cmp -s nobody/rw.tif ref.tif && [ "$(stat -c %a:%U nobody/rw.tif)" = 664:nobody ] ||
+        fail "nobody's writable file: $(stat -c %a:%U nobody/rw.tif)"
+      # Root may replace a read-only file, which keeps its mode and owner.
+      expect 0 "" "$ekv" convert t.ekv -m 2 -o nobody/ro.tif
+      cmp -s nobody/ro.tif ref.tif && [ "$(stat -c %a:%U nobody/ro.tif)" = 444:nobody ] ||
+        fail "root's replacement of a read-only file: $(stat -c %a:%U nobody/ro.tif)"
+    fi
+  fi
+  no_temp_files
+  ;;
+
+interrupts)
+  # A batch long enough to interrupt: full-size files, each written in turn.
+  mkdir -p in
+  for n in 1 2 3 4 5 6; do cp "$sample" "in/big$n.ekv"; done
+  expect 0 "" "$ekv" convert in/big1.ekv -m 2 -o ref.tif
+  for sig in INT TERM HUP; do
+    rm -rf out && mkdir out
+    "$ekv" convert in/big*.ekv -m 2 -d out 2>"err-$sig.txt" & pid=$!
+    # Once the first output is finished and another is being written, the process is
+    # stopped, checked to be still writing, and sent the signal.
+    sent=0
+    while kill -0 "$pid" 2>/dev/null; do
+      if [ -e out/big1.tif ] && compgen -G 'out/.*.tmp-*' >/dev/null; then
+        kill -STOP "$pid"
+        if compgen -G 'out/.*.tmp-*' >/dev/null; then
+          kill -"$sig" "$pid"; kill -CONT "$pid"; sent=1; break
+        fi
+        kill -CONT "$pid"
+      fi
+      sleep 0.005
+    done
+    wait "$pid"; rc=$?
+    [ $sent = 1 ] || { fail "SIG$sig: the batch ended before a temporary file was seen"; continue; }
+    want=$((128 + $(kill -l "$sig")))
+    [ $rc -eq $want ] || fail "SIG$sig: exit status $rc, expected $want"
+    no_temp_files out
+    cmp -s out/big1.tif ref.tif || fail "SIG$sig: a finished output was lost or changed"
+    [ -e out/big6.tif ] && fail "SIG$sig: the batch went on after the signal"
+  done
+  # A file size limit: the write fails with the system's reason (SIGXFSZ is ignored by
+  # ekv itself), the temporary file is removed and the earlier output kept.
+  small s.ekv
+  echo old >lim.tif && echo old >lim.png
+  for out in lim.tif lim.png -; do
+    prlimit --fsize=100000 "$ekv" convert s.ekv -m 2 -o "$out" >lim-stdout 2>err.txt
+    rc=$?
+    [ $rc -eq 8 ] && grep -q "cannot write .*: File too large" err.txt || fail "file size limit, -o $out: $rc $(cat err.txt)"
+  done
+  [ "$(cat lim.tif lim.png)" = "$(printf 'old\nold')" ] || fail "a failed write changed the earlier output"
+  no_temp_files
+  # A full disk: a small tmpfs, if this system lets us mount one.
+  if [ "$(id -u)" -eq 0 ] && mkdir -p disk && mount -t tmpfs -o size=1m ekvtest disk 2>/dev/null; then
+    expect 8 "cannot write disk/big\.tif: No space left on device" "$ekv" convert in/big1.ekv -m 2 -o disk/big.tif
+    [ -z "$(ls -A disk)" ] || fail "a full disk kept: $(ls -A disk)"
+    TMPDIR=$PWD/disk "$ekv" convert in/big1.ekv -m 2 -o - >/dev/null 2>err.txt; rc=$?
+    [ $rc -eq 8 ] && grep -q "No space left on device" err.txt || fail "full TMPDIR for -o -: $rc $(cat err.txt)"
+    umount disk
+  else
+    echo "note: no tmpfs could be mounted; the full-disk case is not tested" >&2
+  fi
   ;;
 *)
   echo "unknown group $group" >&2; exit 2 ;;
