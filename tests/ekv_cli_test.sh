@@ -365,7 +365,8 @@ PY2
       echo "note: nobody cannot run $ekv; the unprivileged cases are not tested" >&2
     else
       for f in ro root; do
-        expect 8 "cannot write nobody/$f\.tif: Permission denied" as_nobody "$ekv" convert nobody/t.ekv -m 2 -o "nobody/$f.tif"
+        expect 8 "cannot write nobody/$f\.tif: Permission denied" \
+          as_nobody "$ekv" convert nobody/t.ekv -m 2 -o "nobody/$f.tif"
         cmp -s "nobody/$f.tif" ref.png || fail "an unwritable nobody/$f.tif was changed"
       done
       expect 0 "skipped" as_nobody "$ekv" convert nobody/t.ekv -m 2 -o nobody/ro.tif --no-clobber
@@ -417,7 +418,8 @@ interrupts)
   for out in lim.tif lim.png -; do
     prlimit --fsize=100000 "$ekv" convert s.ekv -m 2 -o "$out" >lim-stdout 2>err.txt
     rc=$?
-    [ $rc -eq 8 ] && grep -q "cannot write .*: File too large" err.txt || fail "file size limit, -o $out: $rc $(cat err.txt)"
+    [ $rc -eq 8 ] && grep -q "cannot write .*: File too large" err.txt ||
+      fail "file size limit, -o $out: $rc $(cat err.txt)"
   done
   [ "$(cat lim.tif lim.png)" = "$(printf 'old\nold')" ] || fail "a failed write changed the earlier output"
   no_temp_files

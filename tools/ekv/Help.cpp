@@ -6,17 +6,24 @@ namespace ekv {
 #define EKV_EXIT_CODES                                                                  \
     "Exit status:\n"                                                                    \
     "  0   success\n"                                                                   \
-    "  2   bad command line\n"                                                          \
+    "  2   bad command line (also an empty -o or -d, or an output name whose\n"         \
+    "      extension names another format)\n"                                         \
     "  3   an input file is missing, unreadable or not a regular file\n"                \
     "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"                 \
     "  5   damaged EKV file, or one the module does not support\n"                      \
     "  6   the import was cancelled\n"                                                  \
     "  7   out of memory\n"                                                             \
-    "  8   the output cannot be written, or it would replace an input file\n"           \
+    "  8   the output cannot be written (the system's reason follows: permission,\n"   \
+    "      full disk, file size limit...), or it would replace an input file\n"       \
     "  9   the module broke the host interface (the import ends with -30000) or\n"      \
     "      failed with another result code\n"                                           \
     "  10  the file carries no thumbnail (ekv thumbnail)\n"                             \
     "Every failure prints one line on standard error: \"ekv: FILE: REASON\".\n"
+
+// The commands that write files end cleanly on these signals.
+#define EKV_EXIT_SIGNALS                                                                \
+    "  129, 130, 143  ended by SIGHUP, SIGINT (Ctrl-C) or SIGTERM: the temporary file\n" \
+    "      of an unfinished output is removed; finished outputs stay\n"
 
 const char *const kHelpMain =
     "Usage: ekv COMMAND [OPTIONS] [FILE...]\n"
@@ -37,7 +44,8 @@ const char *const kHelpMain =
 
 const char *const kHelpConvert =
     "Usage: ekv convert FILE... [-m 0|1|2] [--wb-point H,V] [-o OUT | -d DIR]\n"
-    "                   [--format tiff|png] [--8bit] [--max-memory MB] [--reference]\n"
+    "                   [--format tiff|png] [--no-clobber] [--8bit] [--max-memory MB]\n"
+    "                   [--reference]\n"
     "\n"
     "Imports each EKV file through the module (selectors Prepare, Start, Continue...,\n"
     "Finish, Finalize) and writes the RGB document it delivers. The module is kept\n"
@@ -55,12 +63,17 @@ const char *const kHelpConvert =
     "                     in preview pixels: H from 0 to 319, V from 0 to 239 (see\n"
     "                     'ekv preview'). Methods 1 and 2 only. Without it the module\n"
     "                     uses the gains it computed last.\n"
-    "  -o, --output OUT   the output file (one input only). Its extension .png selects\n"
-    "                     PNG unless --format says otherwise.\n"
+    "  -o, --output OUT   the output file (one input only); - for standard output.\n"
+    "                     Its extension names the format: .tif or .tiff TIFF, .png\n"
+    "                     PNG (any case). Another extension needs --format; one that\n"
+    "                     names another format than --format is refused.\n"
     "  -d, --directory DIR\n"
     "                     write each output into DIR as NAME.tif or NAME.png. Without\n"
     "                     -o and -d each output goes next to its input.\n"
     "  -f, --format F     tiff (the default) or png\n"
+    "  --no-clobber       keep existing regular files: such an output is skipped with\n"
+    "                     a note, and its input is not converted. Without it existing\n"
+    "                     outputs are replaced.\n"
     "  --8bit             write 8 bits per sample. The module itself makes an 8-bit\n"
     "                     document only for files with at most 8 valid bits; a 16-bit\n"
     "                     document is reduced to 8 bits by this host on output\n"
@@ -76,10 +89,17 @@ const char *const kHelpConvert =
     "files with more than 8 valid bits, else 8; 72 pixels per inch, as the module\n"
     "describes the document. The size is the file's output size. Rows the module does\n"
     "not deliver (it delivers whole bands only) stay black, with a note on stderr.\n"
-    "Each output is written to a temporary file in the same directory and renamed into\n"
-    "place when complete, so a failed conversion leaves no partial file. An output\n"
-    "path that names an input file is refused, and so is an output that an earlier\n"
-    "input of the same call already produced. Existing other files are replaced.\n"
+    "Each output is written to a temporary file in its directory and renamed into\n"
+    "place when complete, so a failed conversion (or an interrupted one) leaves no\n"
+    "partial file and the earlier file, if any, untouched. A replaced file keeps its\n"
+    "permission bits (and, for root, its owner); an existing file the user may not\n"
+    "write is refused (exit 8), as a direct write would be. A symbolic link is\n"
+    "followed: the file it points to is replaced, in its own directory, and the link\n"
+    "stays. Standard output and existing files that are not regular (devices, FIFOs,\n"
+    "sockets) are written as they are, never replaced: the image is built in an\n"
+    "unnamed temporary file in $TMPDIR (else /tmp) and copied to them when complete.\n"
+    "An output path that names an input file is refused, and so is an output that an\n"
+    "earlier input of the same call already produced.\n"
     "\n"
     "Several files are converted in one call; a failure is reported and the remaining\n"
     "files are still converted. The exit status is that of the first failure.\n"
@@ -90,7 +110,8 @@ const char *const kHelpConvert =
     "  ekv convert IMG_0001.ekv                    # IMG_0001.tif beside it\n"
     "  ekv convert *.ekv -m 2 -d developed/\n"
     "  ekv convert a.ekv -m 1 --wb-point 160,120 -o a.png\n"
-    "\n" EKV_EXIT_CODES;
+    "  ekv convert a.ekv -m 2 -o - | ssh host 'cat >a.tif'\n"
+    "\n" EKV_EXIT_CODES EKV_EXIT_SIGNALS;
 
 const char *const kHelpInfo =
     "Usage: ekv info FILE [--json]\n"
@@ -117,19 +138,21 @@ const char *const kHelpInfo =
     "\n" EKV_EXIT_CODES;
 
 const char *const kHelpThumbnail =
-    "Usage: ekv thumbnail FILE -o OUT.jpg\n"
+    "Usage: ekv thumbnail FILE -o OUT.jpg [--no-clobber]\n"
     "\n"
     "Writes the JPEG thumbnail embedded in the EKV file, byte for byte, as the module's\n"
     "reader extracts it for the conversion dialog's preview. The output is written\n"
-    "atomically and never replaces the input.\n"
+    "as 'ekv convert' writes its outputs and never replaces the input.\n"
     "\n"
     "Options:\n"
-    "  -o, --output OUT  the JPEG file to write (required)\n"
+    "  -o, --output OUT  the JPEG file to write (required): .jpg, .jpeg, no extension,\n"
+    "                    or - for standard output\n"
+    "  --no-clobber      keep an existing regular file (skipped with a note)\n"
     "  -h, --help        this text\n"
-    "\n" EKV_EXIT_CODES;
+    "\n" EKV_EXIT_CODES EKV_EXIT_SIGNALS;
 
 const char *const kHelpPreview =
-    "Usage: ekv preview FILE -o OUT.png [--wb-point H,V]\n"
+    "Usage: ekv preview FILE -o OUT.png [--wb-point H,V] [--no-clobber]\n"
     "\n"
     "Renders the preview of the conversion dialog as an 8-bit RGB PNG of exactly\n"
     "320 x 240 pixels: the embedded thumbnail decoded (libjpeg-turbo) and scaled\n"
@@ -137,14 +160,16 @@ const char *const kHelpPreview =
     "without a thumbnail gives the dialog's grey background (240, 240, 240).\n"
     "\n"
     "Options:\n"
-    "  -o, --output OUT  the PNG file to write (required)\n"
+    "  -o, --output OUT  the PNG file to write (required): .png, no extension, or -\n"
+    "                    for standard output; written as 'ekv convert' writes\n"
+    "  --no-clobber      keep an existing regular file (skipped with a note)\n"
     "  --wb-point H,V    draw the white-balance marker as the dialog does: the 2 x 2\n"
     "                    square whose lower-right pixel is (H, V) is inverted\n"
     "                    (255 - value; the part left of column 0 or above row 0 is\n"
     "                    outside the preview). H from 0 to 319, V from 0 to 239: the\n"
     "                    same coordinates 'ekv convert --wb-point' takes.\n"
     "  -h, --help        this text\n"
-    "\n" EKV_EXIT_CODES;
+    "\n" EKV_EXIT_CODES EKV_EXIT_SIGNALS;
 
 const char *const kHelpAbout =
     "Usage: ekv about\n"

@@ -2,6 +2,8 @@
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "SignalCleanup.h"
 
@@ -117,10 +120,19 @@ bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) 
     std::string aPattern = aDirectory + "." + aLeaf + ".tmp-XXXXXX";
     std::vector<char> aName(aPattern.begin(), aPattern.end());
     aName.push_back(0);
+    // No signal may end the process between the file's creation and its registration.
+    sigset_t aSignals, aPrevious;
+    sigemptyset(&aSignals);
+    for (int aSignal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&aSignals, aSignal);
+    pthread_sigmask(SIG_BLOCK, &aSignals, &aPrevious);
     mFd = mkostemp(aName.data(), O_CLOEXEC);
-    if (mFd < 0) return Failed(outError, errno);
-    mTemp = aName.data();
-    mSlot = RegisterTemporary(mTemp.c_str());
+    int aErrno = errno;
+    if (mFd >= 0) {
+        mTemp = aName.data();
+        mSlot = RegisterTemporary(mTemp.c_str());
+    }
+    pthread_sigmask(SIG_SETMASK, &aPrevious, nullptr);
+    if (mFd < 0) return Failed(outError, aErrno);
     if (inTarget.kind == TargetKind::Replace) {
         // The replacement keeps the file's permission bits and, where the user may
         // give them (root), its owner, as writing into the file would.

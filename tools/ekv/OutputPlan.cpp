@@ -61,7 +61,8 @@ std::string ExtensionList(const std::vector<const char *> &inFormats) {
     std::string aList;
     for (const FormatName &aName : kExtensions)
         for (const char *aFormat : inFormats)
-            if (std::string(aFormat) == aName.format) aList += (aList.empty() ? "" : ", ") + std::string(aName.extension);
+            if (std::string(aFormat) == aName.format)
+                aList += (aList.empty() ? "" : ", ") + std::string(aName.extension);
     return aList;
 }
 
@@ -90,7 +91,8 @@ int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &
     std::string aExtension = Extension(*ioOptions.output);
     const char *aNamed = FormatOfExtension(aExtension);
     bool aWritable = false;
-    for (const char *aFormat : inFormats) aWritable = aWritable || (aNamed != nullptr && std::string(aFormat) == aNamed);
+    for (const char *aFormat : inFormats)
+        if (aNamed != nullptr && std::string(aFormat) == aNamed) aWritable = true;
     if (aNamed != nullptr && !ioOptions.format.empty() && ioOptions.format != aNamed)
         return UsageError(inCommand, "the output " + *ioOptions.output + " names a " + aNamed +
                                          " file, but --format is " + ioOptions.format);
