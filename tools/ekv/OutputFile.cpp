@@ -74,6 +74,21 @@ int OpenDirect(const std::string &inPath) {
     return aFd;
 }
 
+// Creates a file from a mkstemp pattern and registers it with the signal cleanup, the
+// signals held off in between so that no interruption leaves it unregistered.
+int CreateRegistered(std::vector<char> &ioName, int &outSlot) {
+    sigset_t aSignals, aPrevious;
+    sigemptyset(&aSignals);
+    for (int aSignal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&aSignals, aSignal);
+    pthread_sigmask(SIG_BLOCK, &aSignals, &aPrevious);
+    int aFd = mkostemp(ioName.data(), O_CLOEXEC);
+    int aErrno = errno;
+    if (aFd >= 0) outSlot = RegisterTemporary(ioName.data());
+    pthread_sigmask(SIG_SETMASK, &aPrevious, nullptr);
+    errno = aErrno;
+    return aFd;
+}
+
 }  // namespace
 
 TempOutput::~TempOutput() {
@@ -120,19 +135,9 @@ bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) 
     std::string aPattern = aDirectory + "." + aLeaf + ".tmp-XXXXXX";
     std::vector<char> aName(aPattern.begin(), aPattern.end());
     aName.push_back(0);
-    // No signal may end the process between the file's creation and its registration.
-    sigset_t aSignals, aPrevious;
-    sigemptyset(&aSignals);
-    for (int aSignal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&aSignals, aSignal);
-    pthread_sigmask(SIG_BLOCK, &aSignals, &aPrevious);
-    mFd = mkostemp(aName.data(), O_CLOEXEC);
-    int aErrno = errno;
-    if (mFd >= 0) {
-        mTemp = aName.data();
-        mSlot = RegisterTemporary(mTemp.c_str());
-    }
-    pthread_sigmask(SIG_SETMASK, &aPrevious, nullptr);
-    if (mFd < 0) return Failed(outError, aErrno);
+    mFd = CreateRegistered(aName, mSlot);
+    if (mFd < 0) return Failed(outError, errno);
+    mTemp = aName.data();
     if (inTarget.kind == TargetKind::Replace) {
         // The replacement keeps the file's permission bits and, where the user may
         // give them (root), its owner, as writing into the file would.
@@ -164,9 +169,9 @@ bool TempOutput::openUnnamed(std::string &outError) {
         std::string aPattern = aDirectory + "/.ekv-XXXXXX";
         std::vector<char> aName(aPattern.begin(), aPattern.end());
         aName.push_back(0);
-        mFd = mkostemp(aName.data(), O_CLOEXEC);
+        int aSlot = -1;
+        mFd = CreateRegistered(aName, aSlot);
         if (mFd >= 0) {
-            int aSlot = RegisterTemporary(aName.data());
             unlink(aName.data());
             UnregisterTemporary(aSlot);
         }
