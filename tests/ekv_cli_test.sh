@@ -339,7 +339,8 @@ PY2
   cmp -s keep/t.tif ref.png || fail "--no-clobber replaced an existing output"
   cmp -s keep/u.tif ref.tif || fail "--no-clobber did not write a new output"
   expect 0 "skipped" "$ekv" thumbnail t.ekv -o ref.jpg --no-clobber
-  expect 0 "" "$ekv" convert t.ekv -m 2 -o - --no-clobber >/dev/null
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o - --no-clobber
+  cmp -s out.txt ref.tif || fail "--no-clobber kept standard output from being written"
   if [ "$(id -u)" -ne 0 ]; then
     echo "note: not root; devices, a full disk and the unprivileged cases are not tested" >&2
   else
@@ -347,6 +348,7 @@ PY2
     mknod null c 1 3 && mknod full c 1 7 && ln -s null null-link
     expect 0 "" "$ekv" convert t.ekv -m 2 -o null
     expect 0 "" "$ekv" convert t.ekv -m 2 -o null-link --no-clobber
+    grep -q skipped err.txt && fail "--no-clobber skipped a device"
     [ -c null ] && [ -L null-link ] || fail "the device or its link was replaced"
     expect 8 "cannot write full: No space left on device" "$ekv" convert t.ekv -m 2 -o full
     for command in convert thumbnail; do

@@ -76,16 +76,19 @@ int OpenDirect(const std::string &inPath) {
 
 // Creates a file from a mkstemp pattern and registers it with the signal cleanup, the
 // signals held off in between so that no interruption leaves it unregistered.
-int CreateRegistered(std::vector<char> &ioName, int &outSlot) {
+int CreateRegistered(const std::string &inPattern, std::string &outName, int &outSlot) {
+    std::vector<char> aName(inPattern.begin(), inPattern.end());
+    aName.push_back(0);
     sigset_t aSignals, aPrevious;
     sigemptyset(&aSignals);
     for (int aSignal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&aSignals, aSignal);
     pthread_sigmask(SIG_BLOCK, &aSignals, &aPrevious);
-    int aFd = mkostemp(ioName.data(), O_CLOEXEC);
+    int aFd = mkostemp(aName.data(), O_CLOEXEC);
     int aErrno = errno;
-    if (aFd >= 0) outSlot = RegisterTemporary(ioName.data());
+    if (aFd >= 0) outSlot = RegisterTemporary(aName.data());
     pthread_sigmask(SIG_SETMASK, &aPrevious, nullptr);
     errno = aErrno;
+    outName = aName.data();
     return aFd;
 }
 
@@ -132,12 +135,10 @@ bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) 
     size_t aSlash = mFinal.find_last_of('/');
     std::string aDirectory = aSlash == std::string::npos ? std::string() : mFinal.substr(0, aSlash + 1);
     std::string aLeaf = aSlash == std::string::npos ? mFinal : mFinal.substr(aSlash + 1);
-    std::string aPattern = aDirectory + "." + aLeaf + ".tmp-XXXXXX";
-    std::vector<char> aName(aPattern.begin(), aPattern.end());
-    aName.push_back(0);
-    mFd = CreateRegistered(aName, mSlot);
+    std::string aName;
+    mFd = CreateRegistered(aDirectory + "." + aLeaf + ".tmp-XXXXXX", aName, mSlot);
     if (mFd < 0) return Failed(outError, errno);
-    mTemp = aName.data();
+    mTemp = aName;
     if (inTarget.kind == TargetKind::Replace) {
         // The replacement keeps the file's permission bits and, where the user may
         // give them (root), its owner, as writing into the file would.
@@ -150,13 +151,7 @@ bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) 
         umask(aMask);
         fchmod(mFd, 0666 & ~aMask);
     }
-    mKeep = fcntl(mFd, F_DUPFD_CLOEXEC, 0);
-    if (mKeep < 0) {
-        int aErrno = errno;
-        discard();
-        return Failed(outError, aErrno);
-    }
-    return true;
+    return keepDescriptor(outError);
 }
 
 // An unnamed file in $TMPDIR (else /tmp) that vanishes when closed, whatever happens.
@@ -166,13 +161,11 @@ bool TempOutput::openUnnamed(std::string &outError) {
     mFd = ::open(aDirectory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (mFd < 0 && errno != ENOENT && errno != EACCES) {
         // A file system without O_TMPFILE: a named file, unlinked at once.
-        std::string aPattern = aDirectory + "/.ekv-XXXXXX";
-        std::vector<char> aName(aPattern.begin(), aPattern.end());
-        aName.push_back(0);
+        std::string aName;
         int aSlot = -1;
-        mFd = CreateRegistered(aName, aSlot);
+        mFd = CreateRegistered(aDirectory + "/.ekv-XXXXXX", aName, aSlot);
         if (mFd >= 0) {
-            unlink(aName.data());
+            unlink(aName.c_str());
             UnregisterTemporary(aSlot);
         }
     }
@@ -180,13 +173,16 @@ bool TempOutput::openUnnamed(std::string &outError) {
         outError = "cannot create a temporary file in " + aDirectory + ": " + std::strerror(errno);
         return false;
     }
+    return keepDescriptor(outError);
+}
+
+// A descriptor of our own, so that the file stays readable after the writer closes its.
+bool TempOutput::keepDescriptor(std::string &outError) {
     mKeep = fcntl(mFd, F_DUPFD_CLOEXEC, 0);
-    if (mKeep < 0) {
-        int aErrno = errno;
-        discard();
-        return Failed(outError, aErrno);
-    }
-    return true;
+    if (mKeep >= 0) return true;
+    int aErrno = errno;
+    discard();
+    return Failed(outError, aErrno);
 }
 
 FILE *TempOutput::stream() {

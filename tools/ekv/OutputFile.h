@@ -42,6 +42,7 @@ public:
 private:
     bool openNamed(const OutputTarget &inTarget, std::string &outError);
     bool openUnnamed(std::string &outError);
+    bool keepDescriptor(std::string &outError);
     bool closeWriter();
     bool copyOut(std::string &outError);
     void discard();
