@@ -1,5 +1,6 @@
 // ekv-make: writes EKV raw files of a procedural test chart ("sample") or of one value
 // per CFA colour ("flat"), in the camera's default format or any variation of it.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,7 +40,7 @@ const char kUsage[] =
     "  --big-endian, --little-endian\n"
     "  --pattern P            RGGB, GRBG, GBRG or BGGR\n"
     "  --strips N             1..15 strips of equal rows (the last one shorter)\n"
-    "  --rows-per-strip N     rows per strip (default 116)\n"
+    "  --rows-per-strip N     rows per strip (default 116, more above 1740 rows)\n"
     "  --no-exif              no Exif IFD (and so no CFA pattern and no maker note)\n"
     "  --no-makernote         Exif IFD without the maker note\n"
     "  --no-thumbnail         no thumbnail IFD\n"
@@ -208,7 +209,8 @@ int main(int argc, char **argv) {
         for (int i = 0; i < 4; ++i) aInfo.cfa_pattern.value[i] = it->second[i];
     }
 
-    long aRowsPerStrip = 116;
+    // 116 rows per strip, or as many more as keep a tall sensor within 15 strips.
+    long aRowsPerStrip = std::max(116L, (aHeight + 14) / 15);
     if (has("--strips") && has("--rows-per-strip")) return Fail("--strips and --rows-per-strip both given");
     if (has("--strips")) {
         long aStrips;
