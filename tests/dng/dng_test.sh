@@ -128,16 +128,12 @@ refusals)
   small good.ekv
   printf 'II*\0 this is a TIFF-looking text file, not a raw file\n' >text.ekv
   head -c 20000 good.ekv >cut.ekv
-  python3 - good.ekv wide.ekv <<'PY' || fail "could not patch the output width"
-import struct, sys
-data = bytearray(open(sys.argv[1], 'rb').read())
-at = data.find(b'\x2e\x10\x04\x00\x01\x00\x00\x00')
-assert at > 0
-struct.pack_into('<I', data, at + 8, 60000)
-open(sys.argv[2], 'wb').write(data)
-PY
+  # Damaged: the maker note claims 20 valid bits.
+  python3 -c "import sys; d = bytearray(open('good.ekv', 'rb').read()); i = d.find(bytes.fromhex('2c10030002000000'))
+d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv', 'wb').write(d) < 0)" ||
+    fail "could not patch the valid bits"
   # The same refusal, message and exit status as convert, and no DNG left behind.
-  for f in missing.ekv text.ekv cut.ekv wide.ekv .; do
+  for f in missing.ekv text.ekv cut.ekv bits.ekv .; do
     "$ekv" convert "$f" -o out.tif 2>convert.txt
     want=$?
     "$ekv" dng "$f" -o out.dng 2>dng.txt
