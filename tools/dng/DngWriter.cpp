@@ -126,7 +126,8 @@ bool WritePreview(TIFF *ioTiff, const std::vector<uint8_t> &inJpeg, const JpegSh
     TIFFSetField(ioTiff, TIFFTAG_YRESOLUTION, 72.0f);
     TIFFSetField(ioTiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     // The stream goes in as it stands: one strip of the whole JPEG.
-    return TIFFWriteRawStrip(ioTiff, 0, const_cast<uint8_t *>(inJpeg.data()), static_cast<tmsize_t>(inJpeg.size())) >= 0;
+    tmsize_t aBytes = static_cast<tmsize_t>(inJpeg.size());
+    return TIFFWriteRawStrip(ioTiff, 0, const_cast<uint8_t *>(inJpeg.data()), aBytes) == aBytes;
 }
 
 void SetMosaicFields(TIFF *ioTiff, const DngRaw &inRaw) {

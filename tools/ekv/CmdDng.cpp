@@ -74,6 +74,12 @@ public:
             return false;
         }
         uint16 *aSamples = reinterpret_cast<uint16 *>(aPool.lockHandle(aRows));
+        if (aSamples == nullptr) {
+            aPool.dispose(aRows);
+            mOutOfMemory = true;
+            outError = "out of memory";
+            return false;
+        }
         const size_t aCount = static_cast<size_t>(inCount) * static_cast<size_t>(mInfo.image_width);
         RAW_ShiftRight(aSamples, static_cast<uint16>(mInfo.image_width), static_cast<uint16>(inCount),
                        static_cast<uint16>(mInfo.valid_bits_per_pixel[0]),
@@ -90,6 +96,23 @@ private:
     bool mOutOfMemory = false;
 };
 
+// Sensor data the file lacks, in the rows an import reads or in any other mosaic row
+// (a DNG holds every row); -1 when the file cannot be examined.
+int64_t MissingBytes(const std::string &inFile, const RAW_Info &inInfo) {
+    struct stat aStat;
+    if (stat(inFile.c_str(), &aStat) != 0) return -1;
+    RAW_Info aWhole = inInfo;
+    if (aWhole.image_length < 0x7FFF0000) aWhole.output_image_height = aWhole.image_length + 32;
+    int64_t aMissing = MissingSensorBytes(inInfo, aStat.st_size);
+    return aMissing != 0 ? aMissing : MissingSensorBytes(aWhole, aStat.st_size);
+}
+
+int MissingFailure(const std::string &inFile, int64_t inMissing) {
+    if (inMissing < 0) return Fail(kExitNoInput, inFile, "cannot be read");
+    return Fail(kExitDamaged, inFile,
+                "damaged file: " + std::to_string(inMissing) + " bytes of sensor data are missing (truncated?)");
+}
+
 // The refusals of convert for a file whose header is read: not EKV, damaged, or sensor
 // data cut short.
 int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
@@ -101,17 +124,8 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
         case HeaderStatus::OutOfMemory: return Fail(kExitNoMemory, inFile, "out of memory");
     }
     if (!outHeader.convertible) return Fail(kExitDamaged, inFile, kDamagedFile);
-    struct stat aStat;
-    if (stat(inFile.c_str(), &aStat) != 0) return Fail(kExitNoInput, inFile, "cannot be read");
-    // The import reads the rows of its bands; a DNG holds every row of the mosaic.
-    RAW_Info aWhole = outHeader.info;
-    if (aWhole.image_length < 0x7FFF0000) aWhole.output_image_height = aWhole.image_length + 32;
-    int64_t aMissing = MissingSensorBytes(outHeader.info, aStat.st_size);
-    if (aMissing == 0) aMissing = MissingSensorBytes(aWhole, aStat.st_size);
-    if (aMissing > 0)
-        return Fail(kExitDamaged, inFile,
-                    "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)");
-    return kExitOk;
+    int64_t aMissing = MissingBytes(inFile, outHeader.info);
+    return aMissing == 0 ? kExitOk : MissingFailure(inFile, aMissing);
 }
 
 }  // namespace
@@ -144,6 +158,9 @@ int DngOne(const std::string &inFile, const std::string &inOutput) {
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);
     aOutput.released();
     if (!aWritten && aMosaic.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
+    // The reader does not report short reads: a file cut while it was read is refused.
+    int64_t aMissing = MissingBytes(inFile, aHeader.info);
+    if (aMissing != 0) return MissingFailure(inFile, aMissing);
     if (!aWritten || !aOutput.commit(aReason))
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     return kExitOk;
@@ -169,7 +186,8 @@ int RunDng(const std::vector<std::string> &inArgs) {
         for (const std::string &aOther : aOptions.files) aIsInput = aIsInput || SameFile(aOutput.string(), aOther);
         int aCode;
         if (aIsInput)
-            aCode = Fail(kExitCannotWrite, aFile, "the output " + aOutput.string() + " is an input file; it is not overwritten");
+            aCode = Fail(kExitCannotWrite, aFile,
+                         "the output " + aOutput.string() + " is an input file; it is not overwritten");
         else if (aWritten.count(aKey) != 0)
             aCode = Fail(kExitCannotWrite, aFile,
                          "the output " + aOutput.string() + " was already written for another input");

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -72,7 +72,8 @@ bool SaveDng(const std::string &inPath, const std::vector<uint16_t> &inMosaic, c
     dng::DngDescription aDng;
     std::vector<std::string> aNotes;
     dng::DescribeCamera(inInfo, aDng, aNotes);
-    for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv-make: %s: note: %s\n", inPath.c_str(), aNote.c_str());
+    for (const std::string &aNote : aNotes)
+        std::fprintf(stderr, "ekv-make: %s: note: %s\n", inPath.c_str(), aNote.c_str());
     aDng.identity.make = "Karvex";
     aDng.identity.uniqueCameraModel = "Karvex EKV";
     aDng.identity.software = "ekv-make";
