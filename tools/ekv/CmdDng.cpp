@@ -115,6 +115,7 @@ int MissingFailure(const std::string &inFile, int64_t inMissing) {
 
 // The refusals of convert for a file whose header is read: not EKV, damaged, or sensor
 // data cut short.
+// The mosaic a DNG holds: the rows the header declares, or at least those the import reads.
 int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
     std::string aReason;
     switch (ReadHeader(inFile, outHeader, aReason)) {
@@ -124,6 +125,9 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
         case HeaderStatus::OutOfMemory: return Fail(kExitNoMemory, inFile, "out of memory");
     }
     if (!outHeader.convertible) return Fail(kExitDamaged, inFile, kDamagedFile);
+    RAW_Info &aInfo = outHeader.info;
+    int32 aImportRows = DeliveredRows(aInfo.output_image_width, aInfo.output_image_height) + 4;
+    if (aInfo.image_length < aImportRows) aInfo.image_length = aImportRows;
     int64_t aMissing = MissingBytes(inFile, outHeader.info);
     return aMissing == 0 ? kExitOk : MissingFailure(inFile, aMissing);
 }
