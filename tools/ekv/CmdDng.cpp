@@ -114,8 +114,8 @@ int MissingFailure(const std::string &inFile, int64_t inMissing) {
 }
 
 // The refusals of convert for a file whose header is read: not EKV, damaged, or sensor
-// data cut short.
-// The mosaic a DNG holds: the rows the header declares, or at least those the import reads.
+// data cut short. The mosaic a DNG holds is the rows the header declares, or at least
+// those the import reads.
 int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
     std::string aReason;
     switch (ReadHeader(inFile, outHeader, aReason)) {
