@@ -78,6 +78,10 @@ clients)
   has "$tags" "\[IFD0\] +SubfileType +: Reduced-resolution image" "preview in IFD0"
   has "$tags" "\[SubIFD\] +SubfileType +: Full-resolution image" "raw in a SubIFD"
   has "$tags" "ProfileToneCurve +: \(large array of 2050 float values\)" "tone curve"
+  # Tone mode 1 selects the table of resource 1001: entry 4096 (sample 64) is 16384 and
+  # entry 16384 (sample 256) is 40959; the curve ends at (1, 1).
+  curve=$(exiftool -m -b -ProfileToneCurve s.dng | tr ' ' '\n' | sed -n '129,130p;513,514p;2049,2050p' | tr '\n' ' ')
+  has "$curve" "^0\.06250[0-9]* 0\.25000[0-9]* 0\.25000[0-9]* 0\.62499[0-9]* 1 1 ?$" "tone curve points"
   "$ekv" thumbnail s.ekv -o thumb.jpg || fail "ekv thumbnail"
   exiftool -b -PreviewImage s.dng >preview.jpg
   cmp -s thumb.jpg preview.jpg || fail "the preview is not the embedded thumbnail"
