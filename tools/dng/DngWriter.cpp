@@ -207,7 +207,7 @@ bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescr
     bool aOk = false;
     if (aTiff != nullptr) {
         aOk = WriteAll(aTiff, inDescription, inRows, aSourceError);
-        // Closing flushes what is buffered: a full disk may show only here.
+        // An explicit flush reports a failed write (a full disk) that closing would hide.
         aOk = TIFFFlush(aTiff) != 0 && aOk;
         TIFFClose(aTiff);
     } else {
