@@ -20,7 +20,7 @@ file(GLOB EKV_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ekv/*.cpp)
 list(REMOVE_ITEM EKV_SOURCES ${EKV_HOST_CORE_SOURCES})
 add_executable(ekv ${EKV_SOURCES})
 target_include_directories(ekv PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ekv)
-target_link_libraries(ekv PRIVATE ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG)
+target_link_libraries(ekv PRIVATE ekvhostcore dngwriter karvex TIFF::TIFF PNG::PNG JPEG::JPEG)
 
 # A small libpng/libtiff reader the tests use to look at what ekv wrote.
 add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)

@@ -74,6 +74,9 @@ int RunInfo(const std::vector<std::string> &inArgs);
 int RunThumbnail(const std::vector<std::string> &inArgs);
 int RunPreview(const std::vector<std::string> &inArgs);
 int RunAbout(const std::vector<std::string> &inArgs);
+int RunDng(const std::vector<std::string> &inArgs);
+// Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
+int DngOne(const std::string &inFile, const std::string &inOutput);
 
 extern const char *const kHelpMain;
 extern const char *const kHelpConvert;
@@ -81,5 +84,6 @@ extern const char *const kHelpInfo;
 extern const char *const kHelpThumbnail;
 extern const char *const kHelpPreview;
 extern const char *const kHelpAbout;
+extern const char *const kHelpDng;
 
 }  // namespace ekv

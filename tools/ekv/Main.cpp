@@ -28,6 +28,7 @@ int main(int argc, char **argv) {
     if (aCommand == "thumbnail") return RunThumbnail(aArgs);
     if (aCommand == "preview") return RunPreview(aArgs);
     if (aCommand == "about") return RunAbout(aArgs);
+    if (aCommand == "dng") return RunDng(aArgs);
     std::fprintf(stderr, "ekv: unknown command '%s' (see 'ekv --help')\n", aCommand.c_str());
     return kExitUsage;
 }

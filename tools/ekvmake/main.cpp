@@ -1,14 +1,21 @@
 // ekv-make: writes EKV raw files of a procedural test chart ("sample") or of one value
 // per CFA colour ("flat"), in the camera's default format or any variation of it.
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "dng/DngCamera.h"
 #include "ekvwriter/EkvWriter.h"
 #include "ekvwriter/Jpeg.h"
 #include "ekvwriter/Scene.h"
@@ -33,7 +40,7 @@ const char kUsage[] =
     "  --big-endian, --little-endian\n"
     "  --pattern P            RGGB, GRBG, GBRG or BGGR\n"
     "  --strips N             1..15 strips of equal rows (the last one shorter)\n"
-    "  --rows-per-strip N     rows per strip (default 116)\n"
+    "  --rows-per-strip N     rows per strip (default 116, more above 1740 rows)\n"
     "  --no-exif              no Exif IFD (and so no CFA pattern and no maker note)\n"
     "  --no-makernote         Exif IFD without the maker note\n"
     "  --no-thumbnail         no thumbnail IFD\n"
@@ -47,11 +54,43 @@ const char kUsage[] =
     "  --tone-mode N (1)  --enhancer N (256)  --coring N (384)  --sharpness N (0)\n"
     "  --chroma K1,K2,K3,K4,G1,G2  chroma suppression (48,1023,800,1023,4,256)\n"
     "  --exposure X           scene white at this fraction of the range (0.92)\n"
-    "  --noise X              noise scale, 0 for none (1)\n";
+    "  --noise X              noise scale, 0 for none (1)\n"
+    "also:\n"
+    "  --dng FILE             write the same mosaic as a plain DNG as well (uncompressed\n"
+    "                         CFA, black and white levels, CFA pattern, the camera's white\n"
+    "                         balance and colour matrix), for other raw converters\n";
 
 int Fail(const std::string &inMessage) {
     std::fprintf(stderr, "ekv-make: %s\n", inMessage.c_str());
     return 2;
+}
+
+// The mosaic as a DNG, described from the record the module's reader makes of the EKV
+// file: exactly the samples an import reads, with the camera's settings.
+bool SaveDng(const std::string &inPath, const std::vector<uint16_t> &inMosaic, const RAW_Info &inInfo,
+             std::string &outError) {
+    dng::DngDescription aDng;
+    std::vector<std::string> aNotes;
+    dng::DescribeCamera(inInfo, aDng, aNotes);
+    for (const std::string &aNote : aNotes)
+        std::fprintf(stderr, "ekv-make: %s: note: %s\n", inPath.c_str(), aNote.c_str());
+    aDng.identity.make = "Karvex";
+    aDng.identity.uniqueCameraModel = "Karvex EKV";
+    aDng.identity.software = "ekv-make";
+    int aFd = open(inPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (aFd < 0) {
+        outError = inPath + ": " + std::strerror(errno);
+        return false;
+    }
+    const size_t aWidth = aDng.raw.width;
+    auto aRows = [&](uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &) {
+        outRows.assign(inMosaic.begin() + inFirst * aWidth, inMosaic.begin() + (inFirst + inCount) * aWidth);
+        return true;
+    };
+    if (dng::WriteDng(aFd, inPath, aDng, aRows, outError)) return true;
+    outError = inPath + ": " + outError;
+    unlink(inPath.c_str());
+    return false;
 }
 
 bool ParseInt(const std::string &inText, long inMin, long inMax, long &outValue) {
@@ -112,7 +151,7 @@ int main(int argc, char **argv) {
     const char *aValued[] = {"-o", "--width", "--height", "--output", "--bits", "--bit-offset", "--pattern",
                              "--strips", "--rows-per-strip", "--thumbnail", "--quality", "--black", "--wb-red",
                              "--wb-blue", "--wb-gr", "--wb-gb", "--matrix", "--tone-mode", "--enhancer",
-                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value"};
+                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value", "--dng"};
     const char *aFlagNames[] = {"--big-endian", "--little-endian", "--no-exif", "--no-makernote", "--no-thumbnail"};
     for (size_t i = 1; i < aArgs.size(); ++i) {
         const std::string &a = aArgs[i];
@@ -171,7 +210,8 @@ int main(int argc, char **argv) {
         for (int i = 0; i < 4; ++i) aInfo.cfa_pattern.value[i] = it->second[i];
     }
 
-    long aRowsPerStrip = 116;
+    // 116 rows per strip, or as many more as keep a tall sensor within 15 strips.
+    long aRowsPerStrip = std::max(116L, (aHeight + 14) / 15);
     if (has("--strips") && has("--rows-per-strip")) return Fail("--strips and --rows-per-strip both given");
     if (has("--strips")) {
         long aStrips;
@@ -271,5 +311,6 @@ int main(int argc, char **argv) {
     if (!aResult.ok) return Fail(aResult.error);
     std::string aError;
     if (!ekvwriter::SaveFile(aValues["-o"], aResult.bytes, aError)) return Fail(aError);
+    if (has("--dng") && !SaveDng(aValues["--dng"], aMosaic, aResult.info, aError)) return Fail(aError);
     return 0;
 }

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# DNG files of ekv-make --dng and ekv dng, read by real raw converters: dcraw, LibRaw
+# (raw-identify, dcraw_emu) and exiftool.
+#
+#   dng_test.sh GROUP EKV EKV_MAKE WORKDIR
+# GROUP: mosaic | clients | colour | refusals
+set -uo pipefail
+
+group=$1 ekv=$2 make=$3 work=$4
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+failures=0
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# has TEXT PATTERN WHAT: the text matches the extended regular expression.
+has() { grep -Eq -- "$2" <<<"$1" || fail "$3: '$2' not found in: $1"; }
+
+# A small camera: 264 x 200 sensor, output 248 x 196.
+small() { "$make" sample -o "$1" --width 264 --height 200 "${@:2}" >/dev/null || fail "ekv-make $*"; }
+
+# identify FILE W H PATTERN: dcraw and LibRaw name the camera, the size and the pattern.
+identify() {
+  local info
+  info=$(dcraw -i -v "$1" 2>&1) || fail "dcraw cannot identify $1: $info"
+  has "$info" "Camera: Karvex EKV" "dcraw -i -v $1"
+  has "$info" "Full size: +$2 x $3" "dcraw -i -v $1"
+  has "$info" "Filter pattern: $4" "dcraw -i -v $1"
+  info=$(raw-identify -v "$1" 2>&1) || fail "raw-identify cannot identify $1: $info"
+  has "$info" "UniqueCameraModel: =Karvex EKV=" "raw-identify -v $1"
+  has "$info" "Full size: +$2 x $3" "raw-identify -v $1"
+  has "$info" "Filter pattern: ${4//\//}" "raw-identify -v $1"
+}
+
+# The raw samples as dcraw reads them (no scaling, no interpolation).
+raw_dump() { dcraw -D -4 -T -c "$1" >"$2" 2>/dev/null || fail "dcraw -D cannot read $1"; }
+
+case $group in
+mosaic)
+  # ekv-make's DNG holds the mosaic it wrote into the EKV file; ekv dng reads the same
+  # samples back through the module's reader, whatever the depth, order and offset.
+  for variant in "" "--big-endian --bits 12 --pattern GBRG --strips 5" "--bits 8 --pattern BGGR" \
+                 "--bits 10 --bit-offset 6 --pattern GRBG --rows-per-strip 37"; do
+    # shellcheck disable=SC2086
+    small v.ekv --dng made.dng $variant
+    "$ekv" dng v.ekv -o read.dng || fail "ekv dng ($variant)"
+    raw_dump made.dng made.tiff
+    raw_dump read.dng read.tiff
+    cmp -s made.tiff read.tiff || fail "the mosaics of ekv-make --dng and ekv dng differ ($variant)"
+    pattern=$(case "$variant" in *GBRG*) echo GB/RG;; *BGGR*) echo BG/GR;; *GRBG*) echo GR/BG;; *) echo RG/GB;; esac)
+    identify made.dng 264 200 "$pattern"
+    identify read.dng 264 200 "$pattern"
+  done
+  # The default camera, as the benchmarks make it.
+  "$make" sample -o big.ekv --dng big.dng || fail "ekv-make sample --dng"
+  identify big.dng 2256 1684 RG/GB
+  "$make" sample -o tall.ekv --height 6000 --dng tall.dng || fail "ekv-make sample --height 6000 --dng"
+  identify tall.dng 2256 6000 RG/GB
+  ;;
+
+clients)
+  small s.ekv --pattern GBRG --black 10,20,30,40 --wb-red 2 --wb-blue 1.25
+  "$ekv" dng s.ekv -o s.dng || fail "ekv dng"
+  identify s.dng 264 200 GB/RG
+  tags=$(exiftool -a -G1 -s s.dng)
+  has "$tags" "CFAPattern2 +: 1 2 0 1" "CFA pattern"
+  has "$tags" "CFAPlaneColor +: Red,Green,Blue" "plane colours"
+  # GBRG: the top-left cell is Gb, then B, R, Gr (black levels R 10, Gr 20, Gb 30, B 40).
+  has "$tags" "BlackLevel +: 30 40 10 20" "black levels on the cells"
+  has "$tags" "BlackLevelRepeatDim +: 2 2" "black level repeat"
+  has "$tags" "WhiteLevel +: 1023" "white level"
+  has "$tags" "DefaultCropOrigin +: 1.5 1.5" "crop origin"
+  has "$tags" "DefaultCropSize +: 248 196" "crop size"
+  has "$tags" "AsShotNeutral +: 0.5 1 0.8" "as-shot neutral"
+  has "$tags" "CalibrationIlluminant1 +: D65" "illuminant"
+  has "$tags" "DNGVersion +: 1.4.0.0" "DNG version"
+  has "$tags" "DNGBackwardVersion +: 1.1.0.0" "backward version"
+  has "$tags" "\[IFD0\] +SubfileType +: Reduced-resolution image" "preview in IFD0"
+  has "$tags" "\[SubIFD\] +SubfileType +: Full-resolution image" "raw in a SubIFD"
+  has "$tags" "ProfileToneCurve +: \(large array of 2050 float values\)" "tone curve"
+  # Tone mode 1 selects the table of resource 1001: entry 4096 (sample 64) is 16384 and
+  # entry 16384 (sample 256) is 40959; the curve ends at (1, 1).
+  curve=$(exiftool -m -b -ProfileToneCurve s.dng | tr ' ' '\n' | sed -n '129,130p;513,514p;2049,2050p' | tr '\n' ' ')
+  has "$curve" "^0\.06250[0-9]* 0\.25000[0-9]* 0\.25000[0-9]* 0\.62499[0-9]* 1 1 ?$" "tone curve points"
+  "$ekv" thumbnail s.ekv -o thumb.jpg || fail "ekv thumbnail"
+  exiftool -b -PreviewImage s.dng >preview.jpg
+  cmp -s thumb.jpg preview.jpg || fail "the preview is not the embedded thumbnail"
+  # The colour matrix maps D65 white to the as-shot neutral (largest component 1).
+  matrix=$(exiftool -s3 -ColorMatrix1 s.dng)
+  python3 - "$matrix" <<'PY' || fail "ColorMatrix1 does not map D65 white to the neutral: $matrix"
+import sys
+m = [float(v) for v in sys.argv[1].split()]
+white = (0.950456, 1.0, 1.088754)
+camera = [sum(m[3 * r + c] * white[c] for c in range(3)) for r in range(3)]
+expected = (0.5, 1.0, 0.8)
+sys.exit(0 if all(abs(a - b) < 1e-4 for a, b in zip(camera, expected)) else 1)
+PY
+  # Without a thumbnail the mosaic is IFD0 itself.
+  small plain.ekv --no-thumbnail
+  "$ekv" dng plain.ekv -o plain.dng || fail "ekv dng without thumbnail"
+  has "$(exiftool -a -G1 -s plain.dng)" "\[IFD0\] +SubfileType +: Full-resolution image" "raw in IFD0"
+  identify plain.dng 264 200 RG/GB
+  for f in s.dng plain.dng; do
+    report=$(exiftool -validate -warning -a "$f" 2>&1)
+    echo "$report"
+    # Warnings are shown; an error fails. exiftool warns that the SubIFD pointer has type
+    # IFD (libtiff's choice) where it lists LONG; TIFF-EP and DNG allow either.
+    grep -Eq "^Error|^Validate +: .*Error" <<<"$report" && fail "exiftool -validate reports errors for $f"
+  done
+  ;;
+
+colour)
+  # The default sample developed by dcraw and LibRaw in linear sRGB, against the module's
+  # own development with the camera's settings (method 1).
+  "$make" sample -o s.ekv || fail "ekv-make sample"
+  "$ekv" dng s.ekv -o s.dng || fail "ekv dng"
+  "$ekv" convert s.ekv -m 1 -o module.tif || fail "ekv convert -m 1"
+  dcraw -w -W -o 1 -4 -T -q 0 -c s.dng >dcraw.tiff || fail "dcraw cannot develop the DNG"
+  python3 "$here/chart_patches.py" neutral dcraw.tiff || fail "dcraw's greys are not neutral"
+  python3 "$here/chart_patches.py" delta dcraw.tiff module.tif || fail "dcraw's colours differ from the module's"
+  dcraw_emu -w -W -o 1 -4 -T -q 0 -Z libraw.tiff s.dng >/dev/null || fail "LibRaw cannot develop the DNG"
+  python3 "$here/chart_patches.py" neutral libraw.tiff || fail "LibRaw's greys are not neutral"
+  python3 "$here/chart_patches.py" delta libraw.tiff module.tif || fail "LibRaw's colours differ from the module's"
+  # Neither applies the camera's tone curve: their developments stay the same without it.
+  exiftool -q -ProfileToneCurve= -o flat.dng s.dng || fail "exiftool cannot drop the tone curve"
+  dcraw -w -W -o 1 -4 -T -q 0 -c flat.dng | cmp -s - dcraw.tiff && echo "dcraw ignores ProfileToneCurve"
+  dcraw_emu -w -W -o 1 -4 -T -q 0 -Z flat.tiff flat.dng >/dev/null
+  cmp -s flat.tiff libraw.tiff && echo "LibRaw ignores ProfileToneCurve"
+  ;;
+
+refusals)
+  small good.ekv
+  printf 'II*\0 this is a TIFF-looking text file, not a raw file\n' >text.ekv
+  head -c 20000 good.ekv >cut.ekv
+  # Damaged: the maker note claims 20 valid bits.
+  python3 -c "import sys; d = bytearray(open('good.ekv', 'rb').read()); i = d.find(bytes.fromhex('2c10030002000000'))
+d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv', 'wb').write(d) < 0)" ||
+    fail "could not patch the valid bits"
+  # The same refusal, message and exit status as convert, and no DNG left behind.
+  for f in missing.ekv text.ekv cut.ekv bits.ekv .; do
+    "$ekv" convert "$f" -o out.tif 2>convert.txt
+    want=$?
+    "$ekv" dng "$f" -o out.dng 2>dng.txt
+    got=$?
+    [ "$got" -eq "$want" ] && [ "$want" -ne 0 ] || fail "ekv dng $f exited $got, convert $want"
+    cmp -s convert.txt dng.txt || fail "ekv dng $f says '$(cat dng.txt)', convert '$(cat convert.txt)'"
+    [ ! -e out.dng ] || fail "a DNG was left behind for $f"
+  done
+  left=$(find . -name '.*.tmp-*')
+  [ -z "$left" ] || fail "temporary files left behind: $left"
+  # An output that is an input, the same output twice, a bad command line.
+  cp good.ekv same.dng
+  "$ekv" dng same.dng -o same.dng 2>err.txt; rc=$?
+  [ $rc -eq 8 ] && grep -q "is an input file" err.txt || fail "an input as output: $rc $(cat err.txt)"
+  cmp -s good.ekv same.dng || fail "the input was overwritten"
+  mkdir -p a b out && cp good.ekv a/x.ekv && cp good.ekv b/x.ekv
+  "$ekv" dng a/x.ekv b/x.ekv -d out 2>err.txt; rc=$?
+  [ $rc -eq 8 ] && grep -q "already written for another input" err.txt && [ -s out/x.dng ] ||
+    fail "the same output twice: $rc $(cat err.txt)"
+  "$ekv" dng good.ekv -j 0 2>err.txt; [ $? -eq 2 ] || fail "-j 0 accepted"
+  "$ekv" dng good.ekv -j 2 || fail "-j 2"
+  [ -s good.dng ] || fail "no DNG beside the input"
+  "$ekv" dng a.ekv b.ekv -o x.dng 2>err.txt; [ $? -eq 2 ] || fail "-o with two inputs accepted"
+  ;;
+
+*)
+  echo "unknown group $group" >&2
+  exit 2
+  ;;
+esac
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
+echo "ok"
