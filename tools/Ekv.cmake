@@ -2,12 +2,14 @@
 find_package(TIFF REQUIRED)
 find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
+find_package(Threads REQUIRED)
 
 # The host core (the Acquire run, the host's memory, the delivery checks, the document)
 # is a library of its own, so that benchmarks and tests drive the module through the
 # same host as ekv.
 set(EKV_HOST_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ekv/AcquireHost.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/BandStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/DeliveryCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/HostBlocks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/PlaneAssembly.cpp
@@ -20,7 +22,7 @@ file(GLOB EKV_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ekv/*.cpp)
 list(REMOVE_ITEM EKV_SOURCES ${EKV_HOST_CORE_SOURCES})
 add_executable(ekv ${EKV_SOURCES})
 target_include_directories(ekv PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ekv)
-target_link_libraries(ekv PRIVATE ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG)
+target_link_libraries(ekv PRIVATE ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG Threads::Threads)
 
 # A small libpng/libtiff reader the tests use to look at what ekv wrote.
 add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)
