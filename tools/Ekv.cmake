@@ -18,18 +18,34 @@ add_library(ekvhostcore STATIC ${EKV_HOST_CORE_SOURCES})
 target_include_directories(ekvhostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR}/ekv)
 target_link_libraries(ekvhostcore PUBLIC karvex)
 
+# The output side (image encoders, the streaming writer thread, temporary outputs, the
+# batch runner) is a library too, for the tests that stream imports into files.
+set(EKV_OUTPUT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/BatchRunner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/ImageWriters.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/OutputFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/OutputMetadata.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/PngWriter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/ProgressBar.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/SignalCleanup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/StreamWriter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/TiffWriter.cpp)
+add_library(ekvoutput STATIC ${EKV_OUTPUT_SOURCES})
+target_include_directories(ekvoutput PUBLIC ${CMAKE_CURRENT_LIST_DIR}/ekv)
+target_link_libraries(ekvoutput PUBLIC ekvhostcore TIFF::TIFF PNG::PNG Threads::Threads)
+
 file(GLOB EKV_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ekv/*.cpp)
-list(REMOVE_ITEM EKV_SOURCES ${EKV_HOST_CORE_SOURCES})
+list(REMOVE_ITEM EKV_SOURCES ${EKV_HOST_CORE_SOURCES} ${EKV_OUTPUT_SOURCES})
 add_executable(ekv ${EKV_SOURCES})
 target_include_directories(ekv PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ekv)
-target_link_libraries(ekv PRIVATE ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG Threads::Threads)
+target_link_libraries(ekv PRIVATE ekvoutput ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG Threads::Threads)
 
 # A small libpng/libtiff reader the tests use to look at what ekv wrote.
 add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)
 target_link_libraries(ekv_imagecheck PRIVATE TIFF::TIFF PNG::PNG)
 
 set(EKV_CLI_TEST ${PROJECT_SOURCE_DIR}/tests/ekv_cli_test.sh)
-foreach(group errors convert outputs thumbnail preview)
+foreach(group errors convert outputs stream thumbnail preview)
   add_test(NAME ekv_cli_${group}
            COMMAND bash ${EKV_CLI_TEST} ${group}
                    $<TARGET_FILE:ekv> $<TARGET_FILE:ekv_imagecheck> $<TARGET_FILE:ekv-make>

@@ -3,7 +3,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <csetjmp>
+#include <cstring>
 #include <vector>
 
 #include "ImageWriters.h"
@@ -78,6 +80,7 @@ public:
     bool start(TempOutput &ioOutput, const ImageShape &inShape, std::string &outError) override {
         mShape = inShape;
         mFileDepth = mOptions.eightBit ? 8 : inShape.depth;
+        errno = 0;
         FILE *aFile = ioOutput.stream();
         if (aFile == nullptr) {
             outError = "cannot open the temporary file";
@@ -102,16 +105,23 @@ public:
                         mRow[aSample] = static_cast<uint8_t>(inSamples[aSample]);
                 aRow = mRow.data();
             }
+            errno = 0;
             if (!PngRow(mPng, aRow)) return failed(outError);
         }
         return true;
     }
 
-    bool finish(std::string &outError) override { return PngEnd(mPng, mInfo) || failed(outError); }
+    bool finish(std::string &outError) override {
+        errno = 0;
+        return PngEnd(mPng, mInfo) || failed(outError);
+    }
 
 private:
+    // libpng's message, and the system's reason when a write failed (a full disk).
     bool failed(std::string &outError) {
+        const int aErrno = errno;
         outError = mFailure.message.empty() ? "libpng could not write the file" : mFailure.message;
+        if (aErrno != 0) outError += std::string(" (") + std::strerror(aErrno) + ")";
         return false;
     }
 

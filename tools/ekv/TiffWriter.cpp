@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "ImageWriters.h"
@@ -48,6 +50,7 @@ public:
     bool start(TempOutput &ioOutput, const ImageShape &inShape, std::string &outError) override {
         mShape = inShape;
         mFileDepth = mOptions.eightBit ? 8 : inShape.depth;
+        errno = 0;
         TIFFOpenOptions *aOpenOptions = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(aOpenOptions, CaptureError, &mError);
         TIFFOpenOptionsSetWarningHandlerExtR(aOpenOptions, IgnoreWarning, nullptr);
@@ -96,12 +99,14 @@ public:
                         mRow[aSample] = static_cast<uint8_t>(inSamples[aSample]);
                 aLine = mRow.data();
             }
+            errno = 0;
             if (TIFFWriteScanline(mTiff, aLine, static_cast<uint32_t>(mNextRow++), 0) < 0) return failed(outError);
         }
         return true;
     }
 
     bool finish(std::string &outError) override {
+        errno = 0;
         bool aOk = FinishTiffMetadata(mTiff, mOptions.metadata) && TIFFFlush(mTiff) != 0;
         TIFFClose(mTiff);
         mTiff = nullptr;
@@ -109,8 +114,11 @@ public:
     }
 
 private:
+    // libtiff's message, and the system's reason when a write failed (a full disk).
     bool failed(std::string &outError) {
+        const int aErrno = errno;
         outError = mError.empty() ? "libtiff could not write the file" : mError;
+        if (aErrno != 0) outError += std::string(" (") + std::strerror(aErrno) + ")";
         return false;
     }
 
