@@ -37,6 +37,11 @@ def run(command, rss_file=None):
     The peak resident memory comes from GNU time (-o rss_file): the resource usage that
     wait4 reports for a child of this Python process counts the interpreter's pages the
     child had between fork and exec."""
+    # An earlier output of the same name is removed first: replacing it would add the
+    # freeing of its pages to the run.
+    for argument in command:
+        if argument.endswith((".tif", ".png")) and os.path.exists(argument):
+            os.remove(argument)
     if rss_file:
         command = ["/usr/bin/time", "-f", "%M", "-o", rss_file] + command
     start = time.perf_counter()
@@ -120,12 +125,21 @@ def report(args, ekv, make, bench, work):
         rounds["rss_tall"].append(run([ekv, "convert", path("tall.ekv")] + POINT + ["-o", path("tall.tif")],
                                       path("rss.txt"))[1])
         if with_dcraw:
+            if os.path.exists(path("default.tiff")):
+                os.remove(path("default.tiff"))
             rounds["dcraw"].append(run([dcraw, "-q", "0", "-4", "-T", path("default.dng")])[0])
         batch = [ekv, "convert"] + batch_inputs + POINT + ["-d", path("batch")]
+        clear = lambda: [os.remove(os.path.join(path("batch"), name)) for name in os.listdir(path("batch"))]
+        clear()
         rounds["batch"].append(run(batch)[0])
+        clear()
         rounds["batch_j1"].append(run(batch + ["-j", "1"])[0])
+        clear()
         rounds["batch_j2"].append(run(batch + ["-j", "2"])[0])
         if with_dcraw:
+            for name in batch_dngs:
+                if os.path.exists(name[:-4] + ".tiff"):
+                    os.remove(name[:-4] + ".tiff")
             rounds["batch_dcraw"].append(run([dcraw, "-q", "0", "-4", "-T"] + batch_dngs)[0])
 
     m = {key: median(values) for key, values in rounds.items() if values}

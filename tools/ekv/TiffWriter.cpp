@@ -16,9 +16,10 @@ namespace ekv {
 
 namespace {
 
-// Rows per strip of a compressed file: strips of some hundred kilobytes give the
-// compressor enough context while a reader still decodes a part of the image alone.
-constexpr uint32_t kCompressedStripRows = 16;
+// Rows per strip: strips of some hundred kilobytes give a compressor enough context and
+// take one write each (libtiff writes a strip when it is full), while a reader still
+// decodes a part of the image alone.
+constexpr uint32_t kStripRows = 16;
 
 int CaptureError(TIFF *, void *inUserData, const char *, const char *inFormat, va_list inArguments) {
     auto *aError = static_cast<std::string *>(inUserData);
@@ -70,13 +71,9 @@ public:
         TIFFSetField(mTiff, TIFFTAG_XRESOLUTION, 72.0f);
         TIFFSetField(mTiff, TIFFTAG_YRESOLUTION, 72.0f);
         TIFFSetField(mTiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        if (aCodec == COMPRESSION_NONE) {
-            TIFFSetField(mTiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(mTiff, 0));
-        } else {
-            // Differences of neighbouring samples compress far better than the samples.
-            TIFFSetField(mTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-            TIFFSetField(mTiff, TIFFTAG_ROWSPERSTRIP, kCompressedStripRows);
-        }
+        TIFFSetField(mTiff, TIFFTAG_ROWSPERSTRIP, kStripRows);
+        // Differences of neighbouring samples compress far better than the samples.
+        if (aCodec != COMPRESSION_NONE) TIFFSetField(mTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
         if (!SetTiffMetadata(mTiff, mOptions.metadata)) return failed(outError);
         // libtiff's predictor works in place on the row it is given: compressed rows go
         // through a copy; 8-bit rows are made in it.
