@@ -12,8 +12,7 @@ set(EKV_HOST_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ekv/BandStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/DeliveryCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/HostBlocks.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ekv/PlaneAssembly.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ekv/RgbImage.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/ekv/PlaneAssembly.cpp)
 add_library(ekvhostcore STATIC ${EKV_HOST_CORE_SOURCES})
 target_include_directories(ekvhostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR}/ekv)
 target_link_libraries(ekvhostcore PUBLIC karvex)

@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <csignal>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -12,6 +12,14 @@ std::unique_ptr<RowEncoder> MakeRowEncoder(const EncoderOptions &inOptions) {
     return inOptions.png ? MakePngEncoder(inOptions) : MakeTiffEncoder(inOptions);
 }
 
+void EightBitRow(const uint16_t *inRow, uint8_t *outRow, size_t inCount, int inDepth, EightBitCurve inCurve) {
+    if (inDepth == 16) {
+        ReduceRowTo8Bits(inRow, outRow, inCount, inCurve);
+        return;
+    }
+    for (size_t aIndex = 0; aIndex < inCount; ++aIndex) outRow[aIndex] = static_cast<uint8_t>(inRow[aIndex]);
+}
+
 bool WriteImage(const RgbImage &inImage, const std::string &inPath, const EncoderOptions &inOptions,
                 std::string &outError) {
     TempOutput aOutput(inPath);

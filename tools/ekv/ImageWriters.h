@@ -45,6 +45,9 @@ public:
 };
 
 std::unique_ptr<RowEncoder> MakeRowEncoder(const EncoderOptions &inOptions);
+// A row of a document of inDepth bits as 8-bit samples: a 16-bit row reduced through the
+// curve, an 8-bit row (samples 0..255) taken as it is.
+void EightBitRow(const uint16_t *inRow, uint8_t *outRow, size_t inCount, int inDepth, EightBitCurve inCurve);
 // Whether the installed libtiff can write this compression.
 bool TiffCompressionAvailable(TiffCompression inCompression);
 

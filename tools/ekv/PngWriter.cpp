@@ -99,11 +99,7 @@ public:
         for (int32_t aIndex = 0; aIndex < inRows; ++aIndex, inSamples += aCount) {
             const void *aRow = inSamples;
             if (mFileDepth == 8) {
-                if (mShape.depth == 16)
-                    ReduceRowTo8Bits(inSamples, mRow.data(), aCount, mOptions.curve);
-                else
-                    for (size_t aSample = 0; aSample < aCount; ++aSample)
-                        mRow[aSample] = static_cast<uint8_t>(inSamples[aSample]);
+                EightBitRow(inSamples, mRow.data(), aCount, mShape.depth, mOptions.curve);
                 aRow = mRow.data();
             }
             errno = 0;

@@ -89,11 +89,8 @@ public:
             if (!mRow.empty()) {
                 if (mFileDepth == 16)
                     std::copy(inSamples, inSamples + aCount, reinterpret_cast<uint16_t *>(mRow.data()));
-                else if (mShape.depth == 16)
-                    ReduceRowTo8Bits(inSamples, mRow.data(), aCount, mOptions.curve);
                 else
-                    for (size_t aSample = 0; aSample < aCount; ++aSample)
-                        mRow[aSample] = static_cast<uint8_t>(inSamples[aSample]);
+                    EightBitRow(inSamples, mRow.data(), aCount, mShape.depth, mOptions.curve);
                 aLine = mRow.data();
             }
             errno = 0;
