@@ -74,8 +74,12 @@ TEST(BandStream, OrderViolationsAreRefusedWithTheirReason) {
         RecordingSink aSink;
         ekv::BandStream aStream(kDocument, aSink);
         std::string aReason;
-        for (const planetest::Delivery &aDelivery : aCase.deliveries)
-            if (aReason.empty()) aReason = aStream.add(aDelivery.record);
+        for (const planetest::Delivery &aDelivery : aCase.deliveries) {
+            // The deliveries were copied into the case: their records point at the copies.
+            AcquireRecord aRecord = aDelivery.record;
+            aRecord.data = const_cast<uint8_t *>(aDelivery.bytes.data());
+            if (aReason.empty()) aReason = aStream.add(aRecord);
+        }
         EXPECT_NE(aReason.find(aCase.reason), std::string::npos) << aCase.what << ": " << aReason;
     }
 }
