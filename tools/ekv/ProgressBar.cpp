@@ -31,10 +31,6 @@ void ProgressBar::finish() {
     }
 }
 
-}  // namespace ekv
-
-namespace ekv {
-
 void ProgressBar::clear() {
     if (!mDrawn) return;
     std::fprintf(stderr, "\r%*s\r", static_cast<int>(mLabel.size()) + 38, "");
