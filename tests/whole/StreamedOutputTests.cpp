@@ -164,10 +164,11 @@ TEST(StreamedOutput, WriteErrorPartWayStopsTheImportAndLeavesNothing) {
         ::getrlimit(RLIMIT_FSIZE, &aOld);
         struct rlimit aSmall = aOld;
         aSmall.rlim_cur = 100000;
-        std::signal(SIGXFSZ, SIG_IGN);
+        auto aPreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
         ::setrlimit(RLIMIT_FSIZE, &aSmall);
         aResult = wholetest::StreamImport(aPath, 2, {-1, -1}, aWriter);
         ::setrlimit(RLIMIT_FSIZE, &aOld);
+        std::signal(SIGXFSZ, aPreviousHandler);
         EXPECT_EQ(aResult.status, ekv::ImportStatus::OutputFailed);
         EXPECT_LT(aResult.rowsStreamed, 280);
         EXPECT_NE(aWriter.error().find("File too large"), std::string::npos) << aWriter.error();
