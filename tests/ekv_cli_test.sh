@@ -3,7 +3,7 @@
 # back with tiffinfo and a libpng/libtiff reader, the thumbnail and the preview.
 #
 #   ekv_cli_test.sh GROUP EKV IMAGECHECK EKV_MAKE SAMPLE WORKDIR
-# GROUP: errors | convert | outputs | targets | interrupts | thumbnail | preview
+# GROUP: errors | convert | outputs | targets | interrupts | stream | thumbnail | preview
 set -uo pipefail
 
 group=$1 ekv=$2 check=$3 make=$4 sample=$5 work=$6
@@ -190,6 +190,75 @@ outputs)
   tiff_is sample.tif 2240 1680 16
   grep -q . err.txt && fail "a whole-band sample conversion printed: $(cat err.txt)"
   no_temp_files; no_temp_files dir
+  ;;
+
+stream)
+  small s.ekv
+  expect 0 "" "$ekv" convert s.ekv -m 2 -o plain.tif
+  # Compressed TIFF (with the horizontal predictor) and PNG at any level: the same samples.
+  for c in deflate zstd lzw none; do
+    expect 0 "" "$ekv" convert s.ekv -m 2 --compress "$c" -o "c-$c.tif"
+    tiff_is "c-$c.tif" 248 196 16
+    [ "$("$check" diff plain.tif "c-$c.tif" | wc -l)" = 0 ] || fail "--compress $c changed the image"
+  done
+  tiffinfo c-zstd.tif | grep -q "Predictor: horizontal" || fail "zstd without the horizontal predictor"
+  tiffinfo c-deflate.tif | grep -q "AdobeDeflate" || fail "deflate: $(tiffinfo c-deflate.tif)"
+  [ "$(stat -c %s c-deflate.tif)" -lt "$(stat -c %s plain.tif)" ] || fail "deflate did not make the file smaller"
+  cmp -s plain.tif c-none.tif || fail "--compress none differs from the default"
+  for level in 0 9; do
+    expect 0 "" "$ekv" convert s.ekv -m 2 --png-level "$level" -o "l$level.png"
+    [ "$("$check" diff plain.tif "l$level.png" | wc -l)" = 0 ] || fail "--png-level $level changed the image"
+  done
+  expect 0 "" "$ekv" convert s.ekv -m 2 -o fast.png
+  [ "$("$check" diff plain.tif fast.png | wc -l)" = 0 ] || fail "the default PNG changed the image"
+  [ "$(stat -c %s l9.png)" -le "$(stat -c %s fast.png)" ] || fail "level 9 is larger than the default"
+  [ "$(stat -c %s fast.png)" -lt "$(stat -c %s l0.png)" ] || fail "the default PNG is not compressed"
+  expect 0 "" "$ekv" convert s.ekv -m 2 --8bit --compress lzw -o c8.tif
+  [ "$("$check" reduce plain.tif c8.tif)" = 0 ] || fail "--8bit with LZW is not the rounded 16-bit image"
+  expect 2 "--compress takes none, deflate, zstd or lzw" "$ekv" convert s.ekv --compress jpeg
+  expect 2 "--compress applies to TIFF" "$ekv" convert s.ekv --compress zstd -o x.png
+  expect 2 "--png-level takes a zlib level" "$ekv" convert s.ekv --png-level 10 -o x.png
+  expect 2 "--png-level applies to PNG" "$ekv" convert s.ekv --png-level 3
+  expect 2 "-j takes a number" "$ekv" convert s.ekv -j 0
+
+  # A write that fails part-way (the file-size limit, as a full disk): a clear message,
+  # status 8, no output and no temporary file.
+  for out in big.tif big.png; do
+    expect 8 "s\.ekv: cannot write $out: .*File too large" prlimit --fsize=60000 "$ekv" convert s.ekv -o "$out"
+    [ ! -e "$out" ] || fail "a failed write left $out"
+  done
+
+  # Batches: several files at once, a failure in the middle. The others complete, the
+  # failing ones leave nothing, the messages and the exit status (of the first failing
+  # file in order) are those of one file after another.
+  small t.ekv --wb-red 2.0 && small u.ekv --bits 12 && small v.ekv --pattern GBRG
+  printf 'not a raw file\n' >bad.ekv
+  head -c 20000 s.ekv >cut.ekv
+  set -- s.ekv bad.ekv t.ekv missing.ekv u.ekv cut.ekv v.ekv
+  for j in 1 2 4; do
+    mkdir -p "j$j"
+    expect 4 "" "$ekv" convert "$@" -m 2 -d "j$j" -j "$j"
+    mv err.txt "err-j$j.txt"
+    for f in s t u v; do [ -f "j$j/$f.tif" ] || fail "-j $j: $f.tif was not written"; done
+    for f in bad missing cut; do [ ! -e "j$j/$f.tif" ] || fail "-j $j: the failing $f.ekv left an output"; done
+    no_temp_files "j$j"
+  done
+  for j in 2 4; do
+    cmp -s err-j1.txt "err-j$j.txt" || fail "-j $j printed $(cat "err-j$j.txt"), not $(cat err-j1.txt)"
+    for f in s t u v; do cmp -s "j1/$f.tif" "j$j/$f.tif" || fail "-j $j: $f.tif differs from -j 1"; done
+  done
+  grep -q "bad\.ekv: not an EKV file" err-j1.txt && grep -q "missing\.ekv: no such file" err-j1.txt &&
+    grep -q "cut\.ekv: damaged file" err-j1.txt || fail "batch messages: $(cat err-j1.txt)"
+  # The default -j converts as many files at once as there are processors, with the same
+  # result; a file's output in a batch is that of a lone conversion.
+  mkdir -p jd && expect 3 "" "$ekv" convert s.ekv missing.ekv t.ekv -m 2 -d jd
+  expect 0 "" "$ekv" convert t.ekv -m 2 -o t-alone.tif
+  cmp -s jd/t.tif t-alone.tif || fail "a batch output differs from a lone conversion"
+  # Refusals stay: the same output name twice, an output that is an input.
+  mkdir -p a b same && cp s.ekv a/x.ekv && cp t.ekv b/x.ekv
+  expect 8 "b/x\.ekv: the output same/x\.tif was already written" "$ekv" convert a/x.ekv b/x.ekv -d same -j 2
+  [ -f same/x.tif ] || fail "-j 2: the first of two same-named inputs was not converted"
+  no_temp_files
   ;;
 
 thumbnail)

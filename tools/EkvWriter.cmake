@@ -10,7 +10,8 @@ target_include_directories(ekvwriter PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURREN
 target_link_libraries(ekvwriter PUBLIC karvex JPEG::JPEG)
 
 add_executable(ekv-make ${CMAKE_CURRENT_LIST_DIR}/ekvmake/main.cpp)
-target_link_libraries(ekv-make PRIVATE ekvwriter dngwriter)
+find_package(TIFF REQUIRED)
+target_link_libraries(ekv-make PRIVATE ekvwriter dngwriter TIFF::TIFF)
 
 set(KARVEX_SAMPLE ${CMAKE_BINARY_DIR}/sample/sample.ekv)
 add_custom_command(

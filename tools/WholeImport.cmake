@@ -3,7 +3,7 @@
 find_package(GTest REQUIRED)
 file(GLOB KARVEX_WHOLE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/whole/*.cpp)
 add_executable(karvex_whole_tests ${KARVEX_WHOLE_SOURCES})
-target_link_libraries(karvex_whole_tests PRIVATE ekvhostcore GTest::gtest GTest::gtest_main)
+target_link_libraries(karvex_whole_tests PRIVATE ekvoutput ekvhostcore GTest::gtest GTest::gtest_main)
 target_compile_definitions(karvex_whole_tests PRIVATE
   KARVEX_EKV_MAKE="$<TARGET_FILE:ekv-make>"
   KARVEX_WHOLE_TEST_DIR="${CMAKE_BINARY_DIR}/whole-testdata")

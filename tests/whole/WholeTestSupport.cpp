@@ -10,8 +10,6 @@
 
 namespace wholetest {
 
-namespace {
-
 std::string ScratchFolder() {
     static const std::string sFolder = [] {
         ::mkdir(KARVEX_WHOLE_TEST_DIR, 0755);
@@ -21,6 +19,8 @@ std::string ScratchFolder() {
     }();
     return sFolder;
 }
+
+namespace {
 
 ekv::AcquireHost &Host() {
     static ekv::AcquireHost sHost;
@@ -53,6 +53,17 @@ Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool 
     EXPECT_EQ(aImport.result.leakedHandles, 0) << inPath;
     EXPECT_TRUE(aImport.result.misuse.empty()) << inPath;
     return aImport;
+}
+
+ekv::ImportResult StreamImport(const std::string &inPath, int16 inMethod, Point inPoint, ekv::BandSink &ioSink) {
+    ekv::ImportRequest aRequest;
+    aRequest.path = inPath;
+    aRequest.method = inMethod;
+    aRequest.wbPoint = inPoint;
+    ekv::ImportResult aResult = Host().import(aRequest, {}, &ioSink);
+    EXPECT_EQ(aResult.leakedBuffers, 0) << inPath;
+    EXPECT_EQ(aResult.leakedHandles, 0) << inPath;
+    return aResult;
 }
 
 }  // namespace wholetest

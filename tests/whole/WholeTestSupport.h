@@ -21,5 +21,9 @@ struct Import {
 
 // One whole import with one host that keeps the module loaded between imports.
 Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference);
+// The same import streamed band by band into a sink (the optimised stages).
+ekv::ImportResult StreamImport(const std::string &inPath, int16 inMethod, Point inPoint, ekv::BandSink &ioSink);
+// This process's scratch folder.
+std::string ScratchFolder();
 
 }  // namespace wholetest

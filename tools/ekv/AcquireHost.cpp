@@ -3,8 +3,10 @@
 #include "AcquireHost.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "BandStream.h"
 #include "HostBlocks.h"
 #include "PlaneAssembly.h"
 #include "plugin/PlugInGlobals.h"
@@ -73,6 +75,9 @@ bool Said(const std::vector<HostMessage> &inMessages, const char *inText) {
 
 // The block is generous: later interface versions append fields that a host zeroes.
 constexpr size_t kRecordBytes = 2048;
+// The host's own code for an import it stops because its output cannot take more rows:
+// no further Continue, then Finish as after any error, so the module releases its memory.
+constexpr int16 kResultHostStopped = 1;
 static_assert(sizeof(AcquireRecord) <= kRecordBytes, "AcquireRecord fits the host's block");
 
 }  // namespace
@@ -85,6 +90,7 @@ const char *StatusName(ImportStatus inStatus) {
         case ImportStatus::Damaged: return "damaged file";
         case ImportStatus::OutOfMemory: return "out of memory";
         case ImportStatus::ProtocolError: return "module error";
+        case ImportStatus::OutputFailed: return "output failed";
         case ImportStatus::Failed: return "import failed";
     }
     return "unknown";
@@ -108,7 +114,7 @@ void AcquireHost::fillRecord(AcquireRecord *outRecord) {
     outRecord->handleProcs = aPool.handleProcs();
 }
 
-ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress &inProgress) {
+ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress &inProgress, BandSink *ioSink) {
     ImportResult aResult;
     Session aSession;
     aSession.request = &inRequest;
@@ -137,41 +143,64 @@ ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress 
         if (!aResult.detail.empty()) aCode = kResultBadParameters;
     }
     if (aStarted && aCode == 0) {
+        // Either the document in memory, or a stream of bands to the sink.
         RgbImage &aImage = aResult.image;
+        std::vector<uint8_t> aRowPlanes;
+        PlaneAssembly aAssembly;
+        std::unique_ptr<BandStream> aStream;
         aImage.width = aDocument.width;
         aImage.height = aDocument.height;
         aImage.depth = aDocument.depth;
-        try {
-            aImage.samples.assign(static_cast<size_t>(aDocument.width) * aDocument.height * 3, 0);
-        } catch (const std::bad_alloc &) {
-            aCode = kResultMemFull;
+        if (ioSink != nullptr) {
+            aStream = std::make_unique<BandStream>(aDocument, *ioSink);
+            if (!ioSink->begin(aDocument)) aResult.sinkStopped = true;
+        } else {
+            try {
+                aImage.samples.assign(static_cast<size_t>(aDocument.width) * aDocument.height * 3, 0);
+                aRowPlanes.assign(static_cast<size_t>(aDocument.height), 0);
+            } catch (const std::bad_alloc &) {
+                aCode = kResultMemFull;
+            }
         }
-        std::vector<uint8_t> aRowPlanes(static_cast<size_t>(aDocument.height), 0);
-        PlaneAssembly aAssembly;
         // Each band takes three calls and brings at least one row: more calls than that
         // would be a module that never ends.
         const int aCallLimit = 3 * aDocument.height + 16;
-        if (inProgress) inProgress(0, aDocument.height);
-        while (aCode == 0) {
+        if (inProgress && aCode == 0 && !aResult.sinkStopped) inProgress(0, aDocument.height);
+        while (aCode == 0 && !aResult.sinkStopped) {
             aRecord->data = nullptr;
             aCode = call(acquireSelectorContinue, aRecord);
             ++aResult.continueCalls;
-            if (aCode != 0 || aRecord->data == nullptr) break;
+            if (aCode != 0) break;
+            if (aRecord->data == nullptr) {
+                if (aStream) aResult.detail = aStream->finish();
+                if (!aResult.detail.empty()) aCode = kResultBadParameters;
+                break;
+            }
             aResult.detail = CheckDelivery(*aRecord, aDocument);
             if (aResult.detail.empty() && aResult.continueCalls > aCallLimit)
                 aResult.detail = "the module went on delivering planes past the end of the document";
+            if (aResult.detail.empty() && aStream) aResult.detail = aStream->add(*aRecord);
             if (!aResult.detail.empty()) {
                 aCode = kResultBadParameters;
                 break;
             }
-            aAssembly.add(*aRecord, aImage);
-            for (int32 aRow = aRecord->theRect.top; aRow < aRecord->theRect.bottom; ++aRow)
-                aRowPlanes[aRow] |= static_cast<uint8_t>(1u << aRecord->loPlane);
+            if (aStream) {
+                aResult.sinkStopped = aStream->sinkStopped();
+            } else {
+                aAssembly.add(*aRecord, aImage);
+                for (int32 aRow = aRecord->theRect.top; aRow < aRecord->theRect.bottom; ++aRow)
+                    aRowPlanes[aRow] |= static_cast<uint8_t>(1u << aRecord->loPlane);
+            }
             if (aRecord->loPlane == 2 && inProgress) inProgress(aRecord->theRect.bottom, aDocument.height);
         }
-        aAssembly.flush(aImage);
-        while (aImage.rowsDelivered < aDocument.height && aRowPlanes[aImage.rowsDelivered] == 7)
-            ++aImage.rowsDelivered;
+        if (aResult.sinkStopped && aCode == 0) aCode = kResultHostStopped;
+        if (aStream) {
+            aResult.rowsStreamed = aStream->rowsDone();
+        } else {
+            aAssembly.flush(aImage);
+            while (aImage.rowsDelivered < aDocument.height && aRowPlanes[aImage.rowsDelivered] == 7)
+                ++aImage.rowsDelivered;
+        }
     }
     if (aStarted) {
         int16 aFinish = call(acquireSelectorFinish, aRecord);
@@ -192,6 +221,8 @@ ImportResult AcquireHost::import(const ImportRequest &inRequest, const Progress 
         aResult.status = ImportStatus::Damaged;
     else if (aCode == kResultMemFull)
         aResult.status = ImportStatus::OutOfMemory;
+    else if (aResult.sinkStopped)
+        aResult.status = ImportStatus::OutputFailed;
     else if (aCode == kResultBadParameters)
         aResult.status = ImportStatus::ProtocolError;
     else if (aCode == kResultUserCanceled)

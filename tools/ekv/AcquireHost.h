@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BandSink.h"
 #include "DeliveryCheck.h"
 #include "RgbImage.h"
 #include "host/AcquireInterface.h"
@@ -23,6 +24,7 @@ enum class ImportStatus {
     Damaged,        // the module found the file damaged or unsupported
     OutOfMemory,    // the module ran out of host memory
     ProtocolError,  // the module's answers broke the interface; ended with -30000
+    OutputFailed,   // the sink refused a band (the output could not be written)
     Failed,         // any other result code
 };
 
@@ -40,9 +42,11 @@ struct HostMessage {
 
 struct ImportResult {
     ImportStatus status = ImportStatus::Ok;
-    int16 code = 0;       // the result that ended the import (0 on success)
-    std::string detail;   // for a protocol error, what was wrong
-    RgbImage image;
+    int16 code = 0;             // the result that ended the import (0 on success)
+    std::string detail;         // for a protocol error, what was wrong
+    RgbImage image;             // the document (with a sink: its size and depth, no samples)
+    int32 rowsStreamed = 0;     // with a sink: rows from the top handed to it
+    bool sinkStopped = false;   // with a sink: it refused a band, and the import stopped
     std::vector<HostMessage> messages;  // message boxes the module showed
     int beeps = 0;
     int continueCalls = 0;
@@ -62,7 +66,10 @@ public:
     AcquireHost(const AcquireHost &) = delete;
     AcquireHost &operator=(const AcquireHost &) = delete;
 
-    ImportResult import(const ImportRequest &inRequest, const Progress &inProgress = {});
+    // Without a sink the document is assembled in memory (result.image); with one, each
+    // band goes to the sink as soon as its three planes have come, in order from the top,
+    // and the import ends with bad parameters if the module breaks that order.
+    ImportResult import(const ImportRequest &inRequest, const Progress &inProgress = {}, BandSink *ioSink = nullptr);
     // Selector 0; the about box's text (empty if the module showed none).
     std::string about();
     intptr_t dataWord() const { return mData; }

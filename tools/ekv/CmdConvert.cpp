@@ -9,13 +9,15 @@
 #include <cstring>
 
 #include "AcquireHost.h"
+#include "BatchRunner.h"
 #include "Cli.h"
 #include "HostBlocks.h"
 #include "ImageWriters.h"
+#include "OutputFile.h"
 #include "OutputPlan.h"
-#include "ProgressBar.h"
 #include "RawHeader.h"
 #include "SignalCleanup.h"
+#include "StreamWriter.h"
 #include "pipeline/PipelineReference.h"
 
 namespace ekv {
@@ -31,12 +33,11 @@ struct ConvertOptions {
     bool eightBit = false;
     size_t memoryLimit = 0;
     bool reference = false;  // run the straightforward stage forms
+    int jobs = 0;            // files converted at once; 0: the online processors
+    TiffCompression compression = TiffCompression::None;
+    int pngLevel = -1;       // -1: the fast default
+    EightBitCurve curve = EightBitCurve::Rounded;
 };
-
-std::string Leaf(const std::string &inPath) {
-    size_t aSlash = inPath.find_last_of('/');
-    return aSlash == std::string::npos ? inPath : inPath.substr(aSlash + 1);
-}
 
 // The module's open-file dialog takes paths of up to 259 bytes.
 bool DialogPath(const std::string &inPath, std::string &outPath) {
@@ -50,6 +51,20 @@ bool DialogPath(const std::string &inPath, std::string &outPath) {
         return true;
     }
     return false;
+}
+
+bool ParseCompression(const std::string &inText, TiffCompression &outCompression) {
+    if (inText == "none")
+        outCompression = TiffCompression::None;
+    else if (inText == "deflate")
+        outCompression = TiffCompression::Deflate;
+    else if (inText == "zstd")
+        outCompression = TiffCompression::Zstd;
+    else if (inText == "lzw")
+        outCompression = TiffCompression::Lzw;
+    else
+        return false;
+    return true;
 }
 
 int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOptions) {
@@ -89,6 +104,22 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             if (!ParseInt(aValue, aMegabytes) || aMegabytes <= 0 || aMegabytes > 1024L * 1024)
                 return UsageError("convert", "--max-memory takes a number of megabytes, not '" + aValue + "'");
             outOptions.memoryLimit = static_cast<size_t>(aMegabytes) << 20;
+        } else if (aArgs.option("-j", "--jobs", &aValue)) {
+            long aJobs;
+            if (!ParseInt(aValue, aJobs) || aJobs < 1 || aJobs > 256)
+                return UsageError("convert", "-j takes a number of files to convert at once (1 to 256), not '" +
+                                                 aValue + "'");
+            outOptions.jobs = static_cast<int>(aJobs);
+        } else if (aArgs.option(nullptr, "--compress", &aValue)) {
+            if (!ParseCompression(aValue, outOptions.compression))
+                return UsageError("convert", "--compress takes none, deflate, zstd or lzw, not '" + aValue + "'");
+            if (!TiffCompressionAvailable(outOptions.compression))
+                return UsageError("convert", "this libtiff cannot write " + aValue + " compression");
+        } else if (aArgs.option(nullptr, "--png-level", &aValue)) {
+            long aLevel;
+            if (!ParseInt(aValue, aLevel) || aLevel < 0 || aLevel > 9)
+                return UsageError("convert", "--png-level takes a zlib level from 0 to 9, not '" + aValue + "'");
+            outOptions.pngLevel = static_cast<int>(aLevel);
         } else if (aArgs.failed()) {
             break;
         } else if (aArgs.isOption()) {
@@ -101,7 +132,13 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
     if (outOptions.files.empty()) return UsageError("convert", "no input file");
     if (outOptions.hasPoint && outOptions.method == 0)
         return UsageError("convert", "--wb-point needs method 1 or 2 (method 0 offers no white-balance point)");
-    return SettleOutputOptions("convert", {"tiff", "png"}, outOptions.files.size(), outOptions.outputs);
+    int aSettled = SettleOutputOptions("convert", {"tiff", "png"}, outOptions.files.size(), outOptions.outputs);
+    if (aSettled != kExitOk) return aSettled;
+    if (outOptions.compression != TiffCompression::None && outOptions.outputs.format != "tiff")
+        return UsageError("convert", "--compress applies to TIFF output");
+    if (outOptions.pngLevel >= 0 && outOptions.outputs.format != "png")
+        return UsageError("convert", "--png-level applies to PNG output");
+    return kExitOk;
 }
 
 int ImportFailure(const std::string &inFile, const ImportResult &inResult) {
@@ -117,7 +154,7 @@ int ImportFailure(const std::string &inFile, const ImportResult &inResult) {
 }
 
 int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::string &inFile,
-               const std::string &inOutput) {
+               const std::string &inOutput, const JobReport &inReport) {
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     std::string aDialogPath;
@@ -129,8 +166,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     HeaderInfo aHeader;
     std::string aHeaderReason;
     struct stat aStat;
-    if (ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible &&
-        stat(inFile.c_str(), &aStat) == 0) {
+    const bool aKnown = ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible;
+    if (aKnown && stat(inFile.c_str(), &aStat) == 0) {
         int64_t aMissing = MissingSensorBytes(aHeader.info, aStat.st_size);
         if (aMissing > 0)
             return Fail(kExitDamaged, inFile,
@@ -141,27 +178,40 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     aRequest.path = aDialogPath;
     aRequest.method = inOptions.method;
     if (inOptions.hasPoint) aRequest.wbPoint = inOptions.point;
-    ImportResult aResult;
-    {
-        ProgressBar aBar("ekv: " + Leaf(inFile));
-        aResult = ioHost.import(aRequest, [&](int32 inDone, int32 inTotal) { aBar.update(inDone, inTotal); });
-    }
+    EncoderOptions aEncoding;
+    aEncoding.png = inOptions.outputs.format == "png";
+    aEncoding.tiffCompression = inOptions.compression;
+    aEncoding.pngLevel = inOptions.pngLevel;
+    aEncoding.eightBit = inOptions.eightBit;
+    aEncoding.curve = inOptions.curve;
+    aEncoding.metadata.software = "ekv (Karvex RAW File import)";
+    StreamWriter aWriter(inOutput, aEncoding);
+    ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
+    inReport.aside();
     if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
         std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n", inFile.c_str(),
                      aResult.leakedHandles, aResult.leakedBuffers);
     for (const std::string &aMisuse : aResult.misuse)
         std::fprintf(stderr, "ekv: %s: note: the module's %s\n", inFile.c_str(), aMisuse.c_str());
+    if (aResult.status == ImportStatus::OutputFailed)
+        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aWriter.error());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
 
-    RgbImage aImage = inOptions.eightBit ? ReduceTo8Bits(aResult.image) : std::move(aResult.image);
-    if (aImage.rowsDelivered < aImage.height)
+    // The module delivers whole bands only: the rows below the last one are black by
+    // design. Any other row that never came is an error, not a black row.
+    const RgbImage &aDocument = aResult.image;
+    int32 aExpected = aKnown ? DeliveredRows(aHeader.info.output_image_width, aHeader.info.output_image_height)
+                             : aDocument.height;
+    if (aExpected > aDocument.height) aExpected = aDocument.height;
+    if (aResult.rowsStreamed < aExpected)
+        return Fail(kExitModule, inFile,
+                    "the import ended early: the module delivered " + std::to_string(aResult.rowsStreamed) +
+                        " of the " + std::to_string(aExpected) + " rows it delivers for this file");
+    if (aResult.rowsStreamed < aDocument.height)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
-                     inFile.c_str(), aImage.rowsDelivered - 1, aImage.height);
-    OutputMetadata aMetadata;
-    aMetadata.software = "ekv (Karvex RAW File import)";
-    bool aWritten = inOptions.outputs.format == "png" ? WritePng(aImage, inOutput, aMetadata, aReason)
-                                                      : WriteTiff(aImage, inOutput, aMetadata, aReason);
-    if (!aWritten) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+                     inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height);
+    if (!aWriter.finish(aResult.rowsStreamed, aReason))
+        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     return kExitOk;
 }
 
@@ -173,19 +223,22 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     HostBlocks::instance().setLimit(aOptions.memoryLimit);
     RAW_SelectReferenceStages(aOptions.reference);
-
     InstallSignalCleanup();
-    AcquireHost aHost;
+    // Each input's output, or the reason it is refused, decided in the order given
+    // before any conversion; the job prints the refusal in its place among the messages.
     OutputPlanner aPlanner(aOptions.outputs, aOptions.files);
-    int aExit = kExitOk;
-    for (const std::string &aFile : aOptions.files) {
-        PlannedOutput aOutput = aPlanner.plan(aFile);
-        int aCode = aOutput.failure;
-        if (aCode == kExitOk && !aOutput.skip) aCode = ConvertOne(aHost, aOptions, aFile, aOutput.path);
-        if (aCode == kExitOk && !aOutput.skip) aPlanner.written(aOutput.path);
-        if (aExit == kExitOk) aExit = aCode;
-    }
-    return aExit;
+    std::vector<PlannedOutput> aPlans;
+    for (const std::string &aFile : aOptions.files) aPlans.push_back(aPlanner.plan(aFile));
+
+    // One host for the batch: in this process its module stays loaded from one file to the
+    // next; a worker process gets its own copy, untouched by any import.
+    AcquireHost aHost;
+    const int aJobs = aOptions.jobs > 0 ? aOptions.jobs : OnlineProcessors();
+    return RunBatch(aOptions.files, aJobs, [&](size_t inIndex, const JobReport &inReport) {
+        const std::string &aFile = aOptions.files[inIndex];
+        if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aFile);
+        return ConvertOne(aHost, aOptions, aFile, aPlans[inIndex].path, inReport);
+    });
 }
 
 }  // namespace ekv

@@ -21,7 +21,7 @@ int RunPreview(const std::vector<std::string> &inArgs) {
                                          aPointText + "'");
     InstallSignalCleanup();
     PlannedOutput aOutput = OutputPlanner(aOutputs, {aFile}).plan(aFile);
-    if (aOutput.failure != kExitOk || aOutput.skip) return aOutput.failure;
+    if (!aOutput.writes()) return aOutput.announce(aFile);
     HeaderInfo aHeader;
     if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
     RgbImage aPreview;

@@ -16,7 +16,7 @@ int RunThumbnail(const std::vector<std::string> &inArgs) {
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     InstallSignalCleanup();
     PlannedOutput aOutput = OutputPlanner(aOutputs, {aFile}).plan(aFile);
-    if (aOutput.failure != kExitOk || aOutput.skip) return aOutput.failure;
+    if (!aOutput.writes()) return aOutput.announce(aFile);
     HeaderInfo aHeader;
     if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
     if (aHeader.thumbnail.empty()) return Fail(kExitNoThumbnail, aFile, "the file carries no thumbnail");

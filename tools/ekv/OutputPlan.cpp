@@ -114,7 +114,12 @@ std::string OutputPlanner::Key(const std::string &inPath) {
                                                                         : inPath;
 }
 
-PlannedOutput OutputPlanner::plan(const std::string &inInput) const {
+int PlannedOutput::announce(const std::string &inInput) const {
+    if (skip) std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), path.c_str());
+    return failure != 0 ? Fail(failure, inInput, reason) : kExitOk;
+}
+
+PlannedOutput OutputPlanner::plan(const std::string &inInput) {
     PlannedOutput aPlanned;
     if (mOptions.output)
         aPlanned.path = *mOptions.output;
@@ -123,26 +128,27 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) const {
                         FormatExtension(mOptions.format);
     const std::string &aPath = aPlanned.path;
     if (mOptions.noClobber && WouldClobber(aPath)) {
-        std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), aPath.c_str());
         aPlanned.skip = true;
         return aPlanned;
     }
+    aPlanned.failure = kExitCannotWrite;
     for (const std::string &aInput : mInputs)
         if (SameFile(aPath, aInput)) {
             const char *aWhich = mInputs.size() == 1 ? "the input file" : "an input file";
-            aPlanned.failure = Fail(kExitCannotWrite, inInput,
-                                    "the output " + aPath + " is " + aWhich + "; it is not overwritten");
+            aPlanned.reason = "the output " + aPath + " is " + aWhich + "; it is not overwritten";
             return aPlanned;
         }
-    if (mWritten.count(Key(aPath)) != 0) {
-        aPlanned.failure =
-            Fail(kExitCannotWrite, inInput, "the output " + aPath + " was already written for another input");
+    if (!mClaimed.insert(Key(aPath)).second) {
+        aPlanned.reason = "the output " + aPath + " was already written for another input";
         return aPlanned;
     }
     OutputTarget aTarget;
     std::string aReason;
-    if (!InspectTarget(aPath, aTarget, aReason))
-        aPlanned.failure = Fail(kExitCannotWrite, inInput, "cannot write " + aPath + ": " + aReason);
+    if (!InspectTarget(aPath, aTarget, aReason)) {
+        aPlanned.reason = "cannot write " + aPath + ": " + aReason;
+        return aPlanned;
+    }
+    aPlanned.failure = kExitOk;
     return aPlanned;
 }
 

@@ -30,24 +30,29 @@ const char *FormatExtension(const std::string &inFormat);
 
 struct PlannedOutput {
     std::string path;
-    bool skip = false;  // an existing file kept under --no-clobber (a note was printed)
-    int failure = 0;    // an exit code after the message
+    bool skip = false;   // an existing file kept under --no-clobber
+    int failure = 0;     // an exit code, with its reason
+    std::string reason;  // why the output is refused
+    // Prints the note of a skip or the message of a refusal for inInput; returns the
+    // exit code (0 for a skip). Does nothing for an output to write.
+    int announce(const std::string &inInput) const;
+    bool writes() const { return !skip && failure == 0; }
 };
 
 class OutputPlanner {
 public:
     OutputPlanner(OutputOptions inOptions, std::vector<std::string> inInputs)
         : mOptions(std::move(inOptions)), mInputs(std::move(inInputs)) {}
-    PlannedOutput plan(const std::string &inInput) const;
-    // Records an output written, so that a later input may not replace it.
-    void written(const std::string &inPath) { mWritten.insert(Key(inPath)); }
+    // Decides inInput's output, printing nothing. An output that this call will write
+    // is claimed, so that a later input may not replace it.
+    PlannedOutput plan(const std::string &inInput);
 
 private:
     static std::string Key(const std::string &inPath);
 
     OutputOptions mOptions;
     std::vector<std::string> mInputs;
-    std::set<std::string> mWritten;
+    std::set<std::string> mClaimed;
 };
 
 }  // namespace ekv

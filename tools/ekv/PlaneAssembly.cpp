@@ -13,6 +13,37 @@ bool SameRect(const Rect &a, const Rect &b) {
 
 }  // namespace
 
+void CopyPlane(const AcquireRecord &inRecord, std::vector<uint16_t> &outSamples) {
+    const Rect &aRect = inRecord.theRect;
+    const int32 aWidth = aRect.right - aRect.left;
+    const int32 aRows = aRect.bottom - aRect.top;
+    outSamples.resize(static_cast<size_t>(aWidth) * static_cast<size_t>(aRows));
+    const auto *aBytes = static_cast<const uint8_t *>(inRecord.data);
+    for (int32 aRow = 0; aRow < aRows; ++aRow) {
+        const uint8_t *aSource = aBytes + static_cast<size_t>(aRow) * inRecord.rowBytes;
+        uint16_t *aTarget = outSamples.data() + static_cast<size_t>(aRow) * aWidth;
+        if (inRecord.colBytes == 2)
+            std::memcpy(aTarget, aSource, static_cast<size_t>(aWidth) * 2);
+        else
+            for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) aTarget[aColumn] = aSource[aColumn];
+    }
+}
+
+void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth,
+                    int32 inRows, uint16_t *outRows, size_t inStride) {
+    for (int32 aRow = 0; aRow < inRows; ++aRow) {
+        uint16_t *aTo = outRows + static_cast<size_t>(aRow) * inStride;
+        for (int32 aColumn = 0; aColumn < inWidth; ++aColumn) {
+            aTo[3 * aColumn] = inRed[aColumn];
+            aTo[3 * aColumn + 1] = inGreen[aColumn];
+            aTo[3 * aColumn + 2] = inBlue[aColumn];
+        }
+        inRed += inWidth;
+        inGreen += inWidth;
+        inBlue += inWidth;
+    }
+}
+
 void PlaneAssembly::add(const AcquireRecord &inRecord, RgbImage &ioImage) {
     const int aPlane = inRecord.loPlane;
     // A plane of another band, or a plane delivered twice: what is held goes first.
@@ -20,21 +51,7 @@ void PlaneAssembly::add(const AcquireRecord &inRecord, RgbImage &ioImage) {
     if (aAnyHeld && (!SameRect(mRect, inRecord.theRect) || mHeld[aPlane])) flush(ioImage);
     mRect = inRecord.theRect;
 
-    // The plane as samples of the document, rows without gaps; the sample width is
-    // decided once per delivery.
-    const int32 aWidth = mRect.right - mRect.left;
-    const int32 aRows = mRect.bottom - mRect.top;
-    std::vector<uint16_t> &aSamples = mPlanes[aPlane];
-    aSamples.resize(static_cast<size_t>(aWidth) * static_cast<size_t>(aRows));
-    const auto *aBytes = static_cast<const uint8_t *>(inRecord.data);
-    for (int32 aRow = 0; aRow < aRows; ++aRow) {
-        const uint8_t *aSource = aBytes + static_cast<size_t>(aRow) * inRecord.rowBytes;
-        uint16_t *aTarget = aSamples.data() + static_cast<size_t>(aRow) * aWidth;
-        if (inRecord.colBytes == 2)
-            std::memcpy(aTarget, aSource, static_cast<size_t>(aWidth) * 2);
-        else
-            for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) aTarget[aColumn] = aSource[aColumn];
-    }
+    CopyPlane(inRecord, mPlanes[aPlane]);
     mHeld[aPlane] = true;
     if (mHeld[0] && mHeld[1] && mHeld[2]) writeBand(ioImage);
 }
@@ -55,19 +72,9 @@ void PlaneAssembly::writePlane(int inPlane, RgbImage &ioImage) {
 }
 
 void PlaneAssembly::writeBand(RgbImage &ioImage) {
-    const int32 aWidth = mRect.right - mRect.left;
-    const uint16_t *aRed = mPlanes[0].data(), *aGreen = mPlanes[1].data(), *aBlue = mPlanes[2].data();
-    for (int32 aRow = mRect.top; aRow < mRect.bottom; ++aRow) {
-        uint16_t *aTo = &ioImage.samples[(static_cast<size_t>(aRow) * ioImage.width + mRect.left) * 3];
-        for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) {
-            aTo[3 * aColumn] = aRed[aColumn];
-            aTo[3 * aColumn + 1] = aGreen[aColumn];
-            aTo[3 * aColumn + 2] = aBlue[aColumn];
-        }
-        aRed += aWidth;
-        aGreen += aWidth;
-        aBlue += aWidth;
-    }
+    const size_t aStride = static_cast<size_t>(ioImage.width) * 3;
+    InterleaveRows(mPlanes[0].data(), mPlanes[1].data(), mPlanes[2].data(), mRect.right - mRect.left,
+                   mRect.bottom - mRect.top, &ioImage.samples[mRect.top * aStride + mRect.left * 3], aStride);
     mHeld = {};
 }
 

@@ -12,6 +12,14 @@
 
 namespace ekv {
 
+// The plane of a checked delivery as samples, rows without gaps (the sample width is
+// decided once per delivery).
+void CopyPlane(const AcquireRecord &inRecord, std::vector<uint16_t> &outSamples);
+// Interleaves inRows rows of inWidth samples of three planes into RGB rows that lie
+// inStride samples apart.
+void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth,
+                    int32 inRows, uint16_t *outRows, size_t inStride);
+
 class PlaneAssembly {
 public:
     // Takes the plane of a checked delivery (one plane, inside the document).

@@ -31,4 +31,19 @@ void ProgressBar::finish() {
     }
 }
 
+void ProgressBar::clear() {
+    if (!mDrawn) return;
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(mLabel.size()) + 38, "");
+    std::fflush(stderr);
+    mDrawn = false;
+    mLastPercent = -1;
+}
+
+void ProgressBar::setLabel(std::string inLabel) {
+    if (inLabel == mLabel) return;
+    clear();
+    mLabel = std::move(inLabel);
+    mLastPercent = -1;
+}
+
 }  // namespace ekv

@@ -14,6 +14,9 @@ public:
     void update(int32 inDone, int32 inTotal);
     // Ends the line (once).
     void finish();
+    // Erases the bar from its line (it is drawn again at the next change).
+    void clear();
+    void setLabel(std::string inLabel);
 
 private:
     std::string mLabel;

@@ -17,7 +17,4 @@ struct RgbImage {
     int32_t rowsDelivered = 0;  // rows (from the top) whose three planes all arrived
 };
 
-// The same picture at 8 bits per sample (rounded); an 8-bit image is returned as it is.
-RgbImage ReduceTo8Bits(const RgbImage &inImage);
-
 }  // namespace ekv

@@ -1,8 +1,10 @@
-// Uncompressed, contiguous RGB TIFF at 72 dpi.
+// Contiguous RGB TIFF at 72 dpi, row by row through libtiff; uncompressed, or Deflate,
+// Zstandard or LZW with the horizontal predictor.
 #include <tiffio.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdarg>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -14,77 +16,126 @@ namespace ekv {
 
 namespace {
 
-std::string sTiffError;
-int sTiffErrno = 0;  // the system's reason for a failed write, if that was the error
+// Rows per strip: strips of some hundred kilobytes give a compressor enough context and
+// take one write each (libtiff writes a strip when it is full), while a reader still
+// decodes a part of the image alone.
+constexpr uint32_t kStripRows = 16;
 
-void CaptureTiffError(const char *, const char *inFormat, va_list inArguments) {
-    int aErrno = errno;
+int CaptureError(TIFF *, void *inUserData, const char *, const char *inFormat, va_list inArguments) {
+    auto *aError = static_cast<std::string *>(inUserData);
     char aText[512];
     std::vsnprintf(aText, sizeof aText, inFormat, inArguments);
-    if (sTiffError.empty()) {
-        sTiffError = aText;
-        sTiffErrno = aErrno;
-    }
+    if (aError->empty()) *aError = aText;
+    return 1;
 }
 
-bool WriteRows(TIFF *inTiff, const RgbImage &inImage) {
-    const size_t aRowSamples = static_cast<size_t>(inImage.width) * 3;
-    std::vector<uint8_t> aRow8(inImage.depth == 8 ? aRowSamples : 0);
-    for (int32_t aRow = 0; aRow < inImage.height; ++aRow) {
-        const uint16_t *aSource = inImage.samples.data() + aRow * aRowSamples;
-        void *aLine;
-        std::vector<uint16_t> aRow16;
-        if (inImage.depth == 8) {
-            for (size_t aIndex = 0; aIndex < aRowSamples; ++aIndex) aRow8[aIndex] = static_cast<uint8_t>(aSource[aIndex]);
-            aLine = aRow8.data();
-        } else {
-            aRow16.assign(aSource, aSource + aRowSamples);
-            aLine = aRow16.data();
-        }
-        if (TIFFWriteScanline(inTiff, aLine, static_cast<uint32_t>(aRow), 0) < 0) return false;
+int IgnoreWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+
+uint16_t CodecOf(TiffCompression inCompression) {
+    switch (inCompression) {
+        case TiffCompression::Deflate: return COMPRESSION_ADOBE_DEFLATE;
+        case TiffCompression::Zstd: return COMPRESSION_ZSTD;
+        case TiffCompression::Lzw: return COMPRESSION_LZW;
+        case TiffCompression::None: break;
     }
-    return true;
+    return COMPRESSION_NONE;
 }
+
+class TiffEncoder : public RowEncoder {
+public:
+    explicit TiffEncoder(const EncoderOptions &inOptions) : mOptions(inOptions) {}
+    ~TiffEncoder() override {
+        if (mTiff != nullptr) TIFFClose(mTiff);
+    }
+
+    bool start(TempOutput &ioOutput, const ImageShape &inShape, std::string &outError) override {
+        mShape = inShape;
+        mFileDepth = mOptions.eightBit ? 8 : inShape.depth;
+        errno = 0;
+        TIFFOpenOptions *aOpenOptions = TIFFOpenOptionsAlloc();
+        TIFFOpenOptionsSetErrorHandlerExtR(aOpenOptions, CaptureError, &mError);
+        TIFFOpenOptionsSetWarningHandlerExtR(aOpenOptions, IgnoreWarning, nullptr);
+        mTiff = TIFFFdOpenExt(ioOutput.fd(), "output", "w", aOpenOptions);
+        TIFFOpenOptionsFree(aOpenOptions);
+        if (mTiff == nullptr) return failed(outError);
+        ioOutput.released();  // TIFFClose closes the descriptor
+        const uint16_t aCodec = CodecOf(mOptions.tiffCompression);
+        TIFFSetField(mTiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(inShape.width));
+        TIFFSetField(mTiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(inShape.height));
+        TIFFSetField(mTiff, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(mFileDepth));
+        TIFFSetField(mTiff, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(3));
+        TIFFSetField(mTiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(mTiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(mTiff, TIFFTAG_COMPRESSION, aCodec);
+        TIFFSetField(mTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        TIFFSetField(mTiff, TIFFTAG_XRESOLUTION, 72.0f);
+        TIFFSetField(mTiff, TIFFTAG_YRESOLUTION, 72.0f);
+        TIFFSetField(mTiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(mTiff, TIFFTAG_ROWSPERSTRIP, kStripRows);
+        // Differences of neighbouring samples compress far better than the samples.
+        if (aCodec != COMPRESSION_NONE) TIFFSetField(mTiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+        if (!SetTiffMetadata(mTiff, mOptions.metadata)) return failed(outError);
+        // libtiff's predictor works in place on the row it is given: compressed rows go
+        // through a copy; 8-bit rows are made in it.
+        if (aCodec != COMPRESSION_NONE || mFileDepth == 8)
+            mRow.resize(static_cast<size_t>(inShape.width) * 3 * (mFileDepth / 8));
+        return true;
+    }
+
+    bool writeRows(const uint16_t *inSamples, int32_t inRows, std::string &outError) override {
+        const size_t aCount = static_cast<size_t>(mShape.width) * 3;
+        for (int32_t aIndex = 0; aIndex < inRows; ++aIndex, inSamples += aCount) {
+            void *aLine = const_cast<uint16_t *>(inSamples);
+            if (!mRow.empty()) {
+                if (mFileDepth == 16)
+                    std::copy(inSamples, inSamples + aCount, reinterpret_cast<uint16_t *>(mRow.data()));
+                else
+                    EightBitRow(inSamples, mRow.data(), aCount, mShape.depth, mOptions.curve);
+                aLine = mRow.data();
+            }
+            errno = 0;
+            if (TIFFWriteScanline(mTiff, aLine, static_cast<uint32_t>(mNextRow++), 0) < 0) return failed(outError);
+        }
+        return true;
+    }
+
+    bool finish(std::string &outError) override {
+        errno = 0;
+        bool aOk = FinishTiffMetadata(mTiff, mOptions.metadata) && TIFFFlush(mTiff) != 0;
+        TIFFClose(mTiff);
+        mTiff = nullptr;
+        return aOk || failed(outError);
+    }
+
+private:
+    // The system's reason when a write failed, else libtiff's message.
+    bool failed(std::string &outError) {
+        const int aErrno = errno;
+        // A failed write is the system's to explain ("No space left on device").
+        if (aErrno != 0)
+            outError = std::strerror(aErrno);
+        else
+            outError = mError.empty() ? "libtiff could not write the file" : mError;
+        return false;
+    }
+
+    EncoderOptions mOptions;
+    ImageShape mShape;
+    int mFileDepth = 16;
+    TIFF *mTiff = nullptr;
+    std::string mError;
+    std::vector<uint8_t> mRow;
+    int32_t mNextRow = 0;
+};
 
 }  // namespace
 
-bool WriteTiff(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
-               std::string &outError) {
-    TempOutput aOutput(inPath);
-    if (!aOutput.open(outError)) return false;
-    sTiffError.clear();
-    sTiffErrno = errno = 0;
-    TIFFErrorHandler aPreviousError = TIFFSetErrorHandler(CaptureTiffError);
-    TIFFErrorHandler aPreviousWarning = TIFFSetWarningHandler(nullptr);
-    TIFF *aTiff = TIFFFdOpen(aOutput.fd(), aOutput.tempPath().c_str(), "w");
-    bool aOk = aTiff != nullptr;
-    if (aOk) {
-        aOutput.released();  // TIFFClose closes the descriptor
-        TIFFSetField(aTiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(inImage.width));
-        TIFFSetField(aTiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(inImage.height));
-        TIFFSetField(aTiff, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(inImage.depth));
-        TIFFSetField(aTiff, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(3));
-        TIFFSetField(aTiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(aTiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(aTiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-        TIFFSetField(aTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-        TIFFSetField(aTiff, TIFFTAG_XRESOLUTION, 72.0f);
-        TIFFSetField(aTiff, TIFFTAG_YRESOLUTION, 72.0f);
-        TIFFSetField(aTiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(aTiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(aTiff, 0));
-        aOk = SetTiffMetadata(aTiff, inMetadata) && WriteRows(aTiff, inImage) && FinishTiffMetadata(aTiff, inMetadata);
-        if (aOk && !TIFFFlush(aTiff)) aOk = false;
-        TIFFClose(aTiff);
-    }
-    TIFFSetErrorHandler(aPreviousError);
-    TIFFSetWarningHandler(aPreviousWarning);
-    if (!aOk) {
-        outError = sTiffErrno != 0      ? std::strerror(sTiffErrno)
-                   : sTiffError.empty() ? "libtiff could not write the file"
-                                        : sTiffError;
-        return false;
-    }
-    return aOutput.commit(outError);
+bool TiffCompressionAvailable(TiffCompression inCompression) {
+    return TIFFIsCODECConfigured(CodecOf(inCompression)) != 0;
+}
+
+std::unique_ptr<RowEncoder> MakeTiffEncoder(const EncoderOptions &inOptions) {
+    return std::make_unique<TiffEncoder>(inOptions);
 }
 
 }  // namespace ekv

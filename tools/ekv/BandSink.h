@@ -1,0 +1,30 @@
+// Where a streaming import puts the document: band after band of interleaved RGB rows,
+// in order from the top, instead of one whole document in memory.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "DeliveryCheck.h"
+
+namespace ekv {
+
+// Rows top .. top + rows - 1 of the document, three samples per pixel, width * 3 per row.
+struct Band {
+    int32_t top = 0;
+    int32_t rows = 0;
+    std::vector<uint16_t> samples;
+};
+
+class BandSink {
+public:
+    virtual ~BandSink() = default;
+    // The document as Start describes it; false stops the import.
+    virtual bool begin(const Document &inDocument) = 0;
+    // A band to fill (its storage may be recycled from an earlier band).
+    virtual Band takeBand() = 0;
+    // A finished band; false stops the import (the output cannot take it).
+    virtual bool putBand(Band &&ioBand) = 0;
+};
+
+}  // namespace ekv

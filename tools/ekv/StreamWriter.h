@@ -1,0 +1,64 @@
+// An output file written while the import runs: the bands the host hands over wait in a
+// small bounded queue and a writer thread encodes, compresses and writes them, so the
+// module develops the next band meanwhile. Memory stays a few bands, whatever the
+// image's height. The file goes to a temporary output that becomes the target only when
+// complete; otherwise it is removed.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BandSink.h"
+#include "ImageWriters.h"
+#include "OutputFile.h"
+
+namespace ekv {
+
+class StreamWriter : public BandSink {
+public:
+    // Finished bands waiting for the writer thread, at most.
+    static constexpr size_t kQueuedBands = 4;
+
+    StreamWriter(std::string inTarget, EncoderOptions inOptions);
+    ~StreamWriter() override;
+    StreamWriter(const StreamWriter &) = delete;
+    StreamWriter &operator=(const StreamWriter &) = delete;
+
+    bool begin(const Document &inDocument) override;
+    Band takeBand() override;
+    bool putBand(Band &&ioBand) override;
+
+    // After a complete import: the rows from inRowsDone to the document's end are written
+    // black (rows the module does not deliver), the file is completed and renamed onto
+    // the target. False with the reason.
+    bool finish(int32_t inRowsDone, std::string &outError);
+    // The reason the output failed, once it has.
+    std::string error();
+
+private:
+    void run();
+    void stop();
+    bool write(const Band &inBand);
+
+    std::string mTarget;
+    EncoderOptions mOptions;
+    Document mDocument;
+    TempOutput mOutput;
+    std::unique_ptr<RowEncoder> mEncoder;
+    std::thread mThread;
+
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    std::deque<Band> mQueue;     // finished bands, in order
+    std::vector<Band> mSpare;    // written bands whose storage is reused
+    bool mClosing = false;       // no more bands come
+    bool mFailed = false;
+    std::string mError;
+};
+
+}  // namespace ekv
