@@ -2,6 +2,8 @@
 find_package(TIFF REQUIRED)
 find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 
 # The host core (the Acquire run, the host's memory, the delivery checks, the document)
 # is a library of its own, so that benchmarks and tests drive the module through the
@@ -20,11 +22,13 @@ file(GLOB EKV_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ekv/*.cpp)
 list(REMOVE_ITEM EKV_SOURCES ${EKV_HOST_CORE_SOURCES})
 add_executable(ekv ${EKV_SOURCES})
 target_include_directories(ekv PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ekv)
-target_link_libraries(ekv PRIVATE ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG)
+target_link_libraries(ekv PRIVATE ekvhostcore karvex TIFF::TIFF PNG::PNG JPEG::JPEG PkgConfig::LCMS2)
+# One version for 'ekv --version' and the Software tag of the outputs.
+target_compile_definitions(ekv PRIVATE EKV_VERSION="${PROJECT_VERSION}")
 
 # A small libpng/libtiff reader the tests use to look at what ekv wrote.
 add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)
-target_link_libraries(ekv_imagecheck PRIVATE TIFF::TIFF PNG::PNG)
+target_link_libraries(ekv_imagecheck PRIVATE TIFF::TIFF PNG::PNG PkgConfig::LCMS2)
 
 set(EKV_CLI_TEST ${PROJECT_SOURCE_DIR}/tests/ekv_cli_test.sh)
 foreach(group errors convert outputs thumbnail preview)

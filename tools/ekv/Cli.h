@@ -65,6 +65,9 @@ int ReadHeaderFor(const std::string &inFile, HeaderInfo &outHeader);
 int ParseFileAndOutput(const char *inCommand, const char *inHelp, const std::vector<std::string> &inArgs,
                        std::string &outFile, std::string &outOutput, std::string *outPoint);
 
+// The tool's version ("1.0.0").
+const char *ToolVersion();
+
 int RunConvert(const std::vector<std::string> &inArgs);
 int RunInfo(const std::vector<std::string> &inArgs);
 int RunThumbnail(const std::vector<std::string> &inArgs);

@@ -12,11 +12,13 @@
 
 #include "AcquireHost.h"
 #include "Cli.h"
+#include "ConvertMetadata.h"
 #include "HostBlocks.h"
 #include "ImageWriters.h"
 #include "OutputFile.h"
 #include "ProgressBar.h"
 #include "RawHeader.h"
+#include "ShortPath.h"
 #include "pipeline/PipelineReference.h"
 
 namespace ekv {
@@ -25,7 +27,7 @@ namespace {
 
 struct ConvertOptions {
     std::vector<std::string> files;
-    int16 method = 0;
+    int16 method = 2;  // the camera's full processing: there is no dialog to pick another
     bool hasPoint = false;
     Point point{-1, -1};
     std::string output;
@@ -34,6 +36,8 @@ struct ConvertOptions {
     bool eightBit = false;
     size_t memoryLimit = 0;
     bool reference = false;  // run the straightforward stage forms
+    ProfileChoice profile = ProfileChoice::Auto;
+    bool keepLinear = false;  // --8bit of a linear document without the sRGB curve
 };
 
 std::string Leaf(const std::string &inPath) {
@@ -60,20 +64,6 @@ bool EndsWith(const std::string &inText, const char *inSuffix) {
         if (std::tolower(static_cast<unsigned char>(inText[inText.size() - aLength + aIndex])) != inSuffix[aIndex])
             return false;
     return true;
-}
-
-// The module's open-file dialog takes paths of up to 259 bytes.
-bool DialogPath(const std::string &inPath, std::string &outPath) {
-    if (inPath.size() < 260) {
-        outPath = inPath;
-        return true;
-    }
-    char aResolved[PATH_MAX];
-    if (realpath(inPath.c_str(), aResolved) != nullptr && std::strlen(aResolved) < 260) {
-        outPath = aResolved;
-        return true;
-    }
-    return false;
 }
 
 int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOptions) {
@@ -104,6 +94,11 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             outOptions.format = aValue;
         } else if (aArgs.option(nullptr, "--8bit")) {
             outOptions.eightBit = true;
+        } else if (aArgs.option(nullptr, "--profile", &aValue)) {
+            if (!ParseProfileChoice(aValue, outOptions.profile))
+                return UsageError("convert", "the profile must be auto, srgb, linear or none, not '" + aValue + "'");
+        } else if (aArgs.option(nullptr, "--linear")) {
+            outOptions.keepLinear = true;
         } else if (aArgs.option(nullptr, "--reference")) {
             outOptions.reference = true;
         } else if (aArgs.option(nullptr, "--max-memory", &aValue)) {
@@ -127,6 +122,16 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
         return UsageError("convert", "-o names one output; use -d for several inputs");
     if (outOptions.hasPoint && outOptions.method == 0)
         return UsageError("convert", "--wb-point needs method 1 or 2 (method 0 offers no white-balance point)");
+    if (outOptions.keepLinear && !outOptions.eightBit) return UsageError("convert", "--linear applies to --8bit only");
+    if (outOptions.profile == ProfileChoice::Linear && outOptions.eightBit && !outOptions.keepLinear &&
+        outOptions.method != 2)
+        return UsageError("convert", "--profile linear with --8bit needs --linear (8-bit output is sRGB-encoded)");
+    for (size_t aFirst = 0; aFirst < outOptions.files.size(); ++aFirst)
+        for (size_t aSecond = aFirst + 1; aSecond < outOptions.files.size(); ++aSecond)
+            if (outOptions.files[aFirst] == outOptions.files[aSecond] ||
+                SameFile(outOptions.files[aFirst], outOptions.files[aSecond]))
+                return UsageError("convert", "the input " + outOptions.files[aSecond] + " is given twice (also as " +
+                                                 outOptions.files[aFirst] + ")");
     if (outOptions.format.empty())
         outOptions.format = !outOptions.output.empty() && EndsWith(outOptions.output, ".png") ? "png" : "tiff";
     return 0;
@@ -148,9 +153,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                const std::string &inOutput) {
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
-    std::string aDialogPath;
-    if (!DialogPath(inFile, aDialogPath))
-        return Fail(kExitNoInput, inFile, "the path is too long for the module's file dialog (259 bytes at most)");
+    ShortPath aDialogPath;
+    if (!aDialogPath.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     std::string aDirectory = DirectoryOf(inOutput);
     struct stat aDirectoryStat;
     if (stat(aDirectory.c_str(), &aDirectoryStat) != 0)
@@ -164,17 +168,15 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     // a careful host refuses such a file instead of writing a picture of missing data.
     HeaderInfo aHeader;
     std::string aHeaderReason;
-    struct stat aStat;
-    if (ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible &&
-        stat(inFile.c_str(), &aStat) == 0) {
-        int64_t aMissing = MissingSensorBytes(aHeader.info, aStat.st_size);
-        if (aMissing > 0)
-            return Fail(kExitDamaged, inFile,
-                        "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)");
+    if (ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible) {
+        std::string aRefusal = RefusalReason(inFile, aHeader);
+        if (!aRefusal.empty()) return Fail(kExitDamaged, inFile, aRefusal);
+        std::string aWarning = ColourWarning(aHeader, inOptions.method);
+        if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", inFile.c_str(), aWarning.c_str());
     }
 
     ImportRequest aRequest;
-    aRequest.path = aDialogPath;
+    aRequest.path = aDialogPath.path();
     aRequest.method = inOptions.method;
     if (inOptions.hasPoint) aRequest.wbPoint = inOptions.point;
     ImportResult aResult;
@@ -189,12 +191,13 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         std::fprintf(stderr, "ekv: %s: note: the module's %s\n", inFile.c_str(), aMisuse.c_str());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
 
-    RgbImage aImage = inOptions.eightBit ? ReduceTo8Bits(aResult.image) : std::move(aResult.image);
+    ColourEncoding aEncoding = ChooseEncoding(inOptions.method, inOptions.profile, inOptions.eightBit,
+                                              inOptions.keepLinear, aResult.image.depth);
+    RgbImage aImage = inOptions.eightBit ? ReduceImageTo8Bits(aResult.image, aEncoding.curve) : std::move(aResult.image);
     if (aImage.rowsDelivered < aImage.height)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
                      inFile.c_str(), aImage.rowsDelivered - 1, aImage.height);
-    OutputMetadata aMetadata;
-    aMetadata.software = "ekv (Karvex RAW File import)";
+    OutputMetadata aMetadata = BuildOutputMetadata(inFile, aEncoding.profile);
     bool aWritten = inOptions.format == "png" ? WritePng(aImage, inOutput, aMetadata, aReason)
                                               : WriteTiff(aImage, inOutput, aMetadata, aReason);
     if (!aWritten) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
