@@ -47,11 +47,47 @@ const char kUsage[] =
     "  --tone-mode N (1)  --enhancer N (256)  --coring N (384)  --sharpness N (0)\n"
     "  --chroma K1,K2,K3,K4,G1,G2  chroma suppression (48,1023,800,1023,4,256)\n"
     "  --exposure X           scene white at this fraction of the range (0.92)\n"
-    "  --noise X              noise scale, 0 for none (1)\n";
+    "  --noise X              noise scale, 0 for none (1)\n"
+    "camera tags (none by default):\n"
+    "  --model TEXT --artist TEXT --copyright TEXT   IFD0 text tags\n"
+    "  --datetime 'YYYY:MM:DD HH:MM:SS'  IFD0 DateTime and Exif DateTimeOriginal\n"
+    "  --iso N  --exposure-time N/D  --f-number N/D  --focal-length N/D   Exif values\n";
 
 int Fail(const std::string &inMessage) {
     std::fprintf(stderr, "ekv-make: %s\n", inMessage.c_str());
     return 2;
+}
+
+// The camera's standard tags given on the command line, as extra directory entries.
+bool AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::WriteOptions &ioOptions) {
+    using ekvwriter::Directory;
+    const std::pair<const char *, uint16_t> aTexts[] = {{"--model", 0x0110}, {"--artist", 0x013B},
+                                                         {"--copyright", 0x8298}};
+    for (const auto &[aName, aTag] : aTexts)
+        if (inValues.count(aName)) ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
+    if (inValues.count("--datetime")) {
+        ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(0x0132, inValues["--datetime"])});
+        ioOptions.extraTags.push_back({Directory::Exif, ekvwriter::TextTag(0x9003, inValues["--datetime"])});
+    }
+    if (inValues.count("--iso")) {
+        char *aEnd = nullptr;
+        long aIso = std::strtol(inValues["--iso"].c_str(), &aEnd, 10);
+        if (aEnd == nullptr || *aEnd != 0 || aIso < 1 || aIso > 65535) return Fail("bad value for --iso: expected 1..65535") == 0;
+        ioOptions.extraTags.push_back({Directory::Exif, {0x8827, kTIFF_SHORT, {aIso}}});
+    }
+    const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", 0x829A}, {"--f-number", 0x829D},
+                                                             {"--focal-length", 0x920A}};
+    for (const auto &[aName, aTag] : aRationals) {
+        if (!inValues.count(aName)) continue;
+        unsigned long aNumerator = 0, aDenominator = 0;
+        char aExtra = 0;
+        if (std::sscanf(inValues[aName].c_str(), "%lu/%lu%c", &aNumerator, &aDenominator, &aExtra) != 2 ||
+            aDenominator == 0 || aNumerator > 0xFFFFFFFFul || aDenominator > 0xFFFFFFFFul)
+            return Fail(std::string("bad value for ") + aName + ": expected N/D") == 0;
+        ioOptions.extraTags.push_back(
+            {Directory::Exif, ekvwriter::RationalTag(aTag, uint32_t(aNumerator), uint32_t(aDenominator))});
+    }
+    return true;
 }
 
 bool ParseInt(const std::string &inText, long inMin, long inMax, long &outValue) {
@@ -112,7 +148,9 @@ int main(int argc, char **argv) {
     const char *aValued[] = {"-o", "--width", "--height", "--output", "--bits", "--bit-offset", "--pattern",
                              "--strips", "--rows-per-strip", "--thumbnail", "--quality", "--black", "--wb-red",
                              "--wb-blue", "--wb-gr", "--wb-gb", "--matrix", "--tone-mode", "--enhancer",
-                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value"};
+                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value",
+                             "--model", "--artist", "--copyright", "--datetime", "--iso", "--exposure-time",
+                             "--f-number", "--focal-length"};
     const char *aFlagNames[] = {"--big-endian", "--little-endian", "--no-exif", "--no-makernote", "--no-thumbnail"};
     for (size_t i = 1; i < aArgs.size(); ++i) {
         const std::string &a = aArgs[i];
@@ -240,6 +278,7 @@ int main(int argc, char **argv) {
         return bad("--noise", "a number 0..1000");
 
     aOptions.exif = !aFlags["--no-exif"];
+    if (!AddCameraTags(aValues, aOptions)) return 2;
     aOptions.makerNote = !aFlags["--no-makernote"];
     if (aFlags["--no-thumbnail"] && (has("--thumbnail") || has("--quality")))
         return Fail("--no-thumbnail with --thumbnail or --quality");
