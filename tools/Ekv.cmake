@@ -31,7 +31,7 @@ add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)
 target_link_libraries(ekv_imagecheck PRIVATE TIFF::TIFF PNG::PNG PkgConfig::LCMS2)
 
 set(EKV_CLI_TEST ${PROJECT_SOURCE_DIR}/tests/ekv_cli_test.sh)
-foreach(group errors convert outputs thumbnail preview)
+foreach(group errors convert outputs thumbnail preview metadata scripts)
   add_test(NAME ekv_cli_${group}
            COMMAND bash ${EKV_CLI_TEST} ${group}
                    $<TARGET_FILE:ekv> $<TARGET_FILE:ekv_imagecheck> $<TARGET_FILE:ekv-make>

@@ -1,5 +1,6 @@
 // ekv info: everything the reader finds in a file's header, and what an import of it
 // will produce; as text, or as JSON for scripts.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -87,17 +88,16 @@ std::vector<long long> Values(const T (&inArray)[N], size_t inCount = N) {
     return aValues;
 }
 
-// The strips the file declares: up to the last entry with an offset or a byte count.
+// The strips the sensor's rows fill (at most the table's 15).
 size_t StripsInUse(const RAW_Info &inInfo) {
-    size_t aCount = 0;
-    for (size_t aStrip = 0; aStrip < kRAW_MaxStrips; ++aStrip)
-        if (inInfo.strip_offsets[aStrip] != 0 || inInfo.strip_byte_count[aStrip] != 0) aCount = aStrip + 1;
-    return aCount;
+    if (inInfo.raw_per_strip <= 0 || inInfo.image_length <= 0) return 0;
+    int64_t aStrips = (static_cast<int64_t>(inInfo.image_length) + inInfo.raw_per_strip - 1) / inInfo.raw_per_strip;
+    return static_cast<size_t>(std::min<int64_t>(aStrips, kRAW_MaxStrips));
 }
 
-// "RGGB" and the like for a 2 x 2 pattern of red (0), green (1) and blue (2); else empty.
+// "RGGB" and the like from the four values of red (0), green (1) and blue (2) that the
+// module reads; empty for other values.
 std::string PatternName(const RAW_Info &inInfo) {
-    if (inInfo.cfa_pattern.size[0] != 2 || inInfo.cfa_pattern.size[1] != 2) return {};
     std::string aName;
     for (int aIndex = 0; aIndex < 4; ++aIndex) {
         int aColour = inInfo.cfa_pattern.value[aIndex];

@@ -27,6 +27,18 @@ bool SetDescription(cmsHPROFILE ioProfile, const char *inText) {
     return aOk;
 }
 
+// LittleCMS stamps the profile with the time it was made; a fixed date (big-endian
+// year, month, day, hour, minute, second at byte 24 of the header) makes the same
+// conversion give the same file.
+void FixCreationDate(std::vector<uint8_t> &ioProfile) {
+    const uint16_t aDate[6] = {2024, 1, 1, 0, 0, 0};
+    if (ioProfile.size() < 36) return;
+    for (int aField = 0; aField < 6; ++aField) {
+        ioProfile[24 + 2 * aField] = static_cast<uint8_t>(aDate[aField] >> 8);
+        ioProfile[25 + 2 * aField] = static_cast<uint8_t>(aDate[aField] & 0xFF);
+    }
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildProfile(ProfileKind inKind) {
@@ -39,6 +51,7 @@ std::vector<uint8_t> BuildProfile(ProfileKind inKind) {
         cmsSaveProfileToMem(aProfile, nullptr, &aSize) && aSize > 0) {
         aBytes.resize(aSize);
         if (!cmsSaveProfileToMem(aProfile, aBytes.data(), &aSize)) aBytes.clear();
+        FixCreationDate(aBytes);
     }
     cmsCloseProfile(aProfile);
     return aBytes;

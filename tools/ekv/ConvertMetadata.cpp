@@ -46,8 +46,8 @@ std::string ColourWarning(const HeaderInfo &inHeader, int inMethod) {
     if (inMethod == 0) return {};
     for (int16 aCoefficient : inHeader.info.color_matrix)
         if (aCoefficient != 0) return {};
-    return "warning: the file has no colour matrix (no maker note); method " + std::to_string(inMethod) +
-           " gives a black image (method 0 does not use the matrix)";
+    return "warning: the file has no colour matrix (all zeros, or no maker note); method " +
+           std::to_string(inMethod) + " gives a black image (method 0 does not use the matrix)";
 }
 
 RgbImage ReduceImageTo8Bits(const RgbImage &inImage, EightBitCurve inCurve) {
