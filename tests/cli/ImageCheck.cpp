@@ -27,6 +27,27 @@ struct Image {
     std::vector<unsigned> samples;
 };
 
+// Opens a PNG with libpng's classic API, reads its header and calls inRead(png, info);
+// false when the file cannot be opened or libpng fails.
+template <typename Read>
+bool WithPng(const char *inPath, Read inRead) {
+    FILE *aIn = std::fopen(inPath, "rb");
+    if (aIn == nullptr) return false;
+    png_structp aPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop aInfo = png_create_info_struct(aPng);
+    if (setjmp(png_jmpbuf(aPng))) {
+        png_destroy_read_struct(&aPng, &aInfo, nullptr);
+        std::fclose(aIn);
+        return false;
+    }
+    png_init_io(aPng, aIn);
+    png_read_info(aPng, aInfo);
+    inRead(aPng, aInfo);
+    png_destroy_read_struct(&aPng, &aInfo, nullptr);
+    std::fclose(aIn);
+    return true;
+}
+
 bool ReadPng(const char *inPath, Image &outImage) {
     png_image aImage;
     std::memset(&aImage, 0, sizeof aImage);
@@ -48,26 +69,15 @@ bool ReadPng(const char *inPath, Image &outImage) {
     if (outImage.bits == 16) {
         // Linear reading would convert gamma; read raw rows with the classic API instead.
         png_image_free(&aImage);
-        FILE *aIn = std::fopen(inPath, "rb");
-        png_structp aPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop aInfo = png_create_info_struct(aPng);
-        if (setjmp(png_jmpbuf(aPng))) {
-            png_destroy_read_struct(&aPng, &aInfo, nullptr);
-            std::fclose(aIn);
-            return false;
-        }
-        png_init_io(aPng, aIn);
-        png_read_info(aPng, aInfo);
-        size_t aRowBytes = png_get_rowbytes(aPng, aInfo);
-        std::vector<unsigned char> aRow(aRowBytes);
-        for (unsigned aY = 0; aY < outImage.height; ++aY) {
-            png_read_row(aPng, aRow.data(), nullptr);
-            for (size_t aIndex = 0; aIndex + 1 < aRowBytes; aIndex += 2)
-                outImage.samples.push_back(aRow[aIndex] << 8 | aRow[aIndex + 1]);
-        }
-        png_destroy_read_struct(&aPng, &aInfo, nullptr);
-        std::fclose(aIn);
-        return true;
+        return WithPng(inPath, [&](png_structp inPng, png_infop inInfo) {
+            size_t aRowBytes = png_get_rowbytes(inPng, inInfo);
+            std::vector<unsigned char> aRow(aRowBytes);
+            for (unsigned aY = 0; aY < outImage.height; ++aY) {
+                png_read_row(inPng, aRow.data(), nullptr);
+                for (size_t aIndex = 0; aIndex + 1 < aRowBytes; aIndex += 2)
+                    outImage.samples.push_back(aRow[aIndex] << 8 | aRow[aIndex + 1]);
+            }
+        });
     }
     std::vector<unsigned char> aBytes(PNG_IMAGE_SIZE(aImage));
     if (!png_image_finish_read(&aImage, nullptr, aBytes.data(), 0, nullptr)) return false;
@@ -137,25 +147,13 @@ bool ReadProfile(const char *inPath, std::vector<unsigned char> &outProfile) {
         TIFFClose(aTiff);
         return true;
     }
-    FILE *aIn = std::fopen(inPath, "rb");
-    if (aIn == nullptr) return false;
-    png_structp aPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop aInfo = png_create_info_struct(aPng);
-    if (setjmp(png_jmpbuf(aPng))) {
-        png_destroy_read_struct(&aPng, &aInfo, nullptr);
-        std::fclose(aIn);
-        return false;
-    }
-    png_init_io(aPng, aIn);
-    png_read_info(aPng, aInfo);
-    png_charp aName = nullptr;
-    int aCompression = 0;
-    png_bytep aData = nullptr;
-    png_uint_32 aSize = 0;
-    if (png_get_iCCP(aPng, aInfo, &aName, &aCompression, &aData, &aSize)) outProfile.assign(aData, aData + aSize);
-    png_destroy_read_struct(&aPng, &aInfo, nullptr);
-    std::fclose(aIn);
-    return true;
+    return WithPng(inPath, [&](png_structp inPng, png_infop inInfo) {
+        png_charp aName = nullptr;
+        int aCompression = 0;
+        png_bytep aData = nullptr;
+        png_uint_32 aSize = 0;
+        if (png_get_iCCP(inPng, inInfo, &aName, &aCompression, &aData, &aSize)) outProfile.assign(aData, aData + aSize);
+    });
 }
 
 int PrintProfile(const char *inPath) {
