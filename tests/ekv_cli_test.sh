@@ -356,6 +356,36 @@ PY
     grep -qF "$line" <<<"$info" || fail "a good tag was lost next to malformed ones: $line"
   done
   "$check" diff m2.tif bad.tif | grep -q . && fail "malformed tags changed the pixels"
+  # Random damage to the directories: info answers with valid JSON or a clean refusal,
+  # convert writes a readable image or refuses; never a crash.
+  python3 - s.ekv <<'PY' || fail "could not make damaged copies"
+import random, struct, sys
+d = open(sys.argv[1], 'rb').read()
+end = struct.unpack_from('<I', d, 4)[0] + 1024
+rng = random.Random(13)
+for i in range(60):
+    b = bytearray(d)
+    for _ in range(rng.randint(1, 8)):
+        at = rng.randrange(8, end - 4)
+        if rng.random() < 0.5: b[at] = rng.randrange(256)
+        else: struct.pack_into('<I', b, at, rng.choice([0, 0xFFFFFFFF, 0x7FFFFFF0, len(d) - 2, rng.randrange(1 << 32)]))
+    open('fuzz%02d.ekv' % i, 'wb').write(b)
+PY
+  for f in fuzz*.ekv; do
+    "$ekv" info --json "$f" >fuzz.json 2>/dev/null
+    rc=$?
+    case $rc in 0|4|5) ;; *) fail "info of $f exited $rc" ;; esac
+    python3 -c 'import json,sys; json.load(open(sys.argv[1]))' fuzz.json || fail "info of $f is not JSON"
+  done
+  for f in fuzz0*.ekv; do
+    "$ekv" convert "$f" -o fuzz.tif 2>/dev/null
+    rc=$?
+    case $rc in
+      0) "$check" info fuzz.tif >/dev/null || fail "$f: unreadable output" ;;
+      4|5) ;;
+      *) fail "convert of $f exited $rc" ;;
+    esac
+  done
   # Without a colour matrix methods 1 and 2 give black: a warning, and still an output.
   small nonote.ekv --matrix 0,0,0,0,0,0,0,0,0
   expect 0 "warning: the file has no colour matrix" "$ekv" convert nonote.ekv -o nonote.tif
