@@ -2,6 +2,7 @@
 #include "ConvertMetadata.h"
 
 #include "Cli.h"
+#include "ExifBlock.h"
 
 namespace ekv {
 
@@ -39,6 +40,7 @@ OutputMetadata BuildOutputMetadata(const std::string &inRawPath, ProfileKind inP
     if (!aMetadata.iccProfile.empty()) aMetadata.iccName = inProfile == ProfileKind::Srgb ? "sRGB" : "Linear sRGB";
     aMetadata.software = std::string("ekv ") + ToolVersion() + " (Karvex RAW File import)";
     ReadCameraTags(inRawPath, aMetadata.camera);
+    aMetadata.exifBlock = BuildExifBlock(aMetadata.camera, aMetadata.software);
     return aMetadata;
 }
 

@@ -28,10 +28,6 @@ void IsoDate(const std::string &inExif, char (&outText)[20]) {
     outText[10] = 'T';
 }
 
-void RationalText(const Rational &inValue, char (&outText)[32]) {
-    if (inValue.present()) std::snprintf(outText, sizeof outText, "%u/%u", inValue.numerator, inValue.denominator);
-}
-
 // The sRGB transfer curve from 16-bit linear to 8-bit codes, rounded to nearest.
 const uint8_t *SrgbTable() {
     static const std::vector<uint8_t> sTable = [] {
@@ -92,28 +88,26 @@ void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &i
         png_set_iCCP(ioPng, ioInfo, inMetadata.iccName.empty() ? "ICC profile" : inMetadata.iccName.c_str(),
                      PNG_COMPRESSION_TYPE_BASE, inMetadata.iccProfile.data(),
                      static_cast<png_uint_32>(inMetadata.iccProfile.size()));
-    // Plain text chunks: PNG's own keywords where it has them, the Exif tag names for
-    // the rest. Fixed buffers only, since libpng may leave this function by longjmp.
+    // Every tag in the eXIf chunk; PNG's own text keywords for those it defines, which
+    // more readers show. Fixed buffers only, since libpng may leave this function by longjmp.
+    // The block goes in as a raw chunk placed before the image data: libpng's own eXIf
+    // support writes the chunk a second time at png_write_end, which PNG forbids.
+    if (!inMetadata.exifBlock.empty()) {
+        png_unknown_chunk aExif = {};
+        const char aName[] = "eXIf";
+        for (int aIndex = 0; aIndex < 5; ++aIndex) aExif.name[aIndex] = static_cast<png_byte>(aName[aIndex]);
+        aExif.data = const_cast<png_bytep>(inMetadata.exifBlock.data());
+        aExif.size = inMetadata.exifBlock.size();
+        aExif.location = PNG_HAVE_PLTE;
+        png_set_unknown_chunks(ioPng, ioInfo, &aExif, 1);
+    }
     const CameraTags &aCamera = inMetadata.camera;
-    char aCreated[20] = "", aOriginal[20] = "", aIso[8] = "";
-    char aExposure[32] = "", aFNumber[32] = "", aFocal[32] = "";
+    char aCreated[20] = "";
     IsoDate(aCamera.dateTime, aCreated);
-    IsoDate(aCamera.dateTimeOriginal, aOriginal);
-    RationalText(aCamera.exposureTime, aExposure);
-    RationalText(aCamera.fNumber, aFNumber);
-    RationalText(aCamera.focalLength, aFocal);
-    if (aCamera.iso != 0) std::snprintf(aIso, sizeof aIso, "%u", aCamera.iso);
     const char *aPairs[][2] = {{"Software", inMetadata.software.c_str()},
                                {"Author", aCamera.artist.c_str()},
                                {"Copyright", aCamera.copyright.c_str()},
-                               {"Creation Time", aCreated},
-                               {"Make", aCamera.make.c_str()},
-                               {"Model", aCamera.model.c_str()},
-                               {"DateTimeOriginal", aOriginal},
-                               {"ExposureTime", aExposure},
-                               {"FNumber", aFNumber},
-                               {"ISOSpeedRatings", aIso},
-                               {"FocalLength", aFocal}};
+                               {"Creation Time", aCreated}};
     png_text aTexts[sizeof aPairs / sizeof aPairs[0]] = {};
     int aCount = 0;
     for (const auto &aPair : aPairs) {

@@ -23,6 +23,7 @@ struct OutputMetadata {
     std::string iccName;              // the profile's name (PNG's iCCP chunk needs one)
     std::string software;             // the program that wrote the file
     CameraTags camera;                // the raw file's identification and shooting data
+    std::vector<uint8_t> exifBlock;   // the same (with software) as PNG's eXIf carries it
 };
 
 // TIFF: called once the image's basic fields are set, before the first row is written.
