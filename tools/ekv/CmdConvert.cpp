@@ -193,7 +193,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
 
     ColourEncoding aEncoding = ChooseEncoding(inOptions.method, inOptions.profile, inOptions.eightBit,
                                               inOptions.keepLinear, aResult.image.depth);
-    RgbImage aImage = inOptions.eightBit ? ReduceImageTo8Bits(aResult.image, aEncoding.curve) : std::move(aResult.image);
+    RgbImage aImage =
+        inOptions.eightBit ? ReduceImageTo8Bits(aResult.image, aEncoding.curve) : std::move(aResult.image);
     if (aImage.rowsDelivered < aImage.height)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
                      inFile.c_str(), aImage.rowsDelivered - 1, aImage.height);

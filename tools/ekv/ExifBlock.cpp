@@ -94,7 +94,8 @@ std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string 
         const uint32_t aExifOffset = AppendDirectory(aBytes, aExif);
         // The pointer is IFD0's last entry (the highest tag): its value field.
         const size_t aPointer = aIfd0Offset + 2 + 12 * (aIfd0.size() - 1) + 8;
-        for (int aByte = 0; aByte < 4; ++aByte) aBytes[aPointer + aByte] = static_cast<uint8_t>(aExifOffset >> (8 * aByte));
+        for (int aByte = 0; aByte < 4; ++aByte)
+            aBytes[aPointer + aByte] = static_cast<uint8_t>(aExifOffset >> (8 * aByte));
     }
     return aBytes;
 }

@@ -64,7 +64,8 @@ bool AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::Writ
     const std::pair<const char *, uint16_t> aTexts[] = {{"--model", 0x0110}, {"--artist", 0x013B},
                                                          {"--copyright", 0x8298}};
     for (const auto &[aName, aTag] : aTexts)
-        if (inValues.count(aName)) ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
+        if (inValues.count(aName))
+            ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
     if (inValues.count("--datetime")) {
         ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(0x0132, inValues["--datetime"])});
         ioOptions.extraTags.push_back({Directory::Exif, ekvwriter::TextTag(0x9003, inValues["--datetime"])});
@@ -72,7 +73,8 @@ bool AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::Writ
     if (inValues.count("--iso")) {
         char *aEnd = nullptr;
         long aIso = std::strtol(inValues["--iso"].c_str(), &aEnd, 10);
-        if (aEnd == nullptr || *aEnd != 0 || aIso < 1 || aIso > 65535) return Fail("bad value for --iso: expected 1..65535") == 0;
+        if (aEnd == nullptr || *aEnd != 0 || aIso < 1 || aIso > 65535)
+            return Fail("bad value for --iso: expected 1..65535") == 0;
         ioOptions.extraTags.push_back({Directory::Exif, {0x8827, kTIFF_SHORT, {aIso}}});
     }
     const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", 0x829A}, {"--f-number", 0x829D},
