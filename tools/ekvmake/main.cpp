@@ -58,40 +58,6 @@ int Fail(const std::string &inMessage) {
     return 2;
 }
 
-// The camera's standard tags given on the command line, as extra directory entries.
-bool AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::WriteOptions &ioOptions) {
-    using ekvwriter::Directory;
-    const std::pair<const char *, uint16_t> aTexts[] = {{"--model", 0x0110}, {"--artist", 0x013B},
-                                                         {"--copyright", 0x8298}};
-    for (const auto &[aName, aTag] : aTexts)
-        if (inValues.count(aName))
-            ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
-    if (inValues.count("--datetime")) {
-        ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(0x0132, inValues["--datetime"])});
-        ioOptions.extraTags.push_back({Directory::Exif, ekvwriter::TextTag(0x9003, inValues["--datetime"])});
-    }
-    if (inValues.count("--iso")) {
-        char *aEnd = nullptr;
-        long aIso = std::strtol(inValues["--iso"].c_str(), &aEnd, 10);
-        if (aEnd == nullptr || *aEnd != 0 || aIso < 1 || aIso > 65535)
-            return Fail("bad value for --iso: expected 1..65535") == 0;
-        ioOptions.extraTags.push_back({Directory::Exif, {0x8827, kTIFF_SHORT, {aIso}}});
-    }
-    const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", 0x829A}, {"--f-number", 0x829D},
-                                                             {"--focal-length", 0x920A}};
-    for (const auto &[aName, aTag] : aRationals) {
-        if (!inValues.count(aName)) continue;
-        unsigned long aNumerator = 0, aDenominator = 0;
-        char aExtra = 0;
-        if (std::sscanf(inValues[aName].c_str(), "%lu/%lu%c", &aNumerator, &aDenominator, &aExtra) != 2 ||
-            aDenominator == 0 || aNumerator > 0xFFFFFFFFul || aDenominator > 0xFFFFFFFFul)
-            return Fail(std::string("bad value for ") + aName + ": expected N/D") == 0;
-        ioOptions.extraTags.push_back(
-            {Directory::Exif, ekvwriter::RationalTag(aTag, uint32_t(aNumerator), uint32_t(aDenominator))});
-    }
-    return true;
-}
-
 bool ParseInt(const std::string &inText, long inMin, long inMax, long &outValue) {
     if (inText.empty()) return false;
     char *aEnd = nullptr;
@@ -131,6 +97,39 @@ bool ParseSize(const std::string &inText, long &outW, long &outH) {
 }
 
 }  // namespace
+
+// The camera's standard tags given on the command line, as extra directory entries;
+// an error message, or empty.
+std::string AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::WriteOptions &ioOptions) {
+    using ekvwriter::Directory;
+    const std::pair<const char *, uint16_t> aTexts[] = {{"--model", 0x0110}, {"--artist", 0x013B},
+                                                         {"--copyright", 0x8298}};
+    for (const auto &[aName, aTag] : aTexts)
+        if (inValues.count(aName))
+            ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
+    if (inValues.count("--datetime")) {
+        ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(0x0132, inValues["--datetime"])});
+        ioOptions.extraTags.push_back({Directory::Exif, ekvwriter::TextTag(0x9003, inValues["--datetime"])});
+    }
+    long aIso = 0;
+    if (inValues.count("--iso") && !ParseInt(inValues["--iso"], 1, 65535, aIso))
+        return "bad value for --iso: expected 1..65535";
+    if (aIso != 0) ioOptions.extraTags.push_back({Directory::Exif, {0x8827, kTIFF_SHORT, {aIso}}});
+    const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", 0x829A}, {"--f-number", 0x829D},
+                                                             {"--focal-length", 0x920A}};
+    for (const auto &[aName, aTag] : aRationals) {
+        if (!inValues.count(aName)) continue;
+        const std::string &aText = inValues[aName];
+        size_t aSlash = aText.find('/');
+        long aNumerator = 0, aDenominator = 0;
+        if (aSlash == std::string::npos || !ParseInt(aText.substr(0, aSlash), 0, 0xFFFFFFFFL, aNumerator) ||
+            !ParseInt(aText.substr(aSlash + 1), 1, 0xFFFFFFFFL, aDenominator))
+            return std::string("bad value for ") + aName + ": expected N/D";
+        ioOptions.extraTags.push_back(
+            {Directory::Exif, ekvwriter::RationalTag(aTag, uint32_t(aNumerator), uint32_t(aDenominator))});
+    }
+    return {};
+}
 
 int main(int argc, char **argv) {
     std::vector<std::string> aArgs(argv + 1, argv + argc);
@@ -280,7 +279,8 @@ int main(int argc, char **argv) {
         return bad("--noise", "a number 0..1000");
 
     aOptions.exif = !aFlags["--no-exif"];
-    if (!AddCameraTags(aValues, aOptions)) return 2;
+    std::string aTagError = AddCameraTags(aValues, aOptions);
+    if (!aTagError.empty()) return Fail(aTagError);
     aOptions.makerNote = !aFlags["--no-makernote"];
     if (aFlags["--no-thumbnail"] && (has("--thumbnail") || has("--quality")))
         return Fail("--no-thumbnail with --thumbnail or --quality");
