@@ -88,10 +88,9 @@ void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &i
         png_set_iCCP(ioPng, ioInfo, inMetadata.iccName.empty() ? "ICC profile" : inMetadata.iccName.c_str(),
                      PNG_COMPRESSION_TYPE_BASE, inMetadata.iccProfile.data(),
                      static_cast<png_uint_32>(inMetadata.iccProfile.size()));
-    // Every tag in the eXIf chunk; PNG's own text keywords for those it defines, which
-    // more readers show. Fixed buffers only, since libpng may leave this function by longjmp.
-    // The block goes in as a raw chunk placed before the image data: libpng's own eXIf
-    // support writes the chunk a second time at png_write_end, which PNG forbids.
+    // Every tag goes into the eXIf chunk, handed to libpng as a raw chunk placed before
+    // the image data: libpng's own eXIf support writes it a second time at png_write_end,
+    // which PNG forbids.
     if (!inMetadata.exifBlock.empty()) {
         png_unknown_chunk aExif = {};
         const char aName[] = "eXIf";
@@ -101,6 +100,8 @@ void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &i
         aExif.location = PNG_HAVE_PLTE;
         png_set_unknown_chunks(ioPng, ioInfo, &aExif, 1);
     }
+    // PNG's own text keywords besides, which more readers show. Fixed buffers only, since
+    // libpng may leave this function by longjmp.
     const CameraTags &aCamera = inMetadata.camera;
     char aCreated[20] = "";
     IsoDate(aCamera.dateTime, aCreated);
