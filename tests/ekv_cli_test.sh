@@ -3,7 +3,8 @@
 # back with tiffinfo and a libpng/libtiff reader, the thumbnail and the preview.
 #
 #   ekv_cli_test.sh GROUP EKV IMAGECHECK EKV_MAKE SAMPLE WORKDIR
-# GROUP: errors | convert | outputs | targets | interrupts | stream | thumbnail | preview
+# GROUP: errors | convert | outputs | targets | interrupts | stream | thumbnail | preview |
+#        metadata | scripts
 set -uo pipefail
 
 group=$1 ekv=$2 check=$3 make=$4 sample=$5 work=$6
@@ -106,7 +107,7 @@ PY
   expect 2 "no input file" "$ekv" convert
   expect 2 "-o names one output" "$ekv" convert good.ekv clash.ekv -o x.tif
   expect 2 "method must be 0, 1 or 2" "$ekv" convert good.ekv -m 3
-  expect 2 "wb-point needs method 1 or 2" "$ekv" convert good.ekv --wb-point 10,10
+  expect 2 "wb-point needs method 1 or 2" "$ekv" convert good.ekv -m 0 --wb-point 10,10
   expect 2 "wb-point takes H,V" "$ekv" convert good.ekv -m 1 --wb-point 320,0
   expect 2 "unknown option" "$ekv" convert good.ekv --fast
   expect 2 "format must be tiff or png" "$ekv" convert good.ekv --format jpeg
@@ -290,7 +291,8 @@ assert (i['thumbnail_width'], i['thumbnail_height']) == (320, 240)
 assert (i['image_width'], i['image_length']) == (264, 200)
 assert (i['document_width'], i['document_height'], i['document_depth']) == (248, 196, 16)
 assert (i['band_height'], i['rows_per_band'], i['delivered_rows'], i['bands']) == (30, 26, 182, 7)
-assert len(i['strip_offsets']) == 15 and len(i['color_matrix']) == 9 and len(i['chromasupless']) == 6
+assert i['strip_count'] == 2 and len(i['strip_offsets']) == 2 and len(i['strip_byte_count']) == 2
+assert len(i['color_matrix']) == 9 and len(i['chromasupless']) == 6
 assert i['valid_bits_per_pixel'] == [10, 0] and i['cfa_pattern_value'] == [0, 1, 1, 2]
 assert i['convertible'] is True
 PY
@@ -504,6 +506,244 @@ interrupts)
   else
     echo "note: no tmpfs could be mounted; the full-disk case is not tested" >&2
   fi
+  no_temp_files
+  ;;
+
+metadata)
+  # Colour profiles: sRGB for method 2 (the default), linear sRGB for method 1, none for
+  # method 0; --profile overrides; LittleCMS parses what is embedded, in TIFF and PNG.
+  small s.ekv --model "KX-100" --datetime "2024:05:01 12:34:56" --artist "A. Person" --copyright "(c) 2024" \
+    --iso 400 --exposure-time 1/250 --f-number 28/10 --focal-length 50/1
+  expect 0 "" "$ekv" convert s.ekv -o d.tif
+  expect 0 "" "$ekv" convert s.ekv -m 2 -o m2.tif
+  cmp -s d.tif m2.tif || fail "the default method is not 2"
+  for m in 0 1 2; do
+    expect 0 "" "$ekv" convert s.ekv -m "$m" -o "m$m.tif"
+    expect 0 "" "$ekv" convert s.ekv -m "$m" -o "m$m.png"
+    expect 0 "" "$ekv" convert s.ekv -m "$m" --profile none -o "n$m.tif"
+    [ "$("$check" diff "m$m.tif" "n$m.tif" | wc -l)" = 0 ] || fail "method $m: the profile changed the pixels"
+    [ "$("$check" diff "m$m.tif" "m$m.png" | wc -l)" = 0 ] || fail "method $m: TIFF and PNG pixels differ"
+    [ "$("$check" profile "n$m.tif")" = none ] || fail "--profile none embedded a profile"
+    pngcheck -q "m$m.png" >/dev/null || fail "pngcheck rejects m$m.png: $(pngcheck "m$m.png")"
+  done
+  for f in m0.tif m0.png; do [ "$("$check" profile $f)" = none ] || fail "$f: method 0 has a profile"; done
+  for f in m1.tif m1.png; do [ "$("$check" profile $f)" = "Linear sRGB (gamma 1.0) linear" ] || fail "$f: $("$check" profile $f)"; done
+  for f in m2.tif m2.png; do [ "$("$check" profile $f)" = "sRGB curved" ] || fail "$f: $("$check" profile $f)"; done
+  expect 0 "" "$ekv" convert s.ekv -m 0 --profile srgb -o p0.png
+  [ "$("$check" profile p0.png)" = "sRGB curved" ] || fail "--profile srgb: $("$check" profile p0.png)"
+  expect 0 "" "$ekv" convert s.ekv --profile linear -o p2.tif
+  [ "$("$check" profile p2.tif)" = "Linear sRGB (gamma 1.0) linear" ] || fail "--profile linear: wrong profile"
+  tiffinfo m2.tif | grep -q "ICC Profile: <present>" || fail "tiffinfo sees no ICC profile"
+  pngcheck -v m2.png | grep -q "iCCP" || fail "pngcheck sees no iCCP chunk"
+  expect 2 "profile must be auto, srgb, linear or none" "$ekv" convert s.ekv --profile adobe
+
+  # 8 bits: linear documents (methods 0 and 1) through the sRGB curve, with an sRGB
+  # profile for method 1; --linear keeps plain rounding; method 2 is always rounded.
+  for m in 0 1; do
+    expect 0 "" "$ekv" convert s.ekv -m "$m" --8bit -o "e$m.tif"
+    [ "$("$check" srgb "m$m.tif" "e$m.tif")" = 0 ] || fail "method $m --8bit is not the sRGB-encoded image"
+    expect 0 "" "$ekv" convert s.ekv -m "$m" --8bit --linear -o "l$m.png"
+    [ "$("$check" reduce "m$m.tif" "l$m.png")" = 0 ] || fail "method $m --8bit --linear is not the rounded image"
+  done
+  [ "$("$check" profile e1.tif)" = "sRGB curved" ] || fail "8-bit method 1: $("$check" profile e1.tif)"
+  [ "$("$check" profile l1.png)" = "Linear sRGB (gamma 1.0) linear" ] || fail "8-bit linear method 1: wrong profile"
+  [ "$("$check" profile e0.tif)" = none ] || fail "8-bit method 0 has a profile"
+  expect 0 "" "$ekv" convert s.ekv --8bit -o e2.tif
+  [ "$("$check" reduce m2.tif e2.tif)" = 0 ] || fail "method 2 --8bit is not the rounded image"
+  expect 2 "--linear applies to --8bit only" "$ekv" convert s.ekv -m 1 --linear
+  expect 2 "--profile linear with --8bit needs --linear" "$ekv" convert s.ekv -m 1 --8bit --profile linear
+
+  # The raw's tags: TIFF tags and an Exif directory (tiffinfo), PNG text chunks.
+  version=$("$ekv" --version) || fail "ekv --version failed"
+  [[ $version =~ ^ekv\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "ekv --version: '$version'"
+  info=$(tiffinfo m2.tif 2>&1)
+  for line in "Make: Karvex" "Model: KX-100" "DateTime: 2024:05:01 12:34:56" "Artist: A. Person" \
+      "Copyright: (c) 2024" "Software: ${version#ekv } is not" "ExposureTime: 0.004000" "FNumber: 2.800000" \
+      "ISOSpeedRatings: 400" "DateTimeOriginal: 2024:05:01 12:34:56" "FocalLength: 50.000000"; do
+    [ "$line" = "Software: ${version#ekv } is not" ] && line="Software: $version"
+    grep -qF "$line" <<<"$info" || fail "tiffinfo lacks '$line': $info"
+  done
+  [ "$("$check" info m2.tif)" = "248 196 16 3" ] || fail "the tagged TIFF does not read back"
+  text=$(pngcheck -t m1.png)
+  for line in "Software:" "$version" "Author:" "A. Person" "Copyright:" "Creation Time:" "2024-05-01T12:34:56"; do
+    grep -qF -- "$line" <<<"$text" || fail "the PNG text lacks '$line': $text"
+  done
+  # The PNG's eXIf chunk: one, before the image data, a TIFF structure that tiffdump
+  # reads, with every tag and the Exif directory.
+  python3 - m1.png m1.exif "$version" <<'PY' || fail "the PNG's eXIf chunk is wrong"
+import struct, sys
+d = open(sys.argv[1], 'rb').read()
+at, names, block = 8, [], None
+while at < len(d):
+    n, t = struct.unpack_from('>I4s', d, at)
+    names.append(t)
+    if t == b'eXIf': block = d[at + 8:at + 8 + n]
+    at += 12 + n
+assert names.count(b'eXIf') == 1 and names.index(b'eXIf') < names.index(b'IDAT'), names
+open(sys.argv[2], 'wb').write(block)
+def ifd(off):
+    tags = {}
+    for i in range(struct.unpack_from('<H', block, off)[0]):
+        tag, typ, cnt, val = struct.unpack_from('<HHII', block, off + 2 + 12 * i)
+        size = {2: 1, 3: 2, 4: 4, 5: 8}[typ] * cnt
+        raw = block[off + 10 + 12 * i:][:size] if size <= 4 else block[val:val + size]
+        tags[tag] = raw.rstrip(b'\0').decode() if typ == 2 else struct.unpack('<' + {3: 'H', 4: 'I', 5: 'II'}[typ], raw)
+    return tags
+zero = ifd(8)
+exif = ifd(zero[0x8769][0])
+assert (zero[0x10F], zero[0x110], zero[0x131]) == ('Karvex', 'KX-100', sys.argv[3] + ' (Karvex RAW File import)'), zero
+assert (zero[0x132], zero[0x13B], zero[0x8298]) == ('2024:05:01 12:34:56', 'A. Person', '(c) 2024'), zero
+assert exif == {0x829A: (1, 250), 0x829D: (28, 10), 0x8827: (400,), 0x9003: '2024:05:01 12:34:56',
+                0x920A: (50, 1)}, exif
+PY
+  tiffdump m1.exif | grep -q "Model (272) ASCII (2) 7<KX-100" || fail "tiffdump cannot read the eXIf block"
+  # A plain sample: Make only, no Exif directory.
+  small plain.ekv
+  expect 0 "" "$ekv" convert plain.ekv -o plain.tif
+  tiffinfo plain.tif | grep -q "Make: Karvex" || fail "Make not carried over"
+  tiffinfo plain.tif | grep -q "EXIF" && fail "an Exif directory without Exif values"
+  # Malformed tags are skipped: a text tag pointing past the end, a rational of the wrong
+  # type, a count that overflows, a date in another form, non-ASCII text. The image is
+  # converted and the good tags are kept.
+  cp s.ekv bad.ekv
+  python3 - bad.ekv <<'PY' || fail "could not damage the tags"
+import struct, sys
+d = bytearray(open(sys.argv[1], 'rb').read())
+def entries(off):
+    n = struct.unpack_from('<H', d, off)[0]
+    return [(off + 2 + 12 * i,) + struct.unpack_from('<HHII', d, off + 2 + 12 * i) for i in range(n)]
+ifd0 = struct.unpack_from('<I', d, 4)[0]
+exif = [e for e in entries(ifd0) if e[1] == 0x8769][0][4]
+for at, tag, typ, cnt, val in entries(ifd0) + entries(exif):
+    if tag == 0x0110: struct.pack_into('<I', d, at + 8, len(d) - 3)          # Model past the end
+    if tag == 0x013B: struct.pack_into('<I', d, at + 4, 0xFFFFFFFF)          # Artist: huge count
+    if tag == 0x0132: d[val:val + 4] = b'2024'; d[val + 4] = ord('-')        # DateTime: wrong form
+    if tag == 0x8298: d[val] = 0xE9                                          # Copyright: not ASCII
+    if tag == 0x829A: struct.pack_into('<H', d, at + 2, 3)                   # ExposureTime: SHORT
+    if tag == 0x920A: struct.pack_into('<I', d, at + 8, 0xFFFFFFF0)          # FocalLength: out of bounds
+open(sys.argv[1], 'wb').write(d)
+PY
+  expect 0 "" "$ekv" convert bad.ekv -o bad.tif
+  info=$(tiffinfo bad.tif 2>&1)
+  for tag in Model Artist DateTime: Copyright ExposureTime FocalLength; do
+    grep -q "^  $tag" <<<"$info" && fail "a malformed $tag was carried over: $info"
+  done
+  for line in "Make: Karvex" "FNumber: 2.800000" "ISOSpeedRatings: 400"; do
+    grep -qF "$line" <<<"$info" || fail "a good tag was lost next to malformed ones: $line"
+  done
+  "$check" diff m2.tif bad.tif | grep -q . && fail "malformed tags changed the pixels"
+  # Random damage to the directories: info answers with valid JSON or a clean refusal,
+  # convert writes a readable image or refuses; never a crash.
+  python3 - s.ekv <<'PY' || fail "could not make damaged copies"
+import random, struct, sys
+d = open(sys.argv[1], 'rb').read()
+end = struct.unpack_from('<I', d, 4)[0] + 1024
+rng = random.Random(13)
+for i in range(60):
+    b = bytearray(d)
+    for _ in range(rng.randint(1, 8)):
+        at = rng.randrange(8, end - 4)
+        if rng.random() < 0.5: b[at] = rng.randrange(256)
+        else: struct.pack_into('<I', b, at, rng.choice([0, 0xFFFFFFFF, 0x7FFFFFF0, len(d) - 2, rng.randrange(1 << 32)]))
+    open('fuzz%02d.ekv' % i, 'wb').write(b)
+PY
+  for f in fuzz*.ekv; do
+    "$ekv" info --json "$f" >fuzz.json 2>/dev/null
+    rc=$?
+    case $rc in 0|4|5) ;; *) fail "info of $f exited $rc" ;; esac
+    python3 -c 'import json,sys; json.load(open(sys.argv[1]))' fuzz.json || fail "info of $f is not JSON"
+  done
+  for f in fuzz0*.ekv; do
+    "$ekv" convert "$f" -o fuzz.tif 2>/dev/null
+    rc=$?
+    case $rc in
+      0) "$check" info fuzz.tif >/dev/null || fail "$f: unreadable output" ;;
+      4|5) ;;
+      *) fail "convert of $f exited $rc" ;;
+    esac
+  done
+  # Without a colour matrix methods 1 and 2 give black: a warning, and still an output.
+  small nonote.ekv --matrix 0,0,0,0,0,0,0,0,0
+  expect 0 "warning: the file has no colour matrix" "$ekv" convert nonote.ekv -o nonote.tif
+  [ -f nonote.tif ] || fail "no output for a file without the maker note"
+  expect 0 "" "$ekv" convert nonote.ekv -m 0 -o nonote0.tif
+  grep -q warning err.txt && fail "method 0 warned about the colour matrix"
+  no_temp_files
+  ;;
+
+scripts)
+  small a.ekv
+  small b.ekv --big-endian --pattern GBRG --wb-red 2.0 --wb-blue 1.25
+  head -c 20000 a.ekv >cut.ekv
+  printf 'not a raw file\n' >text.ekv
+  "$ekv" info --json a.ekv b.ekv cut.ekv missing.ekv text.ekv >all.json 2>err.txt
+  rc=$?
+  [ "$rc" = 3 ] || fail "info of five files with failures exited $rc, expected 3 (the first failure)"
+  [ "$(wc -l <err.txt)" = 2 ] || fail "info: not one message per unreadable file: $(cat err.txt)"
+  "$ekv" convert cut.ekv -o cut.tif 2>convert-err.txt
+  python3 - all.json "$(sed 's/^ekv: cut.ekv: //' convert-err.txt)" <<'PY' || fail "info --json: $(head -c 3000 all.json)"
+import json, sys
+a, b, cut, missing, text = json.load(open(sys.argv[1]))
+for o in (a, b, cut, missing, text): assert o['schema'] == 1, o
+assert a['file'] == 'a.ekv' and a['endian'] == 'II' and a['endian_mark'] == 0x4949
+assert b['endian'] == 'MM' and b['endian_mark'] == 0x4D4D
+assert a['cfa_pattern'] == 'RGGB' and b['cfa_pattern'] == 'GBRG', (a['cfa_pattern'], b['cfa_pattern'])
+assert (a['wb_red'], a['wb_blue']) == (1.75, 1.5) and (b['wb_red'], b['wb_blue']) == (2.0, 1.25)
+assert isinstance(a['wb_gain_gr'], int)
+assert a['strip_count'] == len(a['strip_offsets']) == len(a['strip_byte_count']) == 2
+assert all(isinstance(v, int) for v in a['strip_offsets'] + a['strip_byte_count'])
+assert (a['document_width'], a['document_height'], a['bands']) == (248, 196, 7)
+assert a['convertible'] is True and a['reason'] is None and a['make'] == 'Karvex' and a['model'] is None
+assert cut['convertible'] is False and cut['reason'] == sys.argv[2], (cut['reason'], sys.argv[2])
+assert missing['error'] == 'no such file' and missing['exit_status'] == 3 and 'endian' not in missing
+assert text['error'] == 'not an EKV file' and text['exit_status'] == 4
+PY
+  grep -q "sensor data are missing" convert-err.txt || fail "convert accepted the cut file: $(cat convert-err.txt)"
+  # One file: one object; text output for several files.
+  "$ekv" info --json a.ekv | python3 -c 'import json,sys; assert json.load(sys.stdin)["schema"] == 1' ||
+    fail "info --json of one file is not one object"
+  "$ekv" info a.ekv b.ekv >both.txt || fail "info of two files failed"
+  [ "$(grep -c '^endian:' both.txt)" = 2 ] || fail "info of two files: $(cat both.txt)"
+  grep -Eq '^cfa_pattern: +GBRG$' both.txt || fail "info text has no pattern name"
+
+  # The same input twice is refused, also through another path.
+  expect 2 "a\.ekv is given twice" "$ekv" convert a.ekv a.ekv
+  expect 2 "\./a\.ekv is given twice" "$ekv" convert a.ekv ./a.ekv -d .
+  [ -e a.tif ] && fail "an output was written although an input was given twice"
+
+  # A damaged thumbnail is damaged, not missing.
+  python3 - a.ekv far.ekv <<'PY' || fail "could not move the thumbnail"
+import struct, sys
+d = bytearray(open(sys.argv[1], 'rb').read())
+ifd0 = struct.unpack_from('<I', d, 4)[0]
+ifd1 = struct.unpack_from('<I', d, ifd0 + 2 + 12 * struct.unpack_from('<H', d, ifd0)[0])[0]
+for i in range(struct.unpack_from('<H', d, ifd1)[0]):
+    if struct.unpack_from('<H', d, ifd1 + 2 + 12 * i)[0] == 0x201:
+        struct.pack_into('<I', d, ifd1 + 10 + 12 * i, len(d) + 100)
+open(sys.argv[2], 'wb').write(d)
+PY
+  expect 5 "far\.ekv: the thumbnail is damaged" "$ekv" thumbnail far.ekv -o far.jpg
+  [ ! -e far.jpg ] || fail "a damaged thumbnail was written"
+
+  # A path longer than the module's 259 bytes reaches the same file.
+  deep=$PWD
+  for i in 1 2 3 4 5 6 7 8 9 10; do deep=$deep/directory-with-a-long-name-$i; done
+  mkdir -p "$deep" && cp b.ekv "$deep/long.ekv" && cp a.ekv "$deep/other.ekv"
+  [ ${#deep} -gt 260 ] || fail "the test path is only ${#deep} bytes"
+  expect 0 "" "$ekv" convert "$deep/long.ekv" -o long.tif
+  expect 0 "" "$ekv" convert b.ekv -o short.tif
+  cmp -s long.tif short.tif || fail "a long path converted another file"
+  "$ekv" info --json "$deep/long.ekv" | python3 -c 'import json,sys; assert json.load(sys.stdin)["endian"] == "MM"' ||
+    fail "info of a long path"
+
+  # Each command's --help lists the exit codes it can give and no others.
+  declare -A codes=([convert]="0 2 3 4 5 6 7 8 9" [info]="0 2 3 4 5 7" [thumbnail]="0 2 3 4 5 7 8 10"
+                    [preview]="0 2 3 4 5 7 8" [about]="0 2 9")
+  for command in "${!codes[@]}"; do
+    listed=$("$ekv" "$command" --help | sed -n '/^Exit status:/,$p' | grep -Eo '^  [0-9]+ ' | tr -d ' ' | xargs)
+    [ "$listed" = "${codes[$command]}" ] || fail "ekv $command --help lists exit codes '$listed'"
+  done
+  no_temp_files
   ;;
 *)
   echo "unknown group $group" >&2; exit 2 ;;

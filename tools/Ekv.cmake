@@ -28,6 +28,8 @@ if(KARVEX_STATIC_IMAGE_LIBS)
     set(EKV_IMAGE_LIBS ${ekv_static_archives} m Threads::Threads)
   endif()
 endif()
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 
 # The host core (the Acquire run, the host's memory, the delivery checks, the document)
 # is a library of its own, so that benchmarks and tests drive the module through the
@@ -63,14 +65,17 @@ file(GLOB EKV_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ekv/*.cpp)
 list(REMOVE_ITEM EKV_SOURCES ${EKV_HOST_CORE_SOURCES} ${EKV_OUTPUT_SOURCES})
 add_executable(ekv ${EKV_SOURCES})
 target_include_directories(ekv PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ekv)
-target_link_libraries(ekv PRIVATE ekvoutput ekvhostcore dngwriter karvex ${EKV_IMAGE_LIBS} Threads::Threads)
+target_link_libraries(ekv PRIVATE ekvoutput ekvhostcore dngwriter karvex ${EKV_IMAGE_LIBS} PkgConfig::LCMS2
+                      Threads::Threads)
+# One version for 'ekv --version' and the Software tag of the outputs.
+target_compile_definitions(ekv PRIVATE EKV_VERSION="${PROJECT_VERSION}")
 
 # A small libpng/libtiff reader the tests use to look at what ekv wrote.
 add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)
-target_link_libraries(ekv_imagecheck PRIVATE TIFF::TIFF PNG::PNG)
+target_link_libraries(ekv_imagecheck PRIVATE TIFF::TIFF PNG::PNG PkgConfig::LCMS2)
 
 set(EKV_CLI_TEST ${PROJECT_SOURCE_DIR}/tests/ekv_cli_test.sh)
-foreach(group errors convert outputs targets interrupts stream thumbnail preview)
+foreach(group errors convert outputs targets interrupts stream thumbnail preview metadata scripts)
   add_test(NAME ekv_cli_${group}
            COMMAND bash ${EKV_CLI_TEST} ${group}
                    $<TARGET_FILE:ekv> $<TARGET_FILE:ekv_imagecheck> $<TARGET_FILE:ekv-make>

@@ -5,6 +5,11 @@
 //   ekv_imagecheck pixel FILE X Y     -> "R G B"
 //   ekv_imagecheck diff A B           -> one line "X Y inverted|changed" per differing pixel
 //   ekv_imagecheck reduce A16 B8      -> largest |round(a x 255 / 65535) - b| over all samples
+//   ekv_imagecheck srgb A16 B8        -> the same for the sRGB-encoded 8-bit value of a
+//   ekv_imagecheck profile FILE       -> "none", or the embedded ICC profile's description
+//                                        and "linear" or "curved" (its red tone curve),
+//                                        as LittleCMS reads it
+#include <lcms2.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -21,6 +26,27 @@ struct Image {
     unsigned width = 0, height = 0, bits = 0, channels = 0;
     std::vector<unsigned> samples;
 };
+
+// Opens a PNG with libpng's classic API, reads its header and calls inRead(png, info);
+// false when the file cannot be opened or libpng fails.
+template <typename Read>
+bool WithPng(const char *inPath, Read inRead) {
+    FILE *aIn = std::fopen(inPath, "rb");
+    if (aIn == nullptr) return false;
+    png_structp aPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop aInfo = png_create_info_struct(aPng);
+    if (setjmp(png_jmpbuf(aPng))) {
+        png_destroy_read_struct(&aPng, &aInfo, nullptr);
+        std::fclose(aIn);
+        return false;
+    }
+    png_init_io(aPng, aIn);
+    png_read_info(aPng, aInfo);
+    inRead(aPng, aInfo);
+    png_destroy_read_struct(&aPng, &aInfo, nullptr);
+    std::fclose(aIn);
+    return true;
+}
 
 bool ReadPng(const char *inPath, Image &outImage) {
     png_image aImage;
@@ -43,26 +69,15 @@ bool ReadPng(const char *inPath, Image &outImage) {
     if (outImage.bits == 16) {
         // Linear reading would convert gamma; read raw rows with the classic API instead.
         png_image_free(&aImage);
-        FILE *aIn = std::fopen(inPath, "rb");
-        png_structp aPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop aInfo = png_create_info_struct(aPng);
-        if (setjmp(png_jmpbuf(aPng))) {
-            png_destroy_read_struct(&aPng, &aInfo, nullptr);
-            std::fclose(aIn);
-            return false;
-        }
-        png_init_io(aPng, aIn);
-        png_read_info(aPng, aInfo);
-        size_t aRowBytes = png_get_rowbytes(aPng, aInfo);
-        std::vector<unsigned char> aRow(aRowBytes);
-        for (unsigned aY = 0; aY < outImage.height; ++aY) {
-            png_read_row(aPng, aRow.data(), nullptr);
-            for (size_t aIndex = 0; aIndex + 1 < aRowBytes; aIndex += 2)
-                outImage.samples.push_back(aRow[aIndex] << 8 | aRow[aIndex + 1]);
-        }
-        png_destroy_read_struct(&aPng, &aInfo, nullptr);
-        std::fclose(aIn);
-        return true;
+        return WithPng(inPath, [&](png_structp inPng, png_infop inInfo) {
+            size_t aRowBytes = png_get_rowbytes(inPng, inInfo);
+            std::vector<unsigned char> aRow(aRowBytes);
+            for (unsigned aY = 0; aY < outImage.height; ++aY) {
+                png_read_row(inPng, aRow.data(), nullptr);
+                for (size_t aIndex = 0; aIndex + 1 < aRowBytes; aIndex += 2)
+                    outImage.samples.push_back(aRow[aIndex] << 8 | aRow[aIndex + 1]);
+            }
+        });
     }
     std::vector<unsigned char> aBytes(PNG_IMAGE_SIZE(aImage));
     if (!png_image_finish_read(&aImage, nullptr, aBytes.data(), 0, nullptr)) return false;
@@ -120,8 +135,56 @@ bool Read(const char *inPath, Image &outImage) {
     return false;
 }
 
+// The embedded ICC profile's bytes (TIFF tag 34675 or PNG iCCP); false when unreadable.
+bool ReadProfile(const char *inPath, std::vector<unsigned char> &outProfile) {
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(nullptr);
+    if (TIFF *aTiff = TIFFOpen(inPath, "r")) {
+        uint32_t aSize = 0;
+        void *aData = nullptr;
+        if (TIFFGetField(aTiff, TIFFTAG_ICCPROFILE, &aSize, &aData) && aData != nullptr)
+            outProfile.assign(static_cast<unsigned char *>(aData), static_cast<unsigned char *>(aData) + aSize);
+        TIFFClose(aTiff);
+        return true;
+    }
+    return WithPng(inPath, [&](png_structp inPng, png_infop inInfo) {
+        png_charp aName = nullptr;
+        int aCompression = 0;
+        png_bytep aData = nullptr;
+        png_uint_32 aSize = 0;
+        if (png_get_iCCP(inPng, inInfo, &aName, &aCompression, &aData, &aSize)) outProfile.assign(aData, aData + aSize);
+    });
+}
+
+int PrintProfile(const char *inPath) {
+    std::vector<unsigned char> aBytes;
+    if (!ReadProfile(inPath, aBytes)) return 1;
+    if (aBytes.empty()) {
+        std::printf("none\n");
+        return 0;
+    }
+    cmsHPROFILE aProfile = cmsOpenProfileFromMem(aBytes.data(), static_cast<cmsUInt32Number>(aBytes.size()));
+    if (aProfile == nullptr) {
+        std::printf("unparsable\n");
+        return 1;
+    }
+    char aDescription[128] = "";
+    cmsGetProfileInfoASCII(aProfile, cmsInfoDescription, "en", "US", aDescription, sizeof aDescription);
+    auto *aCurve = static_cast<cmsToneCurve *>(cmsReadTag(aProfile, cmsSigRedTRCTag));
+    bool aRgb = cmsGetColorSpace(aProfile) == cmsSigRgbData;
+    std::printf("%s %s%s\n", aDescription, aCurve == nullptr ? "nocurve" : cmsIsToneCurveLinear(aCurve) ? "linear" : "curved",
+                aRgb ? "" : " not-rgb");
+    cmsCloseProfile(aProfile);
+    return 0;
+}
+
+long SrgbCode(unsigned inLinear) {
+    double aValue = inLinear / 65535.0;
+    return std::lround(255.0 * (aValue <= 0.0031308 ? 12.92 * aValue : 1.055 * std::pow(aValue, 1 / 2.4) - 0.055));
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: ekv_imagecheck info|stats FILE | pixel FILE X Y | diff A B | reduce A16 B8\n");
+    std::fprintf(stderr, "usage: ekv_imagecheck info|stats|profile FILE | pixel FILE X Y | diff A B | reduce|srgb A16 B8\n");
     return 2;
 }
 
@@ -130,6 +193,7 @@ int Usage() {
 int main(int argc, char **argv) {
     if (argc < 3) return Usage();
     std::string aCommand = argv[1];
+    if (aCommand == "profile") return PrintProfile(argv[2]);
     Image aA;
     if (!Read(argv[2], aA)) {
         std::fprintf(stderr, "ekv_imagecheck: cannot read %s\n", argv[2]);
@@ -158,7 +222,7 @@ int main(int argc, char **argv) {
         std::printf("\n");
         return 0;
     }
-    if ((aCommand == "diff" || aCommand == "reduce") && argc == 4) {
+    if ((aCommand == "diff" || aCommand == "reduce" || aCommand == "srgb") && argc == 4) {
         Image aB;
         if (!Read(argv[3], aB)) {
             std::fprintf(stderr, "ekv_imagecheck: cannot read %s\n", argv[3]);
@@ -168,10 +232,11 @@ int main(int argc, char **argv) {
             std::printf("size differs\n");
             return 1;
         }
-        if (aCommand == "reduce") {
+        if (aCommand == "reduce" || aCommand == "srgb") {
             long aWorst = 0;
             for (size_t aIndex = 0; aIndex < aA.samples.size(); ++aIndex) {
-                long aExpected = std::lround(aA.samples[aIndex] * 255.0 / 65535.0);
+                long aExpected = aCommand == "srgb" ? SrgbCode(aA.samples[aIndex])
+                                                    : std::lround(aA.samples[aIndex] * 255.0 / 65535.0);
                 long aDiff = std::labs(aExpected - static_cast<long>(aB.samples[aIndex]));
                 aWorst = aDiff > aWorst ? aDiff : aWorst;
             }

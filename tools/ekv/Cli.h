@@ -69,6 +69,9 @@ int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *in
                        const std::vector<std::string> &inArgs, std::string &outFile, OutputOptions &outOutputs,
                        std::string *outPoint);
 
+// The tool's version ("1.0.0").
+const char *ToolVersion();
+
 int RunConvert(const std::vector<std::string> &inArgs);
 int RunInfo(const std::vector<std::string> &inArgs);
 int RunThumbnail(const std::vector<std::string> &inArgs);

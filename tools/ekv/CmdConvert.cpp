@@ -11,11 +11,13 @@
 #include "AcquireHost.h"
 #include "BatchRunner.h"
 #include "Cli.h"
+#include "ConvertMetadata.h"
 #include "HostBlocks.h"
 #include "ImageWriters.h"
 #include "OutputFile.h"
 #include "OutputPlan.h"
 #include "RawHeader.h"
+#include "ShortPath.h"
 #include "SignalCleanup.h"
 #include "StreamWriter.h"
 #include "pipeline/PipelineReference.h"
@@ -26,7 +28,7 @@ namespace {
 
 struct ConvertOptions {
     std::vector<std::string> files;
-    int16 method = 0;
+    int16 method = 2;  // the camera's full processing: there is no dialog to pick another
     bool hasPoint = false;
     Point point{-1, -1};
     OutputOptions outputs;
@@ -36,22 +38,9 @@ struct ConvertOptions {
     int jobs = 0;            // files converted at once; 0: the online processors
     TiffCompression compression = TiffCompression::None;
     int pngLevel = -1;       // -1: the fast default
-    EightBitCurve curve = EightBitCurve::Rounded;
+    ProfileChoice profile = ProfileChoice::Auto;
+    bool keepLinear = false;  // --8bit of a linear document without the sRGB curve
 };
-
-// The module's open-file dialog takes paths of up to 259 bytes.
-bool DialogPath(const std::string &inPath, std::string &outPath) {
-    if (inPath.size() < 260) {
-        outPath = inPath;
-        return true;
-    }
-    char aResolved[PATH_MAX];
-    if (realpath(inPath.c_str(), aResolved) != nullptr && std::strlen(aResolved) < 260) {
-        outPath = aResolved;
-        return true;
-    }
-    return false;
-}
 
 bool ParseCompression(const std::string &inText, TiffCompression &outCompression) {
     if (inText == "none")
@@ -97,6 +86,11 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option(nullptr, "--8bit")) {
             outOptions.eightBit = true;
+        } else if (aArgs.option(nullptr, "--profile", &aValue)) {
+            if (!ParseProfileChoice(aValue, outOptions.profile))
+                return UsageError("convert", "the profile must be auto, srgb, linear or none, not '" + aValue + "'");
+        } else if (aArgs.option(nullptr, "--linear")) {
+            outOptions.keepLinear = true;
         } else if (aArgs.option(nullptr, "--reference")) {
             outOptions.reference = true;
         } else if (aArgs.option(nullptr, "--max-memory", &aValue)) {
@@ -132,6 +126,16 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
     if (outOptions.files.empty()) return UsageError("convert", "no input file");
     if (outOptions.hasPoint && outOptions.method == 0)
         return UsageError("convert", "--wb-point needs method 1 or 2 (method 0 offers no white-balance point)");
+    if (outOptions.keepLinear && !outOptions.eightBit) return UsageError("convert", "--linear applies to --8bit only");
+    if (outOptions.profile == ProfileChoice::Linear && outOptions.eightBit && !outOptions.keepLinear &&
+        outOptions.method != 2)
+        return UsageError("convert", "--profile linear with --8bit needs --linear (8-bit output is sRGB-encoded)");
+    for (size_t aFirst = 0; aFirst < outOptions.files.size(); ++aFirst)
+        for (size_t aSecond = aFirst + 1; aSecond < outOptions.files.size(); ++aSecond)
+            if (outOptions.files[aFirst] == outOptions.files[aSecond] ||
+                SameFile(outOptions.files[aFirst], outOptions.files[aSecond]))
+                return UsageError("convert", "the input " + outOptions.files[aSecond] + " is given twice (also as " +
+                                                 outOptions.files[aFirst] + ")");
     int aSettled = SettleOutputOptions("convert", {"tiff", "png"}, outOptions.files.size(), outOptions.outputs);
     if (aSettled != kExitOk) return aSettled;
     if (outOptions.compression != TiffCompression::None && outOptions.outputs.format != "tiff")
@@ -157,25 +161,23 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                const std::string &inOutput, const JobReport &inReport) {
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
-    std::string aDialogPath;
-    if (!DialogPath(inFile, aDialogPath))
-        return Fail(kExitNoInput, inFile, "the path is too long for the module's file dialog (259 bytes at most)");
+    ShortPath aDialogPath;
+    if (!aDialogPath.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
 
     // The module reads sensor data the file lacks as zeros and converts it all the same;
     // a careful host refuses such a file instead of writing a picture of missing data.
     HeaderInfo aHeader;
     std::string aHeaderReason;
-    struct stat aStat;
     const bool aKnown = ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible;
-    if (aKnown && stat(inFile.c_str(), &aStat) == 0) {
-        int64_t aMissing = MissingSensorBytes(aHeader.info, aStat.st_size);
-        if (aMissing > 0)
-            return Fail(kExitDamaged, inFile,
-                        "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)");
+    if (aKnown) {
+        std::string aRefusal = RefusalReason(inFile, aHeader);
+        if (!aRefusal.empty()) return Fail(kExitDamaged, inFile, aRefusal);
+        std::string aWarning = ColourWarning(aHeader, inOptions.method);
+        if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", inFile.c_str(), aWarning.c_str());
     }
 
     ImportRequest aRequest;
-    aRequest.path = aDialogPath;
+    aRequest.path = aDialogPath.path();
     aRequest.method = inOptions.method;
     if (inOptions.hasPoint) aRequest.wbPoint = inOptions.point;
     EncoderOptions aEncoding;
@@ -183,8 +185,11 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     aEncoding.tiffCompression = inOptions.compression;
     aEncoding.pngLevel = inOptions.pngLevel;
     aEncoding.eightBit = inOptions.eightBit;
-    aEncoding.curve = inOptions.curve;
-    aEncoding.metadata.software = "ekv (Karvex RAW File import)";
+    // The document's depth, as Start will describe it, decides whether --8bit reduces it.
+    ColourEncoding aColour = ChooseEncoding(inOptions.method, inOptions.profile, inOptions.eightBit,
+                                            inOptions.keepLinear, aKnown ? DocumentDepth(aHeader.info) : 16);
+    aEncoding.curve = aColour.curve;
+    aEncoding.metadata = BuildOutputMetadata(inFile, aColour.profile);
     StreamWriter aWriter(inOutput, aEncoding);
     ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
     inReport.aside();

@@ -4,7 +4,9 @@
 #include "Cli.h"
 #include "OutputFile.h"
 #include "OutputPlan.h"
+#include "Preview.h"
 #include "RawHeader.h"
+#include "RawTags.h"
 #include "SignalCleanup.h"
 
 namespace ekv {
@@ -19,7 +21,17 @@ int RunThumbnail(const std::vector<std::string> &inArgs) {
     if (!aOutput.writes()) return aOutput.announce(aFile);
     HeaderInfo aHeader;
     if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
+    // The reader gives nothing for a thumbnail it cannot extract; the directories tell
+    // whether the file meant to carry one.
+    CameraTags aTags;
+    RawLayout aLayout;
+    ReadCameraTags(aFile, aTags, &aLayout);
+    if (aHeader.thumbnail.empty() && aLayout.thumbnailDeclared)
+        return Fail(kExitDamaged, aFile, "the thumbnail is damaged: it cannot be read from the file");
     if (aHeader.thumbnail.empty()) return Fail(kExitNoThumbnail, aFile, "the file carries no thumbnail");
+    int32 aWidth = 0, aHeight = 0;
+    if (!JpegSize(aHeader.thumbnail, aWidth, aHeight))
+        return Fail(kExitDamaged, aFile, "the thumbnail is damaged: it is not a readable JPEG");
     std::string aReason;
     if (!WriteBytes(aOutput.path, aHeader.thumbnail, aReason))
         return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput.path + ": " + aReason);

@@ -3,22 +3,29 @@
 
 namespace ekv {
 
-#define EKV_EXIT_CODES                                                                  \
-    "Exit status:\n"                                                                    \
-    "  0   success\n"                                                                   \
-    "  2   bad command line (also an empty -o or -d, or an output name whose\n"         \
-    "      extension names another format)\n"                                         \
-    "  3   an input file is missing, unreadable or not a regular file\n"                \
-    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"                 \
-    "  5   damaged EKV file, or one the module does not support\n"                      \
-    "  6   the import was cancelled\n"                                                  \
-    "  7   out of memory\n"                                                             \
-    "  8   the output cannot be written (the system's reason follows: permission,\n"   \
-    "      full disk, file size limit...), or it would replace an input file\n"       \
-    "  9   the module broke the host interface (the import ends with -30000) or\n"      \
-    "      failed with another result code\n"                                           \
-    "  10  the file carries no thumbnail (ekv thumbnail)\n"                             \
-    "Every failure prints one line on standard error: \"ekv: FILE: REASON\".\n"
+// The exit codes, one line each, so that every command lists those it can give.
+#define EKV_EXIT_HEAD "Exit status:\n  0   success\n  2   bad command line\n"
+#define EKV_EXIT_HEAD_OUTPUT                                                          \
+    "Exit status:\n  0   success\n"                                                     \
+    "  2   bad command line (also an empty -o or -d, or an output name whose\n"       \
+    "      extension names another format)\n"
+#define EKV_EXIT_INPUT                                                               \
+    "  3   an input file is missing, unreadable or not a regular file\n"             \
+    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"              \
+    "  5   damaged EKV file (also: cut short), or one the module does not support\n"
+#define EKV_EXIT_CANCELLED "  6   the import was cancelled\n"
+#define EKV_EXIT_MEMORY "  7   out of memory\n"
+#define EKV_EXIT_OUTPUT                                                              \
+    "  8   the output cannot be written (the system's reason follows: permission,\n" \
+    "      full disk, file size limit...), or it would replace an input file\n"
+#define EKV_EXIT_MODULE                                                              \
+    "  9   the module broke the host interface (the import ends with -30000) or\n"   \
+    "      failed with another result code\n"
+#define EKV_EXIT_THUMBNAIL "  10  the file carries no thumbnail\n"
+#define EKV_EXIT_TAIL "Every failure prints one line on standard error: \"ekv: FILE: REASON\".\n"
+#define EKV_EXIT_CODES                                                                       \
+    EKV_EXIT_HEAD EKV_EXIT_INPUT EKV_EXIT_CANCELLED EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_MODULE \
+        "  10  the file carries no thumbnail (ekv thumbnail)\n" EKV_EXIT_TAIL
 
 // The commands that write files end cleanly on these signals.
 #define EKV_EXIT_SIGNALS                                                                \
@@ -27,6 +34,7 @@ namespace ekv {
 
 const char *const kHelpMain =
     "Usage: ekv COMMAND [OPTIONS] [FILE...]\n"
+    "       ekv --version\n"
     "\n"
     "The command-line host of the Karvex RAW File import module. It loads the module as\n"
     "an image editor loads an Acquire plug-in, answers its open-file dialog, conversion\n"
@@ -34,20 +42,21 @@ const char *const kHelpMain =
     "\n"
     "Commands:\n"
     "  convert FILE...      develop EKV raw files into RGB TIFF or PNG files\n"
-    "  info FILE            print the file's header and what an import will produce\n"
+    "  info FILE...         print the file's header and what an import will produce\n"
     "  thumbnail FILE -o J  extract the embedded JPEG thumbnail\n"
     "  preview FILE -o P    render the conversion dialog's 320 x 240 preview\n"
     "  dng FILE...          write EKV raw files as DNG for other raw converters\n"
     "  about                print the module's about box\n"
     "\n"
-    "'ekv COMMAND --help' (or 'ekv help COMMAND') describes each command.\n"
+    "'ekv COMMAND --help' (or 'ekv help COMMAND') describes each command;\n"
+    "'ekv --version' prints the version.\n"
     "\n" EKV_EXIT_CODES;
 
 const char *const kHelpConvert =
     "Usage: ekv convert FILE... [-m 0|1|2] [--wb-point H,V] [-o OUT | -d DIR]\n"
-    "                   [--format tiff|png] [--no-clobber] [--8bit] [--max-memory MB]\n"
-    "                   [--reference] [-j N] [--compress none|deflate|zstd|lzw]\n"
-    "                   [--png-level 0-9]\n"
+    "                   [--format tiff|png] [--no-clobber] [--8bit [--linear]]\n"
+    "                   [--profile P] [--max-memory MB] [--reference] [-j N]\n"
+    "                   [--compress none|deflate|zstd|lzw] [--png-level 0-9]\n"
     "\n"
     "Imports each EKV file through the module (selectors Prepare, Start, Continue...,\n"
     "Finish, Finalize) and writes the RGB document it delivers. Each band's rows go to\n"
@@ -59,12 +68,14 @@ const char *const kHelpConvert =
     "\n"
     "Options:\n"
     "  -m, --method N     the processing method chosen in the conversion dialog:\n"
-    "                       0  RGB Conversion (plain development; the default, as the\n"
-    "                          dialog opens with it)\n"
+    "                       0  RGB Conversion (plain development: linear camera RGB,\n"
+    "                          no white balance; no colour profile describes it)\n"
     "                       1  RGB, WB and Color Adjustment (the camera's black levels,\n"
-    "                          white balance and colour matrix)\n"
+    "                          white balance and colour matrix: linear light with\n"
+    "                          sRGB primaries)\n"
     "                       2  RGB, Auto Image Process (adds the camera's tone curve,\n"
-    "                          edge enhancement, coring and chroma suppression)\n"
+    "                          edge enhancement, coring and chroma suppression: sRGB).\n"
+    "                          The default, since there is no dialog to pick another.\n"
     "  --wb-point H,V     the white-balance reference point clicked on the preview,\n"
     "                     in preview pixels: H from 0 to 319, V from 0 to 239 (see\n"
     "                     'ekv preview'). Methods 1 and 2 only. Without it the module\n"
@@ -82,8 +93,16 @@ const char *const kHelpConvert =
     "                     outputs are replaced.\n"
     "  --8bit             write 8 bits per sample. The module itself makes an 8-bit\n"
     "                     document only for files with at most 8 valid bits; a 16-bit\n"
-    "                     document is reduced to 8 bits by this host on output\n"
-    "                     (rounded: v8 = (v16 x 255 + 32767) / 65535).\n"
+    "                     document is reduced to 8 bits by this host on output. For\n"
+    "                     methods 0 and 1 (linear light) it goes through the sRGB\n"
+    "                     transfer curve, since 8 linear bits band in the shadows;\n"
+    "                     method 2 is rounded: v8 = (v16 x 255 + 32767) / 65535.\n"
+    "  --linear           with --8bit: round methods 0 and 1 as method 2, no curve\n"
+    "  --profile P        the ICC profile embedded in the output (TIFF tag 34675,\n"
+    "                     PNG iCCP): auto (the default), srgb, linear (linear light\n"
+    "                     with sRGB primaries) or none. auto gives sRGB for method 2\n"
+    "                     and for 8-bit output through the sRGB curve, linear for\n"
+    "                     method 1, and no profile for method 0 (camera RGB).\n"
     "  --max-memory MB    the memory the host grants the module (default: no limit);\n"
     "                     an import that needs more ends with \"out of memory\".\n"
     "  --reference        develop with the module's straightforward stage code instead\n"
@@ -105,6 +124,12 @@ const char *const kHelpConvert =
     "inch, as the module describes the document. The size is the file's output size.\n"
     "Rows the module does not deliver (it delivers whole bands only) are written\n"
     "black, with a note on stderr.\n"
+    "The raw file's Make, Model, DateTime, Artist and Copyright, and its Exif\n"
+    "DateTimeOriginal, ExposureTime, FNumber, ISO and FocalLength are carried over\n"
+    "when present: as TIFF tags and an Exif directory, or as a PNG eXIf chunk (and\n"
+    "tEXt for PNG's own keywords); Software names this tool and its version. A file\n"
+    "whose colour matrix is all zeros (no maker note) gives a black image with methods\n"
+    "1 and 2: it is converted all the same, with a warning.\n"
     "Each output is written to a temporary file in its directory and renamed into\n"
     "place when complete, so a failed conversion (or an interrupted one) leaves no\n"
     "partial file and the earlier file, if any, untouched. A replaced file keeps its\n"
@@ -116,6 +141,8 @@ const char *const kHelpConvert =
     "unnamed temporary file in $TMPDIR (else /tmp) and copied to them when complete.\n"
     "An output path that names an input file is refused, and so is an output that an\n"
     "earlier input of the same call already produced.\n"
+    "An input named twice (also through another path) is refused. Paths longer than\n"
+    "the module's 259-byte file dialog are handed to it as /proc/self/fd/N.\n"
     "\n"
     "Several files are converted in one call, several at once (-j); a failure is\n"
     "reported and the other files are still converted. Messages come in the order of\n"
@@ -129,49 +156,62 @@ const char *const kHelpConvert =
     "\n"
     "Examples:\n"
     "  ekv convert IMG_0001.ekv                    # IMG_0001.tif beside it\n"
-    "  ekv convert *.ekv -m 2 -d developed/\n"
+    "  ekv convert *.ekv -d developed/\n"
     "  ekv convert *.ekv -d developed/ --compress zstd -j 2\n"
     "  ekv convert a.ekv -m 1 --wb-point 160,120 -o a.png\n"
-    "  ekv convert a.ekv -m 2 -o - | ssh host 'cat >a.tif'\n"
-    "\n" EKV_EXIT_CODES EKV_EXIT_SIGNALS;
+    "  ekv convert a.ekv -o - | ssh host 'cat >a.tif'\n"
+    "\n" EKV_EXIT_HEAD_OUTPUT EKV_EXIT_INPUT EKV_EXIT_CANCELLED EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_MODULE
+        EKV_EXIT_SIGNALS "The exit status is that of the first failing file.\n" EKV_EXIT_TAIL;
 
 const char *const kHelpInfo =
-    "Usage: ekv info FILE [--json]\n"
+    "Usage: ekv info FILE... [--json]\n"
     "\n"
     "Reads the file's header with the module's own reader and prints every field of\n"
     "the raw information record (the reader's defaults for whatever the file omits),\n"
     "the thumbnail's size in bytes and pixels, whether the module will convert the\n"
     "file, and what an import will produce: the band height in sensor rows (30, 16, 10\n"
     "or 6 by output width), the rows per band (band height - 4), the document size and\n"
-    "depth, and the rows delivered (whole bands only).\n"
+    "depth, and the rows delivered (whole bands only). 'convertible' is false, with a\n"
+    "reason, exactly when 'ekv convert' refuses the file (also when its sensor data is\n"
+    "cut short).\n"
     "\n"
     "Options:\n"
-    "  --json      print one JSON object (arrays for the array fields)\n"
+    "  --json      for scripts: one JSON object per file (numbers as numbers, arrays for\n"
+    "              the array fields, null where a value is absent), in a JSON array\n"
+    "              when several files are named. A file that cannot be read gives an\n"
+    "              object with \"schema\", \"file\", \"error\" and \"exit_status\".\n"
     "  -h, --help  this text\n"
     "\n"
-    "Fields: endian, image_width, image_length, bit_per_sample,\n"
-    "photometric_interpretation, strip_offsets (15), sample_per_pixel, raw_per_strip,\n"
-    "strip_byte_count (15), wb_gain_gr, wb_gain_gb, sharpness, cfa_pattern_size,\n"
-    "cfa_pattern_value (0 red, 1 green, 2 blue), optical_black (4), tone_mode,\n"
+    "Fields: schema (1), file, endian (II or MM), endian_mark (18761 or 19789),\n"
+    "image_width, image_length, bit_per_sample, photometric_interpretation,\n"
+    "strip_count, strip_offsets and strip_byte_count (the strips in use),\n"
+    "sample_per_pixel, raw_per_strip, wb_gain_gr, wb_gain_gb (packed words), wb_red,\n"
+    "wb_blue (the gains they give), sharpness, cfa_pattern_size, cfa_pattern_value\n"
+    "(0 red, 1 green, 2 blue), cfa_pattern (RGGB etc.), optical_black (4), tone_mode,\n"
     "color_matrix (9), enhancer, chromasupless (6), valid_bits_per_pixel (bits, offset),\n"
-    "coring, output_image_width, output_image_height; thumbnail_bytes,\n"
-    "thumbnail_width, thumbnail_height; convertible, band_height, rows_per_band,\n"
-    "document_width, document_height, document_depth, delivered_rows, bands.\n"
-    "\n" EKV_EXIT_CODES;
+    "coring, output_image_width, output_image_height; make, model, date_time;\n"
+    "thumbnail_bytes, thumbnail_width, thumbnail_height; convertible, reason,\n"
+    "band_height, rows_per_band, document_width, document_height, document_depth,\n"
+    "delivered_rows, bands.\n"
+    "\n" EKV_EXIT_HEAD EKV_EXIT_INPUT EKV_EXIT_MEMORY
+        "The exit status is that of the first file that cannot be read.\n" EKV_EXIT_TAIL;
 
 const char *const kHelpThumbnail =
     "Usage: ekv thumbnail FILE -o OUT.jpg [--no-clobber]\n"
     "\n"
     "Writes the JPEG thumbnail embedded in the EKV file, byte for byte, as the module's\n"
     "reader extracts it for the conversion dialog's preview. The output is written\n"
-    "as 'ekv convert' writes its outputs and never replaces the input.\n"
+    "as 'ekv convert' writes its outputs and never replaces the input. A thumbnail that\n"
+    "the file names but that is not a readable JPEG within the file is reported as\n"
+    "damaged.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT  the JPEG file to write (required): .jpg, .jpeg, no extension,\n"
     "                    or - for standard output\n"
     "  --no-clobber      keep an existing regular file (skipped with a note)\n"
     "  -h, --help        this text\n"
-    "\n" EKV_EXIT_CODES EKV_EXIT_SIGNALS;
+    "\n" EKV_EXIT_HEAD_OUTPUT EKV_EXIT_INPUT EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_THUMBNAIL EKV_EXIT_SIGNALS
+        EKV_EXIT_TAIL;
 
 const char *const kHelpPreview =
     "Usage: ekv preview FILE -o OUT.png [--wb-point H,V] [--no-clobber]\n"
@@ -191,13 +231,13 @@ const char *const kHelpPreview =
     "                    outside the preview). H from 0 to 319, V from 0 to 239: the\n"
     "                    same coordinates 'ekv convert --wb-point' takes.\n"
     "  -h, --help        this text\n"
-    "\n" EKV_EXIT_CODES EKV_EXIT_SIGNALS;
+    "\n" EKV_EXIT_HEAD_OUTPUT EKV_EXIT_INPUT EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_SIGNALS EKV_EXIT_TAIL;
 
 const char *const kHelpAbout =
     "Usage: ekv about\n"
     "\n"
     "Calls the module's About selector and prints the text of the about box it shows.\n"
-    "\n" EKV_EXIT_CODES;
+    "\n" EKV_EXIT_HEAD EKV_EXIT_MODULE "Every failure prints one line on standard error.\n";
 
 const char *const kHelpDng =
     "Usage: ekv dng FILE... [-o OUT.dng | -d DIR] [-j N]\n"

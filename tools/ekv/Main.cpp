@@ -23,6 +23,10 @@ int main(int argc, char **argv) {
             return kExitOk;
         }
     }
+    if (aCommand == "--version" || aCommand == "-V") {
+        std::printf("ekv %s\n", ToolVersion());
+        return kExitOk;
+    }
     if (aCommand == "convert") return RunConvert(aArgs);
     if (aCommand == "info") return RunInfo(aArgs);
     if (aCommand == "thumbnail") return RunThumbnail(aArgs);

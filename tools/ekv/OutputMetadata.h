@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "RawTags.h"
+
 // libtiff's and libpng's handles, declared here so that this header stays free of their
 // integer typedefs (which clash with the module's).
 typedef struct tiff TIFF;
@@ -18,7 +20,10 @@ namespace ekv {
 
 struct OutputMetadata {
     std::vector<uint8_t> iccProfile;  // an ICC profile to embed, or empty for none
+    std::string iccName;              // the profile's name (PNG's iCCP chunk needs one)
     std::string software;             // the program that wrote the file
+    CameraTags camera;                // the raw file's identification and shooting data
+    std::vector<uint8_t> exifBlock;   // the same (with software) as PNG's eXIf carries it
 };
 
 // TIFF: called once the image's basic fields are set, before the first row is written.

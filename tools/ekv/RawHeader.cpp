@@ -1,13 +1,18 @@
 // Recognition and header parsing through the module's reader.
 #include "RawHeader.h"
 
+#include <sys/stat.h>
+
 #include "HostBlocks.h"
+#include "ShortPath.h"
 
 namespace ekv {
 
 HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::string &outReason) {
+    ShortPath aShort;
     FSSpec aSpec{};
-    if (NativePathNameToFSSpec(inPath.c_str(), &aSpec, 0) != noErr) {
+    if (!aShort.open(inPath, outReason)) return HeaderStatus::NotEKV;
+    if (NativePathNameToFSSpec(aShort.path().c_str(), &aSpec, 0) != noErr) {
         outReason = "the path cannot be handed to the module (file name too long)";
         return HeaderStatus::NotEKV;
     }
@@ -72,6 +77,30 @@ int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize) {
         aNeeded -= aPart;
     }
     return aMissing + aNeeded;
+}
+
+namespace {
+
+// The module's own test of a header, with the reason spelt out.
+std::string HeaderRefusal(const RAW_Info &inInfo) {
+    if (inInfo.image_width <= 0 || inInfo.image_width > 65535) return "the sensor width is out of range";
+    if (inInfo.output_image_width <= 0 || inInfo.output_image_height <= 0 || inInfo.output_image_width > 32767 ||
+        inInfo.output_image_height > 32767)
+        return "the output size is out of range";
+    if (static_cast<int64_t>(inInfo.output_image_width) > static_cast<int64_t>(inInfo.image_width) - 3)
+        return "the output is wider than the sensor allows";
+    return "the valid bits per sample are out of range";
+}
+
+}  // namespace
+
+std::string RefusalReason(const std::string &inPath, const HeaderInfo &inHeader) {
+    if (!inHeader.convertible) return "damaged file: " + HeaderRefusal(inHeader.info) + " (the module refuses it)";
+    struct stat aStat;
+    if (stat(inPath.c_str(), &aStat) != 0) return {};
+    int64_t aMissing = MissingSensorBytes(inHeader.info, aStat.st_size);
+    if (aMissing <= 0) return {};
+    return "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)";
 }
 
 int DocumentDepth(const RAW_Info &inInfo) { return inInfo.valid_bits_per_pixel[0] > 8 ? 16 : 8; }

@@ -31,6 +31,10 @@ int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight);
 // of inFileSize bytes. The module reads them as zeros; more than 0 means a truncated or
 // damaged file.
 int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize);
+// Why the import of a file with this header would be refused, or empty when it would go
+// ahead: a header the module does not convert, or sensor data cut short (checked
+// against the file at inPath). ekv convert refuses exactly these files.
+std::string RefusalReason(const std::string &inPath, const HeaderInfo &inHeader);
 // 16 when the valid bits exceed 8, else 8.
 int DocumentDepth(const RAW_Info &inInfo);
 

@@ -55,6 +55,10 @@ const char kUsage[] =
     "  --chroma K1,K2,K3,K4,G1,G2  chroma suppression (48,1023,800,1023,4,256)\n"
     "  --exposure X           scene white at this fraction of the range (0.92)\n"
     "  --noise X              noise scale, 0 for none (1)\n"
+    "camera tags (none by default):\n"
+    "  --model TEXT --artist TEXT --copyright TEXT   IFD0 text tags\n"
+    "  --datetime 'YYYY:MM:DD HH:MM:SS'  IFD0 DateTime and Exif DateTimeOriginal\n"
+    "  --iso N  --exposure-time N/D  --f-number N/D  --focal-length N/D   Exif values\n"
     "also:\n"
     "  --dng FILE             write the same mosaic as a plain DNG as well (uncompressed\n"
     "                         CFA, black and white levels, CFA pattern, the camera's white\n"
@@ -133,6 +137,39 @@ bool ParseSize(const std::string &inText, long &outW, long &outH) {
 
 }  // namespace
 
+// The camera's standard tags given on the command line, as extra directory entries;
+// an error message, or empty.
+std::string AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::WriteOptions &ioOptions) {
+    using ekvwriter::Directory;
+    const std::pair<const char *, uint16_t> aTexts[] = {{"--model", 0x0110}, {"--artist", 0x013B},
+                                                         {"--copyright", 0x8298}};
+    for (const auto &[aName, aTag] : aTexts)
+        if (inValues.count(aName))
+            ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
+    if (inValues.count("--datetime")) {
+        ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(0x0132, inValues["--datetime"])});
+        ioOptions.extraTags.push_back({Directory::Exif, ekvwriter::TextTag(0x9003, inValues["--datetime"])});
+    }
+    long aIso = 0;
+    if (inValues.count("--iso") && !ParseInt(inValues["--iso"], 1, 65535, aIso))
+        return "bad value for --iso: expected 1..65535";
+    if (aIso != 0) ioOptions.extraTags.push_back({Directory::Exif, {0x8827, kTIFF_SHORT, {aIso}}});
+    const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", 0x829A}, {"--f-number", 0x829D},
+                                                             {"--focal-length", 0x920A}};
+    for (const auto &[aName, aTag] : aRationals) {
+        if (!inValues.count(aName)) continue;
+        const std::string &aText = inValues[aName];
+        size_t aSlash = aText.find('/');
+        long aNumerator = 0, aDenominator = 0;
+        if (aSlash == std::string::npos || !ParseInt(aText.substr(0, aSlash), 0, 0xFFFFFFFFL, aNumerator) ||
+            !ParseInt(aText.substr(aSlash + 1), 1, 0xFFFFFFFFL, aDenominator))
+            return std::string("bad value for ") + aName + ": expected N/D";
+        ioOptions.extraTags.push_back(
+            {Directory::Exif, ekvwriter::RationalTag(aTag, uint32_t(aNumerator), uint32_t(aDenominator))});
+    }
+    return {};
+}
+
 int main(int argc, char **argv) {
     std::vector<std::string> aArgs(argv + 1, argv + argc);
     for (const std::string &a : aArgs)
@@ -151,7 +188,9 @@ int main(int argc, char **argv) {
     const char *aValued[] = {"-o", "--width", "--height", "--output", "--bits", "--bit-offset", "--pattern",
                              "--strips", "--rows-per-strip", "--thumbnail", "--quality", "--black", "--wb-red",
                              "--wb-blue", "--wb-gr", "--wb-gb", "--matrix", "--tone-mode", "--enhancer",
-                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value", "--dng"};
+                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value", "--dng",
+                             "--model", "--artist", "--copyright", "--datetime", "--iso", "--exposure-time",
+                             "--f-number", "--focal-length"};
     const char *aFlagNames[] = {"--big-endian", "--little-endian", "--no-exif", "--no-makernote", "--no-thumbnail"};
     for (size_t i = 1; i < aArgs.size(); ++i) {
         const std::string &a = aArgs[i];
@@ -280,6 +319,8 @@ int main(int argc, char **argv) {
         return bad("--noise", "a number 0..1000");
 
     aOptions.exif = !aFlags["--no-exif"];
+    std::string aTagError = AddCameraTags(aValues, aOptions);
+    if (!aTagError.empty()) return Fail(aTagError);
     aOptions.makerNote = !aFlags["--no-makernote"];
     if (aFlags["--no-thumbnail"] && (has("--thumbnail") || has("--quality")))
         return Fail("--no-thumbnail with --thumbnail or --quality");

@@ -430,4 +430,21 @@ bool SaveFile(const std::string &inPath, const std::vector<uint8_t> &inBytes, st
     return aOk;
 }
 
+ExtraTag TextTag(uint16_t inTag, const std::string &inText) {
+    ExtraTag aTag;
+    aTag.tag = inTag;
+    aTag.type = kTIFF_ASCII;
+    for (unsigned char aChar : inText) aTag.values.push_back(aChar);
+    aTag.values.push_back(0);
+    return aTag;
+}
+
+ExtraTag RationalTag(uint16_t inTag, uint32_t inNumerator, uint32_t inDenominator) {
+    ExtraTag aTag;
+    aTag.tag = inTag;
+    aTag.type = kTIFF_RATIONAL;
+    aTag.values = {inNumerator, inDenominator};
+    return aTag;
+}
+
 }  // namespace ekvwriter

@@ -84,6 +84,11 @@ struct WriteResult {
     Layout layout;
 };
 
+// Extra entries for the camera's standard tags: NUL-terminated ASCII text, and one
+// unsigned rational.
+ExtraTag TextTag(uint16_t inTag, const std::string &inText);
+ExtraTag RationalTag(uint16_t inTag, uint32_t inNumerator, uint32_t inDenominator);
+
 // Bytes per stored sample for a valid-bit count: 2 above 8 bits, else 1.
 int BytesPerSample(int inValidBits);
 
