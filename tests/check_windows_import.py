@@ -301,6 +301,9 @@ class Documents(DocumentCase):
                                                "--screenshot", "m0-b.bmp"], 0, None)
         self.assertEqual(only(lines, "menu"), "Karvex RAW File...")
         self.assertEqual(only(lines, "kind"), "8BAM")
+        # GDI+ came and went with the dialog: not loaded with the module, gone after Start.
+        self.assertEqual(only(lines, "gdiplus.after-load"), "no")
+        self.assertEqual(only(lines, "gdiplus.after-start"), "no")
         self.assertEqual(only(lines, "conversion.open"), "radio=4 revert=0")
         self.assertEqual(only(lines, "conversion.state"), "radio=4 revert=0")
         a, b = Screens.preview_pixels("m0-a.bmp"), Screens.preview_pixels("m0-b.bmp")
