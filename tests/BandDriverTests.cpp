@@ -142,8 +142,9 @@ ChainParams Expected(const Globals &g, const Lookups &l) {
     p.tone[0] = p.tone[1] = p.tone[2] = p.edge = id;
     if (g.method != 0) {
         for (int k = 0; k < 4; ++k) p.ob[k] = static_cast<uint16>(i.optical_black[k]);
-        p.wbR = 256.0 * 96.0 / 16384.0;
-        p.wbB = 200.0 * 100.0 / 16384.0;
+        // A gain word holds two factors (high and low half) whose product over 16384 is the gain.
+        p.wbR = (i.wb_gain_gr >> 16) * (i.wb_gain_gr & 0xFFFF) / 16384.0;
+        p.wbB = (i.wb_gain_gb >> 16) * (i.wb_gain_gb & 0xFFFF) / 16384.0;
         if (g.wb_point.h != -1 && g.wb_point.v != -1) {
             p.wbR = g.wb_r;
             p.wbB = g.wb_b;

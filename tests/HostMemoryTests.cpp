@@ -174,14 +174,17 @@ TEST(HostHandles, ATableWithoutLockOrUnlockNeverLocksAHostHandle) {
         Handle aHandle = RAW_NewHandle(aProcs, 32);
         ASSERT_NE(aHandle, nullptr);
         HandleProcs aBroken = *aProcs;
-        (aMissingLock ? aBroken.lockProc : aBroken.unlockProc) = nullptr;
+        if (aMissingLock)
+            aBroken.lockProc = nullptr;
+        else
+            aBroken.unlockProc = nullptr;
         ASSERT_TRUE(HostHandleProcsAvailable(&aBroken, nullptr));
         EXPECT_EQ(HostLockHandle(&aBroken, aHandle, false), nullptr) << aMissingLock;
         EXPECT_EQ(RAW_LockHandle(&aBroken, aHandle, true), nullptr) << aMissingLock;
         HostUnlockHandle(&aBroken, aHandle);
         RAW_DisposeHandle(aProcs, aHandle);
 
-        (aMissingLock ? aProcs->lockProc : aProcs->unlockProc) = nullptr;
+        *aProcs = aBroken;
         EXPECT_EQ(aHost.call(acquireSelectorFinish), -108) << aMissingLock;
         EXPECT_EQ(aHost.dataWord(), 0);
         EXPECT_EQ(aHost.liveHandles(), 0u);
