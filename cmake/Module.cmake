@@ -30,7 +30,8 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
   set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX2.cpp PROPERTIES
     COMPILE_OPTIONS "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx2")
   set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX512.cpp PROPERTIES
-    COMPILE_OPTIONS "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx512f;-mavx512vl;-mavx512bw;-mavx512dq;-mprefer-vector-width=512")
+    COMPILE_OPTIONS
+    "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx512f;-mavx512vl;-mavx512bw;-mavx512dq;-mprefer-vector-width=512")
 endif()
 
 # The module as a static library: the native command-line host and the tests link it.
