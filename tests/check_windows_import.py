@@ -393,9 +393,10 @@ class At120Dpi(DocumentCase):
 
     def test_points_are_measured_from_the_higher_preview(self):
         lines = self.assertSameDocument(
-            "dpi120", ["--method", "1", "--click", f"10,{self.TOP - 1}", "--click", f"10,{self.TOP}",
-                       "--screenshot", "dpi120.bmp"], 1, (0, 0), env=self.env)
+            "dpi120", ["--method", "1", "--screenshot", "dpi120.bmp", "--click", f"10,{self.TOP - 1}",
+                       "--click", f"10,{self.TOP}"], 1, (0, 0), env=self.env)
         self.assertEqual(only(lines, "conversion.dpi"), "120")
+        # The row above the preview is outside; its top row is the point's row 0.
         self.assertEqual(values(lines, "conversion.state"), ["radio=5 revert=0", "radio=5 revert=0",
                                                               "radio=5 revert=1"])
         Screens.assertShowsThePreviewOf(self, "dpi120.bmp", Fixture.small, top=self.TOP)
