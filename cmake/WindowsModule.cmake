@@ -81,7 +81,7 @@ if(KARVEX_WINDOWS_ARCH STREQUAL "x86_64")
 else()
   set(KARVEX_WINE_ENVIRONMENT KARVEX_WINEARCH=win32)
 endif()
-set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300 ENVIRONMENT ${KARVEX_WINE_ENVIRONMENT})
+set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300 LABELS wine ENVIRONMENT ${KARVEX_WINE_ENVIRONMENT})
 # Whole imports through the real dialogs, compared with the native host's documents.
 include(${PROJECT_SOURCE_DIR}/tests/WindowsImport.cmake OPTIONAL)
 
