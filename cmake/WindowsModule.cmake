@@ -1,11 +1,18 @@
-# The real 32-bit Windows module KarvexRAW.8ba, its resources, a test build without the
-# media layer, the Win32 test host ekvhost and the Windows-only tests.
+# The real Windows module KarvexRAW.8ba (32-bit or 64-bit, as the toolchain builds), its
+# resources, a test build without the media layer, the Win32 test host ekvhost and the
+# Windows-only tests.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
+  set(KARVEX_WINDOWS_ARCH x86_64)
+else()
+  set(KARVEX_WINDOWS_ARCH i686)
+endif()
 
 # ---- resources ----------------------------------------------------------------------
 set(KARVEX_PIPL_FILE ${KARVEX_GENERATED_DIR}/karvex_pipl.bin)
 add_custom_command(
   OUTPUT ${KARVEX_PIPL_FILE}
   COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/resources/make_pipl.py ${KARVEX_PIPL_FILE}
+          ${KARVEX_WINDOWS_ARCH}
   DEPENDS ${PROJECT_SOURCE_DIR}/resources/make_pipl.py
   COMMENT "Generating the property list"
   VERBATIM)
@@ -63,12 +70,18 @@ set_target_properties(ekvhost PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY
 # ---- tests --------------------------------------------------------------------------
 add_test(NAME windows_module_file
   COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_module.py $<TARGET_FILE:KarvexRAW>
-          ${PROJECT_SOURCE_DIR}/resources/Strings.h)
+          ${PROJECT_SOURCE_DIR}/resources/Strings.h ${KARVEX_WINDOWS_ARCH})
 add_test(NAME windows_module_host
   COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_ekvhost.py
           --wine-env ${PROJECT_SOURCE_DIR}/tools/wine-env.sh --host $<TARGET_FILE:ekvhost>
           --plugins $<TARGET_FILE_DIR:KarvexRAW> --plugins-nomedia $<TARGET_FILE_DIR:KarvexRAW_nomedia>)
-set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300)
+# The Wine prefix of the module's architecture, also when ctest was started without it.
+if(KARVEX_WINDOWS_ARCH STREQUAL "x86_64")
+  set(KARVEX_WINE_ENVIRONMENT KARVEX_WINEARCH=win64)
+else()
+  set(KARVEX_WINE_ENVIRONMENT KARVEX_WINEARCH=win32)
+endif()
+set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300 LABELS wine ENVIRONMENT ${KARVEX_WINE_ENVIRONMENT})
 # Whole imports through the real dialogs, compared with the native host's documents.
 include(${PROJECT_SOURCE_DIR}/tests/WindowsImport.cmake OPTIONAL)
 

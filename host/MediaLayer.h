@@ -28,10 +28,18 @@ enum { fsRdPerm = 1 };
 enum { fsFromStart = 1 };
 enum { kInitializeQTMLNoSoundFlag = 1 };
 
+// Start-up at load: only a check that the layer is there, safe under the loader lock
+// (no library is loaded and no thread is started). noErr when it is.
 OSErr InitializeQTML(int32 flags);
 void EnterMovies(void);
 void ExitMovies(void);
 void TerminateQTML(void);
+
+// The preview's JPEG decoder: started when the conversion dialog opens (noErr when it
+// is ready) and stopped when the dialog closes. Stopping a decoder that is not running
+// does nothing.
+OSErr StartPreviewDecoder(void);
+void StopPreviewDecoder(void);
 
 // Fills outSpec for the path. A path whose leaf name does not fit 255 bytes, or that
 // names no file name at all, fails with bdNamErr and leaves an empty name, so every

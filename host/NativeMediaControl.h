@@ -6,5 +6,9 @@
 
 // Makes the next start-up of the media layer fail (as a machine without it would).
 void NativeMediaLayer_SetStartupFails(Boolean inFails);
+// Makes the next start of the preview decoder fail (the layer is there but cannot start).
+void NativeMediaLayer_SetDecoderStartFails(Boolean inFails);
+// Whether the preview decoder runs (between the dialog's opening and its closing).
+Boolean NativeMediaLayer_DecoderRunning(void);
 
 #endif

@@ -158,6 +158,15 @@ void DoStart(Globals *globals) {
     // Tables and buffers of a run the host abandoned are not carried into this one.
     if (DoRunHolds(globals)) DoReleaseHeld(globals);
 
+    // The preview's decoder runs only while the dialog is open. When it cannot start, the
+    // media layer is as good as missing: its notice, and the import ends as cancelled.
+    if (StartPreviewDecoder() != noErr) {
+        ShowQuickTimeError(static_cast<const PlatformData *>(globals->acquireParamBlock->platformData), hDLLInstance);
+        *globals->result = kResultUserCanceled;
+        globals->loop = kLoopEnded;
+        DoDisposeThumbnail(globals);
+        return;
+    }
     OpenOurDialog(globals);
     if (!RunOurDialog(globals)) {
         *globals->result = kResultUserCanceled;
@@ -166,6 +175,7 @@ void DoStart(Globals *globals) {
         DoDescribeDocument(globals);
     }
     CloseOurDialog(globals);
+    StopPreviewDecoder();
     DoDisposeThumbnail(globals);
 }
 

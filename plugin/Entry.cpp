@@ -26,6 +26,8 @@ void DoModuleUnload(void) {
 }
 
 #if defined(_WIN32)
+// Runs under the loader lock: the load work is only a check that the media layer is there
+// (InitializeQTML starts nothing); the layer's decoder is started and stopped by Start.
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD fdwReason, LPVOID /*lpReserved*/) {
     if (fdwReason == DLL_PROCESS_ATTACH)
         DoModuleLoad(hInstance);
@@ -146,6 +148,9 @@ void DoFinish(Globals *globals) {
 }
 
 void DoFinalize(Globals *globals) {
+    // Start stops the preview decoder when its dialog closes; this makes sure that
+    // nothing of it outlives the import.
+    StopPreviewDecoder();
     globals->wb_point.v = -1;
     globals->wb_point.h = -1;
     *globals->result = kResultSuccess;

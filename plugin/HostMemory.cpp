@@ -66,13 +66,16 @@ void HostDisposeHandle(HandleProcs *procs, Handle h) {
         DisposeHandle(h);
 }
 
-// The host's lock procedure is used when it offers one; a table that passes the
-// availability test without lock and unlock procedures falls back like a missing table,
-// which is safe because such a host's handles came from our fallback only if it had none.
+// The platform's lock is used only when the host offers no usable table, so only for
+// handles that the fallback made. A table that passes the availability test but lacks
+// its lock or unlock procedure made the handle itself: the platform cannot lock it, so
+// the table is unusable for locking and the lock fails.
 Ptr HostLockHandle(HandleProcs *procs, Handle h, Boolean inMoveHigh) {
     if (h == nullptr) return nullptr;
-    if (HostHandleProcsAvailable(procs, nullptr) && procs->lockProc != nullptr)
+    if (HostHandleProcsAvailable(procs, nullptr)) {
+        if (procs->lockProc == nullptr || procs->unlockProc == nullptr) return nullptr;
         return procs->lockProc(h, inMoveHigh);
+    }
 #if defined(_WIN32)
     return static_cast<Ptr>(GlobalLock(reinterpret_cast<HGLOBAL>(h)));
 #else
@@ -82,8 +85,9 @@ Ptr HostLockHandle(HandleProcs *procs, Handle h, Boolean inMoveHigh) {
 
 void HostUnlockHandle(HandleProcs *procs, Handle h) {
     if (h == nullptr) return;
-    if (HostHandleProcsAvailable(procs, nullptr) && procs->unlockProc != nullptr) {
-        procs->unlockProc(h);
+    if (HostHandleProcsAvailable(procs, nullptr)) {
+        // Nothing was locked through a table without both procedures.
+        if (procs->lockProc != nullptr && procs->unlockProc != nullptr) procs->unlockProc(h);
         return;
     }
 #if defined(_WIN32)

@@ -336,6 +336,38 @@ TEST(AcquireRunSelectors, FinishChangesNothingButTheCallFields) {
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
 }
 
+TEST(AcquireRunSelectors, InitialisationSetsEveryFieldOfTheTable) {
+    Globals g;
+    std::memset(&g, 0xA5, sizeof g);
+    int16 aResult = 0x7777;
+    g.result = &aResult;
+    DoInitGlobals(&g);
+    RAW_Info aDefaults;
+    std::memset(&aDefaults, 0xA5, sizeof aDefaults);
+    RAW_DefaultInfo(&aDefaults);
+    EXPECT_EQ(aResult, 0);
+    EXPECT_EQ(g.thumbnail, nullptr);
+    EXPECT_EQ(g.method, 0);
+    EXPECT_EQ(g.loop, 0);
+    EXPECT_EQ(g.wb_point.v, -1);
+    EXPECT_EQ(g.wb_point.h, -1);
+    EXPECT_EQ(g.wb_r, 0.0);
+    EXPECT_EQ(g.wb_b, 0.0);
+    EXPECT_EQ(g.file.vRefNum, 0);
+    EXPECT_EQ(g.file.name[0], 0);
+    EXPECT_EQ(g.line, 0u);
+    EXPECT_EQ(g.band, 20u);
+    for (Handle h : g.lut) EXPECT_EQ(h, nullptr);
+    for (int i = 0; i < kPlaneCount; ++i) {
+        EXPECT_EQ(g.layer_ptr[i], nullptr);
+        EXPECT_EQ(g.layer_id[i], nullptr);
+        EXPECT_EQ(g.small_layer_ptr[i], nullptr);
+        EXPECT_EQ(g.small_layer_id[i], nullptr);
+    }
+    EXPECT_EQ(std::memcmp(&g.info, &aDefaults, sizeof aDefaults), 0);
+    EXPECT_EQ(g.item, 0);
+}
+
 TEST(AcquireRunSelectors, APresetDataWordIsUsedWithoutInitialisation) {
     TestHost host;
     HandleProcs *hp = host.record()->handleProcs;
@@ -409,6 +441,10 @@ TEST(AcquireRunImport, StartDescribesTheDocument) {
         AcquireRecord *r = host.record();
         r->dirty = r->canReadBack = r->wantReadBack = r->acquireAgain = r->canFinalize = true;
         r->tileWidth = r->tileHeight = 5;
+        r->tileOrigin = Point{7, 9};
+        r->isFirstAlphaTransparency = true;
+        r->iCCprofileData = reinterpret_cast<Handle>(r);
+        r->pushDataSource = reinterpret_cast<char *>(r);
         r->lutCount = r->iCCprofileSize = r->canUseICCProfiles = 3;
         r->data = r;
         host.answers.file = f.path();
@@ -430,6 +466,11 @@ TEST(AcquireRunImport, StartDescribesTheDocument) {
         EXPECT_EQ(r->data, nullptr);
         EXPECT_EQ(r->tileWidth, 0);
         EXPECT_EQ(r->tileHeight, 0);
+        EXPECT_EQ(r->tileOrigin.v, 0);
+        EXPECT_EQ(r->tileOrigin.h, 0);
+        EXPECT_FALSE(r->isFirstAlphaTransparency);
+        EXPECT_EQ(r->iCCprofileData, nullptr);
+        EXPECT_EQ(r->pushDataSource, nullptr);
         EXPECT_EQ(r->lutCount, 0);
         EXPECT_EQ(r->iCCprofileSize, 0);
         EXPECT_EQ(r->canUseICCProfiles, 0);
@@ -469,6 +510,56 @@ TEST(AcquireRunImport, WholeImportDeliversTheReferenceDocument) {
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);
     EXPECT_TRUE(host.errors().empty());
+}
+
+// Prepare resets the raw record before reading a header: what a file does not say is the
+// default, not what the previous file said.
+TEST(AcquireRunImport, PrepareForgetsThePreviousFilesHeader) {
+    EkvSpec a;
+    a.toneMode = 2;
+    a.enhancer = 384;
+    a.opticalBlack[0] = 10;
+    a.gainR[1] = 96;
+    EkvSpec b;
+    b.withMakerNote = false;
+    TempFile fa("reset-a.ekv", runtest::BuildEkv(a)), fb("reset-b.ekv", runtest::BuildEkv(b));
+    TestHost fresh;
+    fresh.answers.file = fb.path();
+    fresh.call(acquireSelectorPrepare);
+    const RAW_Info expected = fresh.globals()->info;
+
+    TestHost host;
+    host.answers.file = fa.path();
+    ASSERT_EQ(host.call(acquireSelectorPrepare), 0);
+    EXPECT_NE(std::memcmp(&host.globals()->info, &expected, sizeof expected), 0);
+    host.answers.file = fb.path();
+    host.call(acquireSelectorPrepare);
+    RAW_Info seen = host.globals()->info;
+    EXPECT_EQ(std::memcmp(&seen, &expected, sizeof expected), 0);
+    EXPECT_EQ(seen.tone_mode, expected.tone_mode);
+}
+
+// A layer that is there but whose decoder cannot start: Start shows the layer's notice,
+// opens no dialog and ends as cancelled; a decoder that started is stopped with the dialog.
+TEST(AcquireRunImport, ADecoderThatCannotStartEndsStartWithTheNotice) {
+    EkvSpec s;
+    TempFile f("decoder.ekv", runtest::BuildEkv(s));
+    TestHost host;
+    host.answers.file = f.path();
+    ASSERT_EQ(host.call(acquireSelectorPrepare), 0);
+    NativeMediaLayer_SetDecoderStartFails(true);
+    EXPECT_EQ(host.call(acquireSelectorStart), kResultUserCanceled);
+    NativeMediaLayer_SetDecoderStartFails(false);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].first, STR_NO_QUICKTIME);
+    EXPECT_EQ(host.thumbnailsOffered, 0);
+    EXPECT_EQ(host.globals()->thumbnail, nullptr);
+    EXPECT_EQ(host.liveHandles(), 1u);
+
+    ASSERT_EQ(host.call(acquireSelectorPrepare), 0);
+    ASSERT_EQ(host.call(acquireSelectorStart), 0);
+    EXPECT_EQ(host.thumbnailsOffered, 1);
+    EXPECT_FALSE(NativeMediaLayer_DecoderRunning());
 }
 
 TEST(AcquireRunImport, CancelInTheFileDialogEndsQuietly) {

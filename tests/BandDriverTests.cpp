@@ -86,6 +86,10 @@ struct ChainParams {
     double csg2;
     const uint16 *tone[3];
     const uint16 *edge;
+    // When set, coloration control alone gets these black levels and gains instead.
+    bool colorationOwn = false;
+    uint16 ccOb[4];
+    double ccWbR, ccWbB;
 };
 
 struct Planes {
@@ -104,8 +108,10 @@ Planes Chain(const Globals &g, std::vector<uint16_t> bayer, uint16 inHeight, con
     RAW_WhiteBalance(bayer.data(), w, inHeight, cfa, p.ob[0], p.ob[1], p.ob[2], p.ob[3], p.wbR, p.wbB, vb);
     std::vector<uint16_t> r1(n), g1(n), b1(n), r2(n), g2(n), b2(n), r3(n), g3(n), b3(n), r4(n), g4(n), b4(n);
     RAW_LowPassFilter(bayer.data(), w, inHeight, cfa, 0.5626, 0.1875, 0.0625, vb, &a, r1.data(), g1.data(), b1.data());
-    RAW_ColorationControl(r1.data(), g1.data(), b1.data(), p.wbR, p.wbB, i.tone_mode, vb, p.ob[0], p.ob[1], p.ob[2],
-                          p.ob[3], &a, r2.data(), g2.data(), b2.data());
+    const uint16 *ccOb = p.colorationOwn ? p.ccOb : p.ob;
+    RAW_ColorationControl(r1.data(), g1.data(), b1.data(), p.colorationOwn ? p.ccWbR : p.wbR,
+                          p.colorationOwn ? p.ccWbB : p.wbB, i.tone_mode, vb, ccOb[0], ccOb[1], ccOb[2], ccOb[3], &a,
+                          r2.data(), g2.data(), b2.data());
     RAW_ColorAdjust(r2.data(), g2.data(), b2.data(), p.cmx[0], p.cmx[1], p.cmx[2], p.cmx[3], p.cmx[4], p.cmx[5],
                     p.cmx[6], p.cmx[7], p.cmx[8], vb, &a, r3.data(), g3.data(), b3.data());
     RAW_LUTAdjust(r3.data(), g3.data(), b3.data(), p.tone[0], p.tone[1], p.tone[2], i.tone_mode, vb, &a, r4.data(),
@@ -136,8 +142,9 @@ ChainParams Expected(const Globals &g, const Lookups &l) {
     p.tone[0] = p.tone[1] = p.tone[2] = p.edge = id;
     if (g.method != 0) {
         for (int k = 0; k < 4; ++k) p.ob[k] = static_cast<uint16>(i.optical_black[k]);
-        p.wbR = 256.0 * 96.0 / 16384.0;
-        p.wbB = 200.0 * 100.0 / 16384.0;
+        // A gain word holds two factors (high and low half) whose product over 16384 is the gain.
+        p.wbR = (i.wb_gain_gr >> 16) * (i.wb_gain_gr & 0xFFFF) / 16384.0;
+        p.wbB = (i.wb_gain_gb >> 16) * (i.wb_gain_gb & 0xFFFF) / 16384.0;
         if (g.wb_point.h != -1 && g.wb_point.v != -1) {
             p.wbR = g.wb_r;
             p.wbB = g.wb_b;
@@ -155,9 +162,20 @@ ChainParams Expected(const Globals &g, const Lookups &l) {
     return p;
 }
 
+// The band of MakeBand with its right half saturated (all samples at the 10-bit maximum),
+// so that coloration control's ceilings bind there when a gain is below 1.
+std::vector<uint16_t> MakeSaturatedBand(int32_t inWidth, int32_t inHeight) {
+    std::vector<uint16_t> b = MakeBand(inWidth, inHeight);
+    for (int32_t r = 0; r < inHeight; ++r)
+        for (int32_t c = inWidth / 2; c < inWidth; ++c) b[static_cast<size_t>(r) * inWidth + c] = 1023 << 6;
+    return b;
+}
+
 // DoConvert's three planes in parameter order (R_F, B_F, G_F).
-Planes Driver(TestHost &ioHost, Globals &g, uint16 inHeight, Lookups &l, bool *outOK = nullptr) {
-    std::vector<uint16_t> bayer = MakeBand(g.info.image_width, inHeight);
+Planes Driver(TestHost &ioHost, Globals &g, uint16 inHeight, Lookups &l, bool *outOK = nullptr,
+              bool inSaturated = false) {
+    std::vector<uint16_t> bayer =
+        inSaturated ? MakeSaturatedBand(g.info.image_width, inHeight) : MakeBand(g.info.image_width, inHeight);
     const Rect a{0, 0, static_cast<int16>(inHeight - 4), static_cast<int16>(g.info.output_image_width)};
     const size_t n = static_cast<size_t>(a.bottom) * a.right;
     Planes out{std::vector<uint16_t>(n), std::vector<uint16_t>(n), std::vector<uint16_t>(n)};
@@ -229,6 +247,59 @@ TEST(BandDriverParameters, OnlyMethodTwoUsesTablesOneToFour) {
     }
     Globals a = MakeGlobals(host, 2, Point{-1, -1}), b = a;
     EXPECT_FALSE(Same(Driver(host, a, 10, l), Driver(host, b, 10, swapped)));
+}
+
+// Coloration control gets the very gains and black levels that white balance got, with
+// and without a picked point; the saturated half makes its ceilings bind, so a driver
+// that handed it other gains or no black levels would change the planes.
+TEST(BandDriverParameters, ColorationControlGetsTheWhiteBalanceGainsAndBlackLevels) {
+    TestHost host;
+    Lookups l;
+    for (Point pt : {Point{-1, -1}, Point{40, 100}}) {
+        Globals g = MakeGlobals(host, 1, pt);
+        g.info.wb_gain_gr = (256 << 16) | 40;  // 0.625
+        g.wb_r = 0.55;
+        const std::vector<uint16_t> band = MakeSaturatedBand(40, 10);
+        Planes d = Driver(host, g, 10, l, nullptr, true);
+        ChainParams p = Expected(g, l);
+        ASSERT_LT(p.wbR, 1.0);
+        ExpectSame(d, Chain(g, band, 10, p), pt.v == -1 ? "camera gains" : "point gains");
+
+        ChainParams wrong = p;
+        wrong.colorationOwn = true;
+        std::memcpy(wrong.ccOb, p.ob, sizeof p.ob);
+        wrong.ccWbR = wrong.ccWbB = 1.0;  // gains of 1: the stage would only copy
+        EXPECT_FALSE(Same(d, Chain(g, band, 10, wrong))) << "the ceiling does not bind";
+        std::memset(wrong.ccOb, 0, sizeof wrong.ccOb);
+        wrong.ccWbR = p.wbR;
+        wrong.ccWbB = p.wbB;
+        EXPECT_FALSE(Same(d, Chain(g, band, 10, wrong))) << "black levels make no difference";
+        wrong.ccOb[0] = p.ob[0];
+        wrong.ccOb[3] = p.ob[3];
+        wrong.ccWbR = pt.v == -1 ? g.wb_r : 256.0 * 40.0 / 16384.0;  // the other source of gains
+        EXPECT_FALSE(Same(d, Chain(g, band, 10, wrong))) << "the source of the gains makes no difference";
+    }
+    EXPECT_TRUE(host.errors().empty());
+}
+
+// Method 2 tones with the table its tone mode names: 0 the third (resource 1002), 1 the
+// second (1001), 2 the first (1000), all three planes through the same one.
+TEST(BandDriverParameters, MethodTwoTonesWithTheTableOfEachToneMode) {
+    TestHost host;
+    Lookups l;
+    const int kTableOfMode[3] = {3, 2, 1};
+    Planes aByMode[3];
+    for (int16 aMode = 0; aMode < 3; ++aMode) {
+        Globals g = MakeGlobals(host, 2, Point{-1, -1});
+        g.info.tone_mode = aMode;
+        aByMode[aMode] = Driver(host, g, 10, l);
+        ChainParams p = Expected(g, l);
+        for (auto &t : p.tone) t = l.ptr[kTableOfMode[aMode]];
+        ExpectSame(aByMode[aMode], Chain(g, MakeBand(40, 10), 10, p), ("tone mode " + std::to_string(aMode)).c_str());
+    }
+    EXPECT_FALSE(Same(aByMode[0], aByMode[1]));
+    EXPECT_FALSE(Same(aByMode[1], aByMode[2]));
+    EXPECT_FALSE(Same(aByMode[0], aByMode[2]));
 }
 
 TEST(BandDriverGeometry, ABandYieldsFourRowsFewerAndNothingMore) {

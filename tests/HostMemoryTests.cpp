@@ -164,6 +164,34 @@ TEST(HostHandles, ShortTableUsesThePlatformFallback) {
     EXPECT_EQ(aHost.allocations(), 0);
 }
 
+// A table that passes the availability test without its lock or unlock procedure made
+// its handles itself: the platform's lock must never be tried on them. The lock fails as
+// a failed host lock does, and Globals cannot be had (out of memory, nothing kept).
+TEST(HostHandles, ATableWithoutLockOrUnlockNeverLocksAHostHandle) {
+    for (bool aMissingLock : {true, false}) {
+        TestHost aHost;
+        HandleProcs *aProcs = aHost.record()->handleProcs;
+        Handle aHandle = RAW_NewHandle(aProcs, 32);
+        ASSERT_NE(aHandle, nullptr);
+        HandleProcs aBroken = *aProcs;
+        if (aMissingLock)
+            aBroken.lockProc = nullptr;
+        else
+            aBroken.unlockProc = nullptr;
+        ASSERT_TRUE(HostHandleProcsAvailable(&aBroken, nullptr));
+        EXPECT_EQ(HostLockHandle(&aBroken, aHandle, false), nullptr) << aMissingLock;
+        EXPECT_EQ(RAW_LockHandle(&aBroken, aHandle, true), nullptr) << aMissingLock;
+        HostUnlockHandle(&aBroken, aHandle);
+        RAW_DisposeHandle(aProcs, aHandle);
+
+        *aProcs = aBroken;
+        EXPECT_EQ(aHost.call(acquireSelectorFinish), -108) << aMissingLock;
+        EXPECT_EQ(aHost.dataWord(), 0);
+        EXPECT_EQ(aHost.liveHandles(), 0u);
+        EXPECT_TRUE(aHost.errors().empty());
+    }
+}
+
 TEST(HostHandles, NoTableAtAllUsesThePlatformFallback) {
     Handle aHandle = HostNewHandle(nullptr, 16);
     ASSERT_NE(aHandle, nullptr);

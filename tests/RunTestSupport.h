@@ -235,7 +235,7 @@ struct Document {
     int continues = 0;                           // Continue calls, the final one included
     int16 lastResult = 0;
     bool ended = false;                          // a Continue returned data null with result 0
-    bool badCall = false;                        // loPlane != hiPlane, wrong strides
+    bool badCall = false;                        // loPlane != hiPlane, wrong strides or tile size
 };
 
 // Calls Continue until the module ends the image (or fails, or the call limit is hit),
@@ -248,6 +248,7 @@ inline Document RunContinues(testhost::TestHost &ioHost, int32_t inWidth, int32_
     AcquireRecord *r = ioHost.record();
     for (int i = 0; i < inLimit; ++i) {
         r->data = reinterpret_cast<void *>(0x1);
+        r->tileWidth = r->tileHeight = -7;
         int16 aResult = ioHost.call(acquireSelectorContinue);
         ++d.continues;
         d.lastResult = aResult;
@@ -259,6 +260,9 @@ inline Document RunContinues(testhost::TestHost &ioHost, int32_t inWidth, int32_
         if (r->loPlane != r->hiPlane || r->planeBytes != 0) d.badCall = true;
         d.colBytes = r->colBytes;
         if (r->rowBytes != r->colBytes * (r->theRect.right - r->theRect.left)) d.badCall = true;
+        // Each plane is one tile: the whole width, the band's rows.
+        if (r->tileWidth != r->theRect.right - r->theRect.left || r->tileHeight != r->theRect.bottom - r->theRect.top)
+            d.badCall = true;
         d.rects.push_back(r->theRect);
         d.planeOrder.push_back(r->loPlane);
         const uint8_t *aBytes = static_cast<const uint8_t *>(r->data);

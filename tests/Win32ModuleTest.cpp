@@ -36,7 +36,21 @@ TEST(Win32Module, ResourcesAreReachedThroughTheInstance) {
     EXPECT_NE(FindResourceA(hDLLInstance, "UIPARAM", MAKEINTRESOURCEA(5) /* RT_DIALOG */), nullptr);
 }
 
-TEST(Win32Module, MediaLayerStarted) { EXPECT_TRUE(bHasQuickTime); }
+TEST(Win32Module, MediaLayerFoundAtLoad) { EXPECT_TRUE(bHasQuickTime); }
+
+// GDI+ is loaded only between the decoder's start and stop (the conversion dialog's
+// lifetime), never at load; starting twice keeps one instance, stopping twice is harmless.
+TEST(Win32Module, PreviewDecoderLoadsGdiplusOnlyWhileRunning) {
+    EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+    for (int aRound = 0; aRound < 2; ++aRound) {
+        ASSERT_EQ(StartPreviewDecoder(), noErr);
+        EXPECT_NE(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+        EXPECT_EQ(StartPreviewDecoder(), noErr);
+        StopPreviewDecoder();
+        EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+        StopPreviewDecoder();
+    }
+}
 
 TEST(Win32MediaLayerMemory, HandlesAreGlobalMemoryOfTheRequestedSize) {
     for (int32 aSize : {0, 1, 3, 13, 4096, 100001}) {

@@ -10,4 +10,4 @@ add_test(NAME windows_import
           --plugins $<TARGET_FILE_DIR:KarvexRAW>
           --ekv ${KARVEX_NATIVE_BUILD_DIR}/tools/ekv --ekv-make ${KARVEX_NATIVE_BUILD_DIR}/tools/ekv-make
           --work ${CMAKE_BINARY_DIR}/windows-import)
-set_tests_properties(windows_import PROPERTIES TIMEOUT 400)
+set_tests_properties(windows_import PROPERTIES TIMEOUT 600 LABELS wine ENVIRONMENT ${KARVEX_WINE_ENVIRONMENT})

@@ -68,7 +68,9 @@ class RealModule(unittest.TestCase):
         self.assertEqual(self.header["plugin"], "KarvexRAW.8ba")
         self.assertEqual(self.header["kind"], "8BAM")
         self.assertEqual(self.header["menu"], "Karvex RAW File...")
+        self.assertIn(self.header["entry.property"], ("wx86", "8664"))
         self.assertEqual(self.header["entry.name"], "ENTRYPOINT")
+        self.assertEqual(self.header["gdiplus.after-load"], "no", "loading the module loaded GDI+")
         self.assertEqual(len(self.calls), 4)
 
     def test_about_shows_the_four_line_text_and_allocates_nothing(self):

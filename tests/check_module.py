@@ -1,9 +1,9 @@
 #!/usr/bin/python3
-"""Checks the built Windows module file: a 32-bit x86 DLL that exports ENTRYPOINT and
-DialogProc undecorated, imports only system DLLs, and carries the property list, the
-string table and the conversion dialog template in US English.
+"""Checks the built Windows module file: a 32-bit x86 or an x86-64 DLL that exports
+ENTRYPOINT and DialogProc undecorated, imports only system DLLs, and carries the
+property list, the string table and the conversion dialog template in US English.
 
-Usage: check_module.py KarvexRAW.8ba Strings.h
+Usage: check_module.py KarvexRAW.8ba Strings.h [i686|x86_64]
 """
 import re
 import struct
@@ -15,6 +15,7 @@ import pefile
 
 MODULE = None
 STRINGS_H = None
+ARCH = "i686"
 LANG_EN_US = 1033
 RT_DIALOG = 5
 RT_STRING = 6
@@ -30,9 +31,15 @@ EXPECTED_PIPL = (
     b"MIB8" b"srev" b"\0\0\0\0" b"\x04\0\0\0" b"\x00\x00\x04\x00"
     b"MIB8" b"68xw" b"\0\0\0\0" b"\x0c\0\0\0" b"ENTRYPOINT\0\0"
 )
+# The 64-bit module's: the same, with the x86-64 code property `8664` for `wx86`.
+EXPECTED_PIPL_64 = EXPECTED_PIPL[:-28] + (
+    b"MIB8" b"4668" b"\0\0\0\0" b"\x0c\0\0\0" b"ENTRYPOINT\0\0"
+)
+# Machine and optional-header magic of each architecture's PE file.
+PE_KIND = {"i686": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
 
 SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "gdiplus.dll", "comdlg32.dll", "ole32.dll",
+    "kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "ole32.dll",
     "oleaut32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll", "ntdll.dll",
 }
 
@@ -83,9 +90,10 @@ class Module(unittest.TestCase):
         data = langs[0].data.struct
         return self.pe.get_data(data.OffsetToData, data.Size)
 
-    def test_is_a_32_bit_x86_dll(self):
-        self.assertEqual(self.pe.FILE_HEADER.Machine, 0x14C)
-        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, 0x10B)
+    def test_is_a_dll_of_the_architecture(self):
+        machine, magic = PE_KIND[ARCH]
+        self.assertEqual(self.pe.FILE_HEADER.Machine, machine)
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, magic)
         self.assertTrue(self.pe.FILE_HEADER.Characteristics & 0x2000, "not a DLL")
         self.assertEqual(MODULE.suffix, ".8ba")
 
@@ -99,9 +107,11 @@ class Module(unittest.TestCase):
             self.assertFalse(re.match(r"lib(gcc|stdc\+\+|winpthread)", dll), dll)
         self.assertLessEqual(dlls, SYSTEM_DLLS)
         self.assertIn("kernel32.dll", dlls)
+        # GDI+ is loaded while the conversion dialog is open, not with the module.
+        self.assertNotIn("gdiplus.dll", dlls)
 
     def test_property_list(self):
-        self.assertEqual(self.resource("PIPL", 16000), EXPECTED_PIPL)
+        self.assertEqual(self.resource("PIPL", 16000), EXPECTED_PIPL_64 if ARCH == "x86_64" else EXPECTED_PIPL)
 
     def string_table(self, first_id):
         """Strings first_id .. first_id + 15 of one string-table block."""
@@ -185,9 +195,10 @@ class Module(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4) or (len(sys.argv) == 4 and sys.argv[3] not in PE_KIND):
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     MODULE = Path(sys.argv[1])
     STRINGS_H = Path(sys.argv[2])
+    ARCH = sys.argv[3] if len(sys.argv) == 4 else "i686"
     unittest.main(argv=[sys.argv[0], "-v"])

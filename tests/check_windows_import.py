@@ -10,6 +10,7 @@ Usage: check_windows_import.py --wine-env tools/wine-env.sh --host ekvhost.exe
 """
 import argparse
 import json
+import os
 import struct
 import subprocess
 import sys
@@ -138,11 +139,11 @@ def read_bmp(path):
 
 # ---- running the hosts -------------------------------------------------------------------
 
-def run_ekvhost(*arguments):
+def run_ekvhost(*arguments, env=None):
     """Runs ekvhost; returns its output as a list of (key, value)."""
     process = subprocess.run(
         ["bash", ARGS.wine_env, "wine", ARGS.host, windows_path(ARGS.plugins), *arguments],
-        stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=120)
+        stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=240, env=env)
     lines = []
     for line in process.stdout.splitlines():
         key, _, value = line.partition(": ")
@@ -168,7 +169,7 @@ def only(lines, key):
 _IMPORTS = {}
 
 
-def ekvhost_import(name, *answers, source=None):
+def ekvhost_import(name, *answers, source=None, env=None):
     """An import of a file (the small one by default) with the dialog answers given;
     cached by name. Each --screenshot NAME is written into the work folder."""
     source = Fixture.small if source is None else source
@@ -180,7 +181,7 @@ def ekvhost_import(name, *answers, source=None):
         output = work(f"{name}.ppm")
         if output.exists():
             output.unlink()
-        lines = run_ekvhost("import", windows_path(source), *arguments, "-o", windows_path(output))
+        lines = run_ekvhost("import", windows_path(source), *arguments, "-o", windows_path(output), env=env)
         _IMPORTS[name] = (lines, output)
     return _IMPORTS[name]
 
@@ -221,6 +222,7 @@ class Fixture:
     formats = {}
     no_thumbnail = None
     not_ekv = None
+    thumbnails = {}
 
     @staticmethod
     def make():
@@ -244,13 +246,19 @@ class Fixture:
             Fixture.formats[name] = folder / f"{name}.ekv"
             subprocess.run([ARGS.ekv_make, "sample", "-o", str(Fixture.formats[name]), *options],
                            check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        Fixture.thumbnails = {}
+        for size in ("160x120", "640x480"):
+            Fixture.thumbnails[size] = folder / f"thumb-{size}.ekv"
+            subprocess.run([ARGS.ekv_make, "sample", "-o", str(Fixture.thumbnails[size]), "--width", "200",
+                            "--height", "160", "--thumbnail", size],
+                           check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         Fixture.not_ekv = folder / "plain.ekv"
         Fixture.not_ekv.write_bytes(b"this is no raw file\n" * 8)
 
 
 class DocumentCase(unittest.TestCase):
-    def assertSameDocument(self, name, answers, method, point, source=None):
-        lines, output = ekvhost_import(name, *answers, source=source)
+    def assertSameDocument(self, name, answers, method, point, source=None, env=None):
+        lines, output = ekvhost_import(name, *answers, source=source, env=env)
         self.assertEqual(only(lines, "import.result"), "0", lines)
         self.assertEqual(only(lines, "output"), "ok")
         width, height, maxval, samples = read_ppm(output)
@@ -301,6 +309,9 @@ class Documents(DocumentCase):
                                                "--screenshot", "m0-b.bmp"], 0, None)
         self.assertEqual(only(lines, "menu"), "Karvex RAW File...")
         self.assertEqual(only(lines, "kind"), "8BAM")
+        # GDI+ came and went with the dialog: not loaded with the module, gone after Start.
+        self.assertEqual(only(lines, "gdiplus.after-load"), "no")
+        self.assertEqual(only(lines, "gdiplus.after-start"), "no")
         self.assertEqual(only(lines, "conversion.open"), "radio=4 revert=0")
         self.assertEqual(only(lines, "conversion.state"), "radio=4 revert=0")
         a, b = Screens.preview_pixels("m0-a.bmp"), Screens.preview_pixels("m0-b.bmp")
@@ -364,6 +375,33 @@ class Formats(DocumentCase):
         self.check("b16-be", 0, None)
 
 
+class At120Dpi(DocumentCase):
+    """A screen of 120 pixels per inch (Wine's LogPixels, in a prefix of its own): the
+    caption correction is -19, so the preview, its hit rectangle and the picture lie 6
+    pixels higher than at 96 dpi."""
+
+    TOP = PREVIEW_TOP - 6
+
+    @classmethod
+    def setUpClass(cls):
+        cls.env = dict(os.environ)
+        prefix = str(work("wineprefix-120dpi"))
+        cls.env.update(KARVEX_WINEPREFIX=prefix, KARVEX_WINEPREFIX64=prefix)
+        subprocess.run(["bash", ARGS.wine_env, "wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v",
+                        "LogPixels", "/t", "REG_DWORD", "/d", "120", "/f"],
+                       check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=300, env=cls.env)
+
+    def test_points_are_measured_from_the_higher_preview(self):
+        lines = self.assertSameDocument(
+            "dpi120", ["--method", "1", "--screenshot", "dpi120.bmp", "--click", f"10,{self.TOP - 1}",
+                       "--click", f"10,{self.TOP}"], 1, (0, 0), env=self.env)
+        self.assertEqual(only(lines, "conversion.dpi"), "120")
+        # The row above the preview is outside; its top row is the point's row 0.
+        self.assertEqual(values(lines, "conversion.state"), ["radio=5 revert=0", "radio=5 revert=0",
+                                                              "radio=5 revert=1"])
+        Screens.assertShowsThePreviewOf(self, "dpi120.bmp", Fixture.small, top=self.TOP)
+
+
 class WithoutThumbnail(unittest.TestCase):
     def test_the_preview_stays_empty_and_a_point_can_still_be_picked(self):
         lines = run_ekvhost("import", windows_path(Fixture.no_thumbnail), "--method", "1", "--point", "40,30",
@@ -393,22 +431,22 @@ class Screens(unittest.TestCase):
         return int(x), int(y)
 
     @staticmethod
-    def preview_pixels(name, margin=2):
+    def preview_pixels(name, margin=2, top=PREVIEW_TOP):
         """The preview area (and a margin around it) of a screenshot, row by row."""
         _, _, pixel = read_bmp(work(name))
         ox, oy = Screens.client_origin(name)
         return [[pixel(ox + x, oy + y) for x in range(PREVIEW_LEFT - margin, PREVIEW_LEFT + PREVIEW_W + margin)]
-                for y in range(PREVIEW_TOP - margin, PREVIEW_TOP + PREVIEW_H + margin)]
+                for y in range(top - margin, top + PREVIEW_H + margin)]
 
-    def test_preview_shows_the_thumbnail_exactly_on_the_preview_rectangle(self):
-        ekvhost_import("m2-corner", "--method", "2", "--screenshot", "m2-a.bmp", "--point", "50,60",
-                       "--point", "319,239", "--screenshot", "m2-b.bmp")
-        reference = work("preview.png")
-        subprocess.run([ARGS.ekv, "preview", str(Fixture.small), "-o", str(reference)], check=True,
+    def assertShowsThePreviewOf(self, screenshot, source, top=PREVIEW_TOP):
+        """The screenshot's preview rectangle holds the file's thumbnail scaled to fill
+        it (the colours of the native host's preview), and nothing lies around it."""
+        reference = work(Path(source).stem + "-preview.png")
+        subprocess.run([ARGS.ekv, "preview", str(source), "-o", str(reference)], check=True,
                        stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         width, height, rows = read_png_rgb8(reference)
         self.assertEqual((width, height), (PREVIEW_W, PREVIEW_H))
-        area = self.preview_pixels("m2-a.bmp")
+        area = Screens.preview_pixels(screenshot, top=top)
         inside = [p for row in area[2:-2] for p in row[2:-2]]
         for channel in range(3):
             shown = sum(p[channel] for p in inside) / len(inside)
@@ -421,6 +459,17 @@ class Screens(unittest.TestCase):
         self.assertTrue(all(p == background for p in ring), "the picture does not sit on the preview rectangle")
         edges = area[2][2:-2] + area[-3][2:-2] + [r[2] for r in area[2:-2]] + [r[-3] for r in area[2:-2]]
         self.assertGreater(sum(1 for p in edges if p != background), len(edges) * 0.95)
+
+    def test_preview_shows_the_thumbnail_exactly_on_the_preview_rectangle(self):
+        ekvhost_import("m2-corner", "--method", "2", "--screenshot", "m2-a.bmp", "--point", "50,60",
+                       "--point", "319,239", "--screenshot", "m2-b.bmp")
+        self.assertShowsThePreviewOf("m2-a.bmp", Fixture.small)
+
+    def test_small_and_large_thumbnails_both_fill_the_preview(self):
+        for size, source in Fixture.thumbnails.items():
+            with self.subTest(size=size):
+                ekvhost_import(f"thumb-{size}", "--screenshot", f"thumb-{size}.bmp", source=source)
+                self.assertShowsThePreviewOf(f"thumb-{size}.bmp", source)
 
     def test_exactly_one_marker_inverted_at_the_last_point(self):
         ekvhost_import("m2-corner", "--method", "2", "--screenshot", "m2-a.bmp", "--point", "50,60",

@@ -21,9 +21,20 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 cmake --build build/fuzz -j "$jobs" --target karvex_fuzz
 bash tests/fuzz/run.sh build/fuzz 60
 
-if [ -f cmake/mingw-i686.cmake ]; then
-  cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WERROR=ON \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DKARVEX_NATIVE_BUILD_DIR="$PWD/build/native" >/dev/null
-  cmake --build build/win32 -j "$jobs"
+# The Windows modules: 32-bit under 32-bit Wine, 64-bit under 64-bit Wine (its own prefix).
+cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WERROR=ON \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DKARVEX_NATIVE_BUILD_DIR="$PWD/build/native" >/dev/null
+cmake --build build/win32 -j "$jobs"
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   bash tools/wine-env.sh ctest --test-dir build/win32 --output-on-failure | tail -n 40
+else
+  # A kernel without 32-bit program support cannot run 32-bit Wine at all.
+  echo "test.sh: NOTE: 32-bit Wine cannot run on this system; of the 32-bit module only the" \
+    "tests without Wine run here (its file checks)" >&2
+  ctest --test-dir build/win32 --output-on-failure -LE wine | tail -n 40
 fi
+
+cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WERROR=ON \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DKARVEX_NATIVE_BUILD_DIR="$PWD/build/native" >/dev/null
+cmake --build build/win64 -j "$jobs"
+KARVEX_WINEARCH=win64 bash tools/wine-env.sh ctest --test-dir build/win64 --output-on-failure | tail -n 40

@@ -1,18 +1,47 @@
 #!/usr/bin/env bash
-# Runs a command with Wine ready for the Windows build's programs: a private 32-bit
-# prefix inside the build tree, no debug chatter, no Mono/Gecko installers, and a
-# virtual X display so that the programs can create windows. Works without a terminal.
+# Runs a command with Wine ready for the Windows build's programs: a private prefix
+# inside the build tree, no debug chatter, no Mono/Gecko installers, and a virtual X
+# display so that the programs can create windows. Works without a terminal.
+# KARVEX_WINEARCH chooses the prefix: win32 (the default, build/wineprefix, for the
+# 32-bit module) or win64 (build/wineprefix64, for the 64-bit module).
 #
 #   bash tools/wine-env.sh ctest --test-dir build/win32 --output-on-failure
 #   bash tools/wine-env.sh wine build/win32/tools/ekvhost.exe ...
+#   KARVEX_WINEARCH=win64 bash tools/wine-env.sh ctest --test-dir build/win64 --output-on-failure
 #
 # Nested calls (ctest runs each test program through this script again) reuse the
 # outer call's display and prefix.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export WINEPREFIX="${KARVEX_WINEPREFIX:-$root/build/wineprefix}"
-export WINEARCH=win32
+export KARVEX_WINEARCH="${KARVEX_WINEARCH:-win32}"
+case "$KARVEX_WINEARCH" in
+  win32) export WINEPREFIX="${KARVEX_WINEPREFIX:-$root/build/wineprefix}" ;;
+  win64) export WINEPREFIX="${KARVEX_WINEPREFIX64:-$root/build/wineprefix64}" ;;
+  *) echo "wine-env: KARVEX_WINEARCH must be win32 or win64" >&2; exit 2 ;;
+esac
+export WINEARCH="$KARVEX_WINEARCH"
+
+# Debian's `wine` command always starts the 32-bit loader when it is installed, so a
+# 64-bit prefix gets commands of its own that start the 64-bit loader.
+if [ "$WINEARCH" = win64 ]; then
+  shims="$WINEPREFIX.bin"
+  if [ ! -x "$shims/wineboot" ]; then
+    mkdir -p "$shims"
+    for name in wine wineboot; do
+      arg=""
+      [ $name = wineboot ] && arg=" wineboot"
+      printf '#!/bin/sh\nexec /usr/lib/wine/wine64%s "$@"\n' "$arg" >"$shims/$name.tmp"
+      chmod +x "$shims/$name.tmp"
+      mv "$shims/$name.tmp" "$shims/$name"
+    done
+  fi
+  case ":$PATH:" in *":$shims:"*) ;; *) export PATH="$shims:$PATH" ;; esac
+elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "wine-env: 32-bit Wine does not run on this system (a kernel without 32-bit" \
+    "program support, or wine32:i386 missing); the 32-bit module cannot be run here" >&2
+  exit 1
+fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINE_NO_CRASH_DIALOG=1

@@ -10,13 +10,10 @@
 #include "ConversionDialog.h"
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
+#include "../host/PreviewDecoder_win32.h"
 #include "../plugin/HostMemory.h"
 #include "DialogGeometry_win32.h"
-
-namespace GdipFlat = Gdiplus::DllExports;
 
 enum { kFrameOffsetH = 3, kFrameOffsetV = 8 };
 
@@ -47,24 +44,25 @@ static void DoPreviewBounds(HWND inDialog, RECT *outBounds) {
 }
 
 // Decodes the JPEG in the memory block and draws it scaled into the bounds. Any failure
-// leaves the preview as it was.
+// (the decoder not running among them) leaves the preview as it was.
 static void DoDrawJPEG(HWND inDialog, Handle inCopy, const RECT *inBounds) {
+    if (!PreviewDecoderRunning()) return;
     IStream *aStream = nullptr;
     if (CreateStreamOnHGlobal(reinterpret_cast<HGLOBAL>(inCopy), FALSE, &aStream) != S_OK || aStream == nullptr)
         return;
     Gdiplus::GpBitmap *aBitmap = nullptr;
-    if (GdipFlat::GdipCreateBitmapFromStream(aStream, &aBitmap) == Gdiplus::Ok && aBitmap != nullptr) {
+    if (gGdipCreateBitmapFromStream(aStream, &aBitmap) == Gdiplus::Ok && aBitmap != nullptr) {
         HDC aDC = GetDC(inDialog);
         Gdiplus::GpGraphics *aGraphics = nullptr;
-        if (aDC != nullptr && GdipFlat::GdipCreateFromHDC(aDC, &aGraphics) == Gdiplus::Ok && aGraphics != nullptr) {
-            GdipFlat::GdipSetInterpolationMode(aGraphics, Gdiplus::InterpolationModeBilinear);
-            GdipFlat::GdipSetPixelOffsetMode(aGraphics, Gdiplus::PixelOffsetModeHalf);
-            GdipFlat::GdipDrawImageRectI(aGraphics, aBitmap, inBounds->left, inBounds->top,
+        if (aDC != nullptr && gGdipCreateFromHDC(aDC, &aGraphics) == Gdiplus::Ok && aGraphics != nullptr) {
+            gGdipSetInterpolationMode(aGraphics, Gdiplus::InterpolationModeBilinear);
+            gGdipSetPixelOffsetMode(aGraphics, Gdiplus::PixelOffsetModeHalf);
+            gGdipDrawImageRectI(aGraphics, aBitmap, inBounds->left, inBounds->top,
                                          inBounds->right - inBounds->left, inBounds->bottom - inBounds->top);
-            GdipFlat::GdipDeleteGraphics(aGraphics);
+            gGdipDeleteGraphics(aGraphics);
         }
         if (aDC != nullptr) ReleaseDC(inDialog, aDC);
-        GdipFlat::GdipDisposeImage(aBitmap);
+        gGdipDisposeImage(aBitmap);
     }
     aStream->Release();
 }

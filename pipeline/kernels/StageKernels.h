@@ -1,5 +1,5 @@
 // The inner loops of the pipeline stages over contiguous rows. The i686 module has one
-// build of them, for its -msse2 baseline; x86-64 builds have three, for SSE2, AVX2 and
+// build of them, for its -msse2 baseline; x86-64 builds (Linux and Windows) have three, for SSE2, AVX2 and
 // AVX-512, and the widest the processor and the system support is chosen at run time.
 // All come from the same source (StageKernels.inc), so they perform the same
 // double-precision operations in the same order and give the same bits; only the width
@@ -51,7 +51,7 @@ enum { kRAW_KernelsBaseline = 0, kRAW_KernelsAVX2 = 1, kRAW_KernelsAVX512 = 2 };
 // variant on a machine that has them all); kRAW_KernelsAVX512 restores the full choice.
 void RAW_LimitKernels(int32 inHighest);
 
-#if defined(__x86_64__) && !defined(_WIN32)
+#if defined(__x86_64__)
 #define RAW_KERNELS_HAVE_WIDE 1
 RAW_KERNEL_DECLARATIONS(_AVX2)
 RAW_KERNEL_DECLARATIONS(_AVX512)

@@ -7,7 +7,8 @@
 //
 // The host loads every .8ba module of PLUGINS_DIR, reads its PIPL resource, keeps the
 // first Acquire module (kind 8BAM), lists its menu name and resolves its entry point by
-// the name of the wx86 property. It owns a real main window for PlatformData.hwnd and
+// the name of the code property of its own architecture (wx86 in a 32-bit host, 8664 in
+// a 64-bit one). It owns a real main window for PlatformData.hwnd and
 // real buffer and handle callbacks.
 //
 // import runs a whole import (Prepare, Start, Continue until the module returns no data,
@@ -95,6 +96,13 @@ const PiplProperty *FindProperty(const std::vector<PiplProperty> &inProps, uint3
     return nullptr;
 }
 
+// The code property that names the entry point for this host's architecture.
+#if defined(_WIN64)
+const char kCodeProperty[5] = "8664";
+#else
+const char kCodeProperty[5] = "wx86";
+#endif
+
 struct Module {
     std::string path;
     HMODULE library = nullptr;
@@ -139,11 +147,12 @@ std::optional<Module> LoadAcquireModule(const std::string &inPath) {
         size_t length = std::min<size_t>(name->data[0], name->data.size() - 1);
         module.menuName.assign(reinterpret_cast<const char *>(name->data.data() + 1), length);
     }
-    if (const PiplProperty *entry = FindProperty(*props, FourCC("wx86"))) {
+    if (const PiplProperty *entry = FindProperty(*props, FourCC(kCodeProperty))) {
         const char *text = reinterpret_cast<const char *>(entry->data.data());
         module.entryName.assign(text, strnlen(text, entry->data.size()));
     }
     Print("menu", JsonString(module.menuName));
+    Print("entry.property", kCodeProperty);
     Print("entry.name", JsonString(module.entryName));
     module.entry = reinterpret_cast<AcquireEntryProc>(
         reinterpret_cast<void *>(GetProcAddress(module.library, module.entryName.c_str())));
@@ -167,6 +176,9 @@ std::optional<Module> FindAcquireModule(const std::string &inFolder) {
     FindClose(search);
     return module;
 }
+
+// Whether GDI+ is loaded in this process.
+const char *GdiplusLoaded() { return GetModuleHandleA("gdiplus.dll") != nullptr ? "yes" : "no"; }
 
 LRESULT CALLBACK MainWindowProc(HWND inWindow, UINT inMessage, WPARAM inW, LPARAM inL) {
     if (inMessage == SyncMessage()) {
@@ -239,7 +251,11 @@ public:
         std::vector<unsigned char> block = NewBlock();
         AcquireRecord *record = reinterpret_cast<AcquireRecord *>(block.data());
         int16 result = Call(acquireSelectorPrepare, record);
-        if (result == 0) result = Call(acquireSelectorStart, record);
+        if (result == 0) {
+            result = Call(acquireSelectorStart, record);
+            // The module keeps GDI+ (the preview's decoder) only while its dialog is open.
+            Print("gdiplus.after-start", GdiplusLoaded());
+        }
         Document document;
         if (result == 0) result = Describe(*record, document);
         int continues = 0;
@@ -462,6 +478,8 @@ int main(int argc, char **argv) {
         Print("error", JsonString("no Acquire module in " + folder));
         return 1;
     }
+    // Loading the module must not load GDI+ (nothing of it may run under the loader lock).
+    Print("gdiplus.after-load", GdiplusLoaded());
     int status = 0;
     {
         Host host(*module, window);
