@@ -32,10 +32,11 @@ Band StreamWriter::takeBand() {
 
 bool StreamWriter::putBand(Band &&ioBand) {
     std::unique_lock<std::mutex> aLock(mMutex);
-    mChanged.wait(aLock, [this] { return mQueue.size() < kQueuedBands || mFailed; });
+    mSpace.wait(aLock, [this] { return mQueuedBytes < 2 * kBatchBytes || mFailed; });
     if (mFailed) return false;
+    mQueuedBytes += ioBand.samples.size() * sizeof(uint16_t);
     mQueue.push_back(std::move(ioBand));
-    mChanged.notify_all();
+    if (mQueuedBytes >= kBatchBytes) mWork.notify_one();
     return true;
 }
 
@@ -45,24 +46,25 @@ bool StreamWriter::write(const Band &inBand) {
     std::lock_guard<std::mutex> aLock(mMutex);
     mFailed = true;
     mError = aError;
-    mChanged.notify_all();
+    mSpace.notify_all();
     return false;
 }
 
 void StreamWriter::run() {
+    std::deque<Band> aBatch;
     for (;;) {
-        Band aBand;
         {
             std::unique_lock<std::mutex> aLock(mMutex);
-            mChanged.wait(aLock, [this] { return !mQueue.empty() || mClosing || mFailed; });
+            for (Band &aBand : aBatch) mSpare.push_back(std::move(aBand));
+            aBatch.clear();
+            mWork.wait(aLock, [this] { return mQueuedBytes >= kBatchBytes || mClosing || mFailed; });
             if (mFailed || mQueue.empty()) return;
-            aBand = std::move(mQueue.front());
-            mQueue.pop_front();
-            mChanged.notify_all();
+            aBatch.swap(mQueue);
+            mQueuedBytes = 0;
+            mSpace.notify_one();
         }
-        if (!write(aBand)) return;
-        std::lock_guard<std::mutex> aLock(mMutex);
-        mSpare.push_back(std::move(aBand));
+        for (const Band &aBand : aBatch)
+            if (!write(aBand)) return;
     }
 }
 
@@ -70,7 +72,7 @@ void StreamWriter::stop() {
     {
         std::lock_guard<std::mutex> aLock(mMutex);
         mClosing = true;
-        mChanged.notify_all();
+        mWork.notify_all();
     }
     if (mThread.joinable()) mThread.join();
 }

@@ -21,8 +21,10 @@ namespace ekv {
 
 class StreamWriter : public BandSink {
 public:
-    // Finished bands waiting for the writer thread, at most.
-    static constexpr size_t kQueuedBands = 4;
+    // The writer thread is woken once this many bytes of finished bands wait (or at the
+    // end), not for every band: each hand-over costs a wake-up on both sides, which
+    // took a tenth of an import's time band by band. At most two such batches wait.
+    static constexpr size_t kBatchBytes = 512 * 1024;
 
     StreamWriter(std::string inTarget, EncoderOptions inOptions);
     ~StreamWriter() override;
@@ -53,8 +55,10 @@ private:
     std::thread mThread;
 
     std::mutex mMutex;
-    std::condition_variable mChanged;
-    std::deque<Band> mQueue;     // finished bands, in order
+    std::condition_variable mWork;   // the writer thread waits for a batch
+    std::condition_variable mSpace;  // the import waits for room in the queue
+    std::deque<Band> mQueue;         // finished bands, in order
+    size_t mQueuedBytes = 0;
     std::vector<Band> mSpare;    // written bands whose storage is reused
     bool mClosing = false;       // no more bands come
     bool mFailed = false;
