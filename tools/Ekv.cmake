@@ -69,6 +69,10 @@ target_link_libraries(ekv PRIVATE ekvoutput ekvhostcore dngwriter karvex ${EKV_I
                       Threads::Threads)
 # One version for 'ekv --version' and the Software tag of the outputs.
 target_compile_definitions(ekv PRIVATE EKV_VERSION="${PROJECT_VERSION}")
+# The C++ runtime linked in as well: one shared library less to load at every start.
+if(KARVEX_STATIC_IMAGE_LIBS AND NOT KARVEX_SANITIZE)
+  target_link_options(ekv PRIVATE -static-libstdc++ -static-libgcc)
+endif()
 
 # A small libpng/libtiff reader the tests use to look at what ekv wrote.
 add_executable(ekv_imagecheck ${PROJECT_SOURCE_DIR}/tests/cli/ImageCheck.cpp)
