@@ -14,7 +14,7 @@ ctest --test-dir build/native --output-on-failure -j "$jobs" | tail -n 40
 # (leaks checked, the first report fails the test); the command-line tests are left out.
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WERROR=ON -DKARVEX_SANITIZE=ON >/dev/null
 cmake --build build/asan -j "$jobs" --target karvex_tests karvex_native_tests karvex_robust_tests karvex_whole_tests
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j "$jobs" -E '^ekv_cli' | tail -n 40
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j "$jobs" -E '^ekv_(cli|dng)_' | tail -n 40
 
 # The fuzz targets (clang, libFuzzer), a bounded run of each from the generated seeds.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_FUZZ=ON >/dev/null
