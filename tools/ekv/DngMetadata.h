@@ -4,13 +4,12 @@
 
 #include <string>
 
-#include "RawHeader.h"
 #include "dng/DngWriter.h"
 
 namespace ekv {
 
-// Fills the make, model, unique camera model, software and date of inFile, whose header
-// the module's reader gave as inHeader.
-void ReadDngIdentity(const std::string &inFile, const HeaderInfo &inHeader, dng::DngIdentity &outIdentity);
+// Fills the make, model, unique camera model, software, date, artist and copyright of
+// inFile, and its shooting data, from the tags convert carries into its outputs.
+void ReadDngIdentity(const std::string &inFile, dng::DngIdentity &outIdentity, dng::DngShooting &outShooting);
 
 }  // namespace ekv
