@@ -151,7 +151,8 @@ d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv',
   # An output that is an input, the same output twice, a bad command line.
   cp good.ekv same.dng
   "$ekv" dng same.dng -o same.dng 2>err.txt; rc=$?
-  [ $rc -eq 8 ] && grep -q "is an input file" err.txt || fail "an input as output: $rc $(cat err.txt)"
+  [ $rc -eq 8 ] && grep -q "is the input file; it is not overwritten" err.txt ||
+    fail "an input as output: $rc $(cat err.txt)"
   cmp -s good.ekv same.dng || fail "the input was overwritten"
   mkdir -p a b out && cp good.ekv a/x.ekv && cp good.ekv b/x.ekv
   "$ekv" dng a/x.ekv b/x.ekv -d out 2>err.txt; rc=$?
@@ -225,9 +226,20 @@ metadata)
   has "$info" "Aperture: f/2\.8" "dcraw aperture"
   has "$info" "Focal length: 50\.0 mm" "dcraw focal length"
   has "$info" "Timestamp: Mon May  6 07:08:09 2024" "dcraw timestamp"
-  report=$(exiftool -validate -warning -a m.dng 2>&1)
-  echo "$report"
-  grep -Eq "^Error|^Validate +: .*Error" <<<"$report" && fail "exiftool -validate reports errors"
+  "$ekv" dng m.ekv -o - | cat >piped.dng
+  cmp -s piped.dng m.dng || fail "-o - differs from the file output with an Exif directory"
+  # Without a preview IFD0 is the mosaic's, rewritten with the Exif offset: the same samples.
+  small p.ekv --no-thumbnail --iso 400
+  small q.ekv --no-thumbnail
+  "$ekv" dng p.ekv -o p.dng && "$ekv" dng q.ekv -o q.dng || fail "ekv dng without a preview"
+  has "$(dcraw -i -v p.dng 2>&1)" "ISO speed: 400" "dcraw ISO without a preview"
+  dcraw -D -4 -c p.dng >p.pgm && dcraw -D -4 -c q.dng >q.pgm && cmp -s p.pgm q.pgm ||
+    fail "the Exif directory changed the mosaic"
+  for f in m.dng p.dng; do
+    report=$(exiftool -validate -warning -a "$f" 2>&1)
+    echo "$report"
+    grep -Eq "^Error|^Validate +: .*Error" <<<"$report" && fail "exiftool -validate reports errors for $f"
+  done
   ;;
 
 *)

@@ -15,12 +15,6 @@ namespace dng {
 namespace {
 
 constexpr ttag_t kTagProfileToneCurve = 50940;
-// TIFF-EP's IFD0 tags for the shooting data (numbered and typed as in Exif).
-constexpr ttag_t kTagExposureTime = 33434;
-constexpr ttag_t kTagFNumber = 33437;
-constexpr ttag_t kTagIsoSpeedRatings = 34855;
-constexpr ttag_t kTagDateTimeOriginal = 36867;
-constexpr ttag_t kTagFocalLength = 37386;
 constexpr uint32_t kRowsPerBand = 64;
 
 // libtiff reports to handlers of this one file: the first error is kept, warnings are
@@ -83,10 +77,6 @@ void SetText(TIFF *ioTiff, ttag_t inTag, const std::string &inText) {
     if (!inText.empty()) TIFFSetField(ioTiff, inTag, inText.c_str());
 }
 
-void SetRational(TIFF *ioTiff, ttag_t inTag, double inValue) {
-    if (inValue > 0.0) TIFFSetField(ioTiff, inTag, inValue);
-}
-
 // What a DNG reader looks for in IFD0 whatever it holds: versions, the camera and its
 // colour description.
 void SetCameraFields(TIFF *ioTiff, const DngDescription &inDescription) {
@@ -100,17 +90,6 @@ void SetCameraFields(TIFF *ioTiff, const DngDescription &inDescription) {
     SetText(ioTiff, TIFFTAG_UNIQUECAMERAMODEL, aIdentity.uniqueCameraModel);
     SetText(ioTiff, TIFFTAG_SOFTWARE, aIdentity.software);
     SetText(ioTiff, TIFFTAG_DATETIME, aIdentity.dateTime);
-    SetText(ioTiff, TIFFTAG_ARTIST, aIdentity.artist);
-    SetText(ioTiff, TIFFTAG_COPYRIGHT, aIdentity.copyright);
-    const DngShooting &aShooting = inDescription.shooting;
-    SetText(ioTiff, kTagDateTimeOriginal, aShooting.dateTimeOriginal);
-    SetRational(ioTiff, kTagExposureTime, aShooting.exposureTime);
-    SetRational(ioTiff, kTagFNumber, aShooting.fNumber);
-    SetRational(ioTiff, kTagFocalLength, aShooting.focalLength);
-    if (aShooting.iso != 0) {
-        uint16_t aIso = aShooting.iso;
-        TIFFSetField(ioTiff, kTagIsoSpeedRatings, static_cast<uint16_t>(1), &aIso);
-    }
 
     const DngColor &aColor = inDescription.color;
     float aMatrix[9];
@@ -197,27 +176,23 @@ bool WriteMosaicRows(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows,
 }
 
 bool WriteAll(TIFF *ioTiff, const DngDescription &inDescription, const RowSource &inRows, std::string &outError) {
-    static const TIFFFieldInfo kFields[] = {
-        {kTagProfileToneCurve, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_FLOAT, FIELD_CUSTOM, 1, 1,
-         const_cast<char *>("ProfileToneCurve")},
-        {kTagExposureTime, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char *>("ExposureTime")},
-        {kTagFNumber, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char *>("FNumber")},
-        {kTagIsoSpeedRatings, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_SHORT, FIELD_CUSTOM, 1, 1,
-         const_cast<char *>("ISOSpeedRatings")},
-        {kTagDateTimeOriginal, 20, 20, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char *>("DateTimeOriginal")},
-        {kTagFocalLength, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char *>("FocalLength")}};
-    if (TIFFMergeFieldInfo(ioTiff, kFields, sizeof kFields / sizeof kFields[0]) != 0) return false;
+    static const TIFFFieldInfo kToneCurveField = {kTagProfileToneCurve, TIFF_VARIABLE2, TIFF_VARIABLE2,
+                                                  TIFF_FLOAT, FIELD_CUSTOM, 1, 1,
+                                                  const_cast<char *>("ProfileToneCurve")};
+    if (TIFFMergeFieldInfo(ioTiff, &kToneCurveField, 1) != 0) return false;
 
     JpegShape aShape;
     const bool aPreview = !inDescription.previewJpeg.empty() && ReadJpegShape(inDescription.previewJpeg, aShape);
     SetCameraFields(ioTiff, inDescription);
+    if (inDescription.setMetadata && !inDescription.setMetadata(ioTiff)) return false;
     if (aPreview) {
         uint64_t aSubIfd = 0;
         TIFFSetField(ioTiff, TIFFTAG_SUBIFD, 1, &aSubIfd);
         if (!WritePreview(ioTiff, inDescription.previewJpeg, aShape) || !TIFFWriteDirectory(ioTiff)) return false;
     }
     SetMosaicFields(ioTiff, inDescription.raw);
-    return WriteMosaicRows(ioTiff, inDescription.raw, inRows, outError) && TIFFWriteDirectory(ioTiff);
+    if (!WriteMosaicRows(ioTiff, inDescription.raw, inRows, outError) || !TIFFWriteDirectory(ioTiff)) return false;
+    return !inDescription.finishMetadata || inDescription.finishMetadata(ioTiff);
 }
 
 }  // namespace

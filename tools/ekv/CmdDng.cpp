@@ -155,7 +155,7 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
     if (!aNotes.empty()) inReport.aside();
     for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
-    ReadDngIdentity(inFile, aDng.identity, aDng.shooting);
+    AddDngMetadata(inFile, aDng);
     aDng.color.toneCurve = dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0],
                                                 HostBlocks::instance().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;

@@ -7,8 +7,6 @@ namespace ekv {
 
 namespace {
 
-double ValueOf(const Rational &inRational) { return inRational.present() ? inRational.value() : 0.0; }
-
 // The camera as raw converters key their profiles: make and model, without the make
 // twice when the model already starts with it. Without a model every file of the format
 // is developed alike, and the format is the camera.
@@ -20,23 +18,21 @@ std::string UniqueModel(const std::string &inMake, const std::string &inModel) {
 
 }  // namespace
 
-void ReadDngIdentity(const std::string &inFile, dng::DngIdentity &outIdentity, dng::DngShooting &outShooting) {
+void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription) {
     const OutputMetadata aMetadata = BuildOutputMetadata(inFile, ProfileKind::None);
     const CameraTags &aCamera = aMetadata.camera;
+    dng::DngIdentity &aIdentity = ioDescription.identity;
     // The module's reader recognises Karvex files by their header alone: a file without
     // a Make tag is still the format's maker's.
-    outIdentity.make = aCamera.make.empty() ? "Karvex" : aCamera.make;
-    outIdentity.model = aCamera.model;
-    outIdentity.uniqueCameraModel = UniqueModel(outIdentity.make, aCamera.model);
-    outIdentity.software = aMetadata.software;
-    outIdentity.dateTime = aCamera.dateTime;
-    outIdentity.artist = aCamera.artist;
-    outIdentity.copyright = aCamera.copyright;
-    outShooting.dateTimeOriginal = aCamera.dateTimeOriginal;
-    outShooting.exposureTime = ValueOf(aCamera.exposureTime);
-    outShooting.fNumber = ValueOf(aCamera.fNumber);
-    outShooting.focalLength = ValueOf(aCamera.focalLength);
-    outShooting.iso = aCamera.iso;
+    aIdentity.make = aCamera.make.empty() ? "Karvex" : aCamera.make;
+    aIdentity.model = aCamera.model;
+    aIdentity.uniqueCameraModel = UniqueModel(aIdentity.make, aCamera.model);
+    aIdentity.software = aMetadata.software;
+    aIdentity.dateTime = aCamera.dateTime;
+    // Artist, copyright and the Exif placeholder in IFD0; the Exif directory once the
+    // mosaic is written, as convert's TIFF writer adds them.
+    ioDescription.setMetadata = [aMetadata](TIFF *ioTiff) { return SetTiffMetadata(ioTiff, aMetadata); };
+    ioDescription.finishMetadata = [aCamera](TIFF *ioTiff) { return WriteTiffExif(ioTiff, aCamera); };
 }
 
 }  // namespace ekv

@@ -8,8 +8,9 @@
 
 namespace ekv {
 
-// Fills the make, model, unique camera model, software, date, artist and copyright of
-// inFile, and its shooting data, from the tags convert carries into its outputs.
-void ReadDngIdentity(const std::string &inFile, dng::DngIdentity &outIdentity, dng::DngShooting &outShooting);
+// Fills the identity of ioDescription (make, model, unique camera model, software) and
+// its metadata hooks from inFile's own tags, carried as convert carries them: the date,
+// artist and copyright in IFD0, the shooting data in an Exif directory.
+void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription);
 
 }  // namespace ekv

@@ -255,7 +255,7 @@ const char *const kHelpDng =
     "the preview (IFD0; the mosaic is then in a SubIFD). The raw file's Make, Model,\n"
     "DateTime, Artist and Copyright are carried as convert carries them (UniqueCameraModel\n"
     "is make and model, or \"Karvex EKV\" without a model), and its DateTimeOriginal,\n"
-    "ExposureTime, FNumber, ISOSpeedRatings and FocalLength as IFD0 tags.\n"
+    "ExposureTime, FNumber, ISOSpeedRatings and FocalLength in an Exif directory.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT   the output file (one input only; '-' for standard output); an\n"
