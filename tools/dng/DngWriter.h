@@ -1,9 +1,9 @@
 // Writes a DNG (version 1.4, readable by DNG 1.1 readers) of a CFA mosaic through libtiff:
 // uncompressed 16-bit samples with the valid bits at the bottom, the CFA pattern, per-cell
 // black levels, the white level, the default crop, the camera's colour description and
-// identification, any metadata of the caller's, and optionally a JPEG preview. With a preview, IFD0 holds the preview
-// (NewSubFileType 1) and the mosaic sits in a SubIFD (NewSubFileType 0); without one the
-// mosaic is IFD0 itself.
+// identification, any metadata of the caller's, and optionally a JPEG preview. With a
+// preview, IFD0 holds the preview (NewSubFileType 1) and the mosaic sits in a SubIFD
+// (NewSubFileType 0); without one the mosaic is IFD0 itself.
 #pragma once
 
 #include <cstdint>

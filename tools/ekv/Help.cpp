@@ -259,7 +259,7 @@ const char *const kHelpDng =
     "\n"
     "Options:\n"
     "  -o, --output OUT   the output file (one input only; '-' for standard output); an\n"
-    "                     extension other than .dng is refused\n"
+    "                     extension other than .dng (any case) is refused\n"
     "  -d, --directory DIR\n"
     "                     write each output into DIR as NAME.dng. Without -o and -d\n"
     "                     each output goes next to its input.\n"
