@@ -10,7 +10,7 @@ add_library(dngwriter STATIC
 target_include_directories(dngwriter PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_LIST_DIR} ${TIFF_INCLUDE_DIR})
 target_link_libraries(dngwriter PUBLIC karvex)
 
-foreach(group mosaic clients colour refusals)
+foreach(group mosaic clients colour refusals outputs metadata)
   add_test(NAME ekv_dng_${group}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/dng/dng_test.sh ${group}
                    $<TARGET_FILE:ekv> $<TARGET_FILE:ekv-make> ${CMAKE_BINARY_DIR}/ekv_dng_test/${group})

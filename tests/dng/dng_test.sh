@@ -3,7 +3,7 @@
 # (raw-identify, dcraw_emu) and exiftool.
 #
 #   dng_test.sh GROUP EKV EKV_MAKE WORKDIR
-# GROUP: mosaic | clients | colour | refusals
+# GROUP: mosaic | clients | colour | refusals | outputs | metadata
 set -uo pipefail
 
 group=$1 ekv=$2 make=$3 work=$4
@@ -151,7 +151,8 @@ d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv',
   # An output that is an input, the same output twice, a bad command line.
   cp good.ekv same.dng
   "$ekv" dng same.dng -o same.dng 2>err.txt; rc=$?
-  [ $rc -eq 8 ] && grep -q "is an input file" err.txt || fail "an input as output: $rc $(cat err.txt)"
+  [ $rc -eq 8 ] && grep -q "is the input file; it is not overwritten" err.txt ||
+    fail "an input as output: $rc $(cat err.txt)"
   cmp -s good.ekv same.dng || fail "the input was overwritten"
   mkdir -p a b out && cp good.ekv a/x.ekv && cp good.ekv b/x.ekv
   "$ekv" dng a/x.ekv b/x.ekv -d out 2>err.txt; rc=$?
@@ -161,6 +162,84 @@ d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv',
   "$ekv" dng good.ekv -j 2 || fail "-j 2"
   [ -s good.dng ] || fail "no DNG beside the input"
   "$ekv" dng a.ekv b.ekv -o x.dng 2>err.txt; [ $? -eq 2 ] || fail "-o with two inputs accepted"
+  ;;
+
+outputs)
+  # The output rules of convert: a batch with failures in the middle, -j, --no-clobber,
+  # standard output, contradicting extensions, inputs named twice, long paths.
+  small a.ekv
+  small b.ekv --pattern GBRG
+  small c.ekv --bits 12
+  head -c 20000 a.ekv >cut.ekv
+  printf 'not a raw file\n' >text.ekv
+  mkdir out
+  "$ekv" dng a.ekv cut.ekv b.ekv text.ekv c.ekv -j 2 -d out 2>err.txt; rc=$?
+  [ $rc -eq 5 ] || fail "a batch failing first on a cut file exited $rc, expected 5"
+  [ "$(wc -l <err.txt)" = 2 ] && head -1 err.txt | grep -q '^ekv: cut.ekv: damaged' &&
+    tail -1 err.txt | grep -q '^ekv: text.ekv: not an EKV file' || fail "batch messages: $(cat err.txt)"
+  for f in a b c; do [ -s out/$f.dng ] || fail "the batch did not write out/$f.dng"; done
+  [ ! -e out/cut.dng ] && [ ! -e out/text.dng ] || fail "a failing input left a DNG"
+  [ -z "$(find . -name '.*.tmp-*')" ] || fail "temporary files left behind"
+  "$ekv" dng b.ekv -o one.dng -j 1 || fail "ekv dng -o one.dng"
+  cmp -s one.dng out/b.dng || fail "a worker process wrote another DNG than a single run"
+  identify out/c.dng 264 200 RG/GB
+  # Standard output through a pipe, byte for byte the file's DNG.
+  "$ekv" dng b.ekv -o - | cat >piped.dng
+  cmp -s piped.dng one.dng || fail "-o - differs from the file output"
+  identify piped.dng 264 200 GB/RG
+  # --no-clobber keeps an existing output and skips its input with a note.
+  echo kept >out/a.dng
+  "$ekv" dng a.ekv b.ekv -d out --no-clobber 2>err.txt || fail "--no-clobber exited $?"
+  grep -q "out/a.dng exists; skipped (--no-clobber)" err.txt && [ "$(cat out/a.dng)" = kept ] ||
+    fail "--no-clobber: $(cat err.txt)"
+  # Refused before anything is written, as convert refuses them.
+  "$ekv" dng a.ekv -o x.tif 2>err.txt; rc=$?
+  [ $rc -eq 2 ] && grep -q "names a tiff file; ekv dng writes .dng" err.txt && [ ! -e x.tif ] ||
+    fail "-o x.tif: $rc $(cat err.txt)"
+  "$ekv" dng a.ekv -o x.raw 2>err.txt; [ $? -eq 2 ] || fail "-o x.raw accepted"
+  "$ekv" dng a.ekv ./a.ekv -d twice 2>err.txt; rc=$?
+  [ $rc -eq 2 ] && grep -q "\./a\.ekv is given twice" err.txt && [ ! -e twice ] || fail "an input twice: $rc"
+  "$ekv" dng a.ekv -o UPPER.DNG || fail "-o with .DNG refused"
+  # A path longer than the module's 259 bytes reaches the same file.
+  deep=$PWD
+  for i in 1 2 3 4 5 6 7 8 9 10; do deep=$deep/directory-with-a-long-name-$i; done
+  mkdir -p "$deep" && cp b.ekv "$deep/long.ekv"
+  "$ekv" dng "$deep/long.ekv" -o long.dng 2>err.txt || fail "a long path: $(cat err.txt)"
+  cmp -s long.dng one.dng || fail "a long path gave another DNG"
+  ;;
+
+metadata)
+  # The camera tags carried as convert carries them, and read by dcraw and exiftool.
+  small m.ekv --model "K-7" --datetime '2024:05:06 07:08:09' --artist "A. Painter" --copyright "(c) A. Painter" \
+    --iso 200 --exposure-time 1/250 --f-number 28/10 --focal-length 50/1
+  "$ekv" dng m.ekv -o m.dng || fail "ekv dng"
+  "$ekv" convert m.ekv -o m.tif || fail "ekv convert"
+  names=(-Make -Model -ModifyDate -Artist -Copyright -DateTimeOriginal -ExposureTime -FNumber -ISO -FocalLength)
+  dng_tags=$(exiftool -s -s -s "${names[@]}" m.dng)
+  [ "$dng_tags" = "$(exiftool -s -s -s "${names[@]}" m.tif)" ] && [ "$(wc -l <<<"$dng_tags")" = 10 ] ||
+    fail "the DNG's tags differ from convert's: $dng_tags / $(exiftool -s -s -s "${names[@]}" m.tif)"
+  has "$(exiftool -s3 -UniqueCameraModel m.dng)" "^Karvex K-7$" "unique camera model"
+  info=$(dcraw -i -v m.dng 2>&1)
+  has "$info" "Camera: Karvex K-7" "dcraw camera"
+  has "$info" "ISO speed: 200" "dcraw ISO"
+  has "$info" "Shutter: 1/250\.0 sec" "dcraw shutter"
+  has "$info" "Aperture: f/2\.8" "dcraw aperture"
+  has "$info" "Focal length: 50\.0 mm" "dcraw focal length"
+  has "$info" "Timestamp: Mon May  6 07:08:09 2024" "dcraw timestamp"
+  "$ekv" dng m.ekv -o - | cat >piped.dng
+  cmp -s piped.dng m.dng || fail "-o - differs from the file output with an Exif directory"
+  # Without a preview IFD0 is the mosaic's, rewritten with the Exif offset: the same samples.
+  small p.ekv --no-thumbnail --iso 400
+  small q.ekv --no-thumbnail
+  "$ekv" dng p.ekv -o p.dng && "$ekv" dng q.ekv -o q.dng || fail "ekv dng without a preview"
+  has "$(dcraw -i -v p.dng 2>&1)" "ISO speed: 400" "dcraw ISO without a preview"
+  dcraw -D -4 -c p.dng >p.pgm && dcraw -D -4 -c q.dng >q.pgm && cmp -s p.pgm q.pgm ||
+    fail "the Exif directory changed the mosaic"
+  for f in m.dng p.dng; do
+    report=$(exiftool -validate -warning -a "$f" 2>&1)
+    echo "$report"
+    grep -Eq "^Error|^Validate +: .*Error" <<<"$report" && fail "exiftool -validate reports errors for $f"
+  done
   ;;
 
 *)

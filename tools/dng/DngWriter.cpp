@@ -184,13 +184,15 @@ bool WriteAll(TIFF *ioTiff, const DngDescription &inDescription, const RowSource
     JpegShape aShape;
     const bool aPreview = !inDescription.previewJpeg.empty() && ReadJpegShape(inDescription.previewJpeg, aShape);
     SetCameraFields(ioTiff, inDescription);
+    if (inDescription.setMetadata && !inDescription.setMetadata(ioTiff)) return false;
     if (aPreview) {
         uint64_t aSubIfd = 0;
         TIFFSetField(ioTiff, TIFFTAG_SUBIFD, 1, &aSubIfd);
         if (!WritePreview(ioTiff, inDescription.previewJpeg, aShape) || !TIFFWriteDirectory(ioTiff)) return false;
     }
     SetMosaicFields(ioTiff, inDescription.raw);
-    return WriteMosaicRows(ioTiff, inDescription.raw, inRows, outError) && TIFFWriteDirectory(ioTiff);
+    if (!WriteMosaicRows(ioTiff, inDescription.raw, inRows, outError) || !TIFFWriteDirectory(ioTiff)) return false;
+    return !inDescription.finishMetadata || inDescription.finishMetadata(ioTiff);
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 // Writes a DNG (version 1.4, readable by DNG 1.1 readers) of a CFA mosaic through libtiff:
 // uncompressed 16-bit samples with the valid bits at the bottom, the CFA pattern, per-cell
 // black levels, the white level, the default crop, the camera's colour description and
-// identification, and optionally a JPEG preview. With a preview, IFD0 holds the preview
-// (NewSubFileType 1) and the mosaic sits in a SubIFD (NewSubFileType 0); without one the
-// mosaic is IFD0 itself.
+// identification, any metadata of the caller's, and optionally a JPEG preview. With a
+// preview, IFD0 holds the preview (NewSubFileType 1) and the mosaic sits in a SubIFD
+// (NewSubFileType 0); without one the mosaic is IFD0 itself.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+// libtiff's handle, declared here so that this header stays free of libtiff's typedefs.
+typedef struct tiff TIFF;
 
 namespace dng {
 
@@ -49,6 +52,12 @@ struct DngDescription {
     DngColor color;
     DngIdentity identity;
     std::vector<uint8_t> previewJpeg;  // empty: no preview
+    // The caller's own metadata, optional: setMetadata is called on IFD0 before it is
+    // written (after the identity's fields, which it may replace); finishMetadata once
+    // every image directory is written, to add directories that IFD0 points to (Exif)
+    // and rewrite IFD0. Each returns false when libtiff fails.
+    std::function<bool(TIFF *)> setMetadata;
+    std::function<bool(TIFF *)> finishMetadata;
 };
 
 // Fills outRows with inCount rows of raw.width samples each, starting at inFirstRow;

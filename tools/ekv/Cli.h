@@ -78,8 +78,6 @@ int RunThumbnail(const std::vector<std::string> &inArgs);
 int RunPreview(const std::vector<std::string> &inArgs);
 int RunAbout(const std::vector<std::string> &inArgs);
 int RunDng(const std::vector<std::string> &inArgs);
-// Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
-int DngOne(const std::string &inFile, const std::string &inOutput);
 
 extern const char *const kHelpMain;
 extern const char *const kHelpConvert;

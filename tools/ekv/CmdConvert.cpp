@@ -130,12 +130,8 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
     if (outOptions.profile == ProfileChoice::Linear && outOptions.eightBit && !outOptions.keepLinear &&
         outOptions.method != 2)
         return UsageError("convert", "--profile linear with --8bit needs --linear (8-bit output is sRGB-encoded)");
-    for (size_t aFirst = 0; aFirst < outOptions.files.size(); ++aFirst)
-        for (size_t aSecond = aFirst + 1; aSecond < outOptions.files.size(); ++aSecond)
-            if (outOptions.files[aFirst] == outOptions.files[aSecond] ||
-                SameFile(outOptions.files[aFirst], outOptions.files[aSecond]))
-                return UsageError("convert", "the input " + outOptions.files[aSecond] + " is given twice (also as " +
-                                                 outOptions.files[aFirst] + ")");
+    int aRepeated = RefuseRepeatedInputs("convert", outOptions.files);
+    if (aRepeated != kExitOk) return aRepeated;
     int aSettled = SettleOutputOptions("convert", {"tiff", "png"}, outOptions.files.size(), outOptions.outputs);
     if (aSettled != kExitOk) return aSettled;
     if (outOptions.compression != TiffCompression::None && outOptions.outputs.format != "tiff")

@@ -4,13 +4,15 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <set>
 
+#include "BatchRunner.h"
 #include "Cli.h"
 #include "DngMetadata.h"
 #include "HostBlocks.h"
 #include "OutputFile.h"
+#include "OutputPlan.h"
+#include "ShortPath.h"
+#include "SignalCleanup.h"
 #include "dng/DngCamera.h"
 
 namespace ekv {
@@ -22,9 +24,8 @@ const char kDamagedFile[] = "damaged file (or a kind the module does not support
 
 struct DngOptions {
     std::vector<std::string> files;
-    std::string output;
-    std::string directory;
-    long jobs = 1;
+    OutputOptions outputs;
+    int jobs = 0;  // files converted at once; 0: the online processors
 };
 
 int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
@@ -35,13 +36,17 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
             std::fputs(kHelpDng, stdout);
             return -1;
         } else if (aArgs.option("-o", "--output", &aValue)) {
-            outOptions.output = aValue;
+            outOptions.outputs.output = aValue;
         } else if (aArgs.option("-d", "--directory", &aValue)) {
-            outOptions.directory = aValue;
+            outOptions.outputs.directory = aValue;
+        } else if (aArgs.option(nullptr, "--no-clobber")) {
+            outOptions.outputs.noClobber = true;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
-            if (!ParseInt(aValue, outOptions.jobs) || outOptions.jobs < 1 || outOptions.jobs > 1024)
-                return UsageError("dng", "-j takes a number of files to convert at once (1 to 1024), not '" +
-                                             aValue + "'");
+            long aJobs;
+            if (!ParseInt(aValue, aJobs) || aJobs < 1 || aJobs > 256)
+                return UsageError("dng", "-j takes a number of files to convert at once (1 to 256), not '" + aValue +
+                                             "'");
+            outOptions.jobs = static_cast<int>(aJobs);
         } else if (aArgs.failed()) {
             break;
         } else if (aArgs.isOption()) {
@@ -52,11 +57,9 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
     }
     if (aArgs.failed()) return UsageError("dng", aArgs.missingFor() + " needs a value");
     if (outOptions.files.empty()) return UsageError("dng", "no input file");
-    if (!outOptions.output.empty() && !outOptions.directory.empty())
-        return UsageError("dng", "-o and -d exclude each other");
-    if (!outOptions.output.empty() && outOptions.files.size() > 1)
-        return UsageError("dng", "-o names one output; use -d for several inputs");
-    return 0;
+    int aRepeated = RefuseRepeatedInputs("dng", outOptions.files);
+    if (aRepeated != kExitOk) return aRepeated;
+    return SettleOutputOptions("dng", {"dng"}, outOptions.files.size(), outOptions.outputs);
 }
 
 // The mosaic's rows, read and aligned by the module's reader.
@@ -132,23 +135,27 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
     return aMissing == 0 ? kExitOk : MissingFailure(inFile, aMissing);
 }
 
-}  // namespace
-
-int DngOne(const std::string &inFile, const std::string &inOutput) {
+// Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
+int DngOne(const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     HeaderInfo aHeader;
     int aCode = CheckHeader(inFile, aHeader);
     if (aCode != kExitOk) return aCode;
+    // The module's reader takes paths of at most 259 bytes: a longer one is handed to it
+    // as the opened file's descriptor path, valid while aModulePath lives.
+    ShortPath aModulePath;
+    if (!aModulePath.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     FSSpec aSpec{};
-    if (NativePathNameToFSSpec(inFile.c_str(), &aSpec, 0) != noErr)
-        return Fail(kExitNoInput, inFile, "the path cannot be handed to the module (file name too long)");
+    if (NativePathNameToFSSpec(aModulePath.path().c_str(), &aSpec, 0) != noErr)
+        return Fail(kExitNoInput, inFile, "the path cannot be handed to the module");
 
     dng::DngDescription aDng;
     std::vector<std::string> aNotes;
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
+    if (!aNotes.empty()) inReport.aside();
     for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
-    ReadDngIdentity(inFile, aHeader, aDng.identity);
+    AddDngMetadata(inFile, aDng);
     aDng.color.toneCurve = dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0],
                                                 HostBlocks::instance().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;
@@ -157,10 +164,12 @@ int DngOne(const std::string &inFile, const std::string &inOutput) {
     if (!aOutput.open(aReason)) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     MosaicRows aMosaic(aSpec, aHeader.info);
     auto aRows = [&](uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
+        inReport.progress(static_cast<int32_t>(inFirst), static_cast<int32_t>(aDng.raw.height));
         return aMosaic.read(inFirst, inCount, outRows, outError);
     };
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);
     aOutput.released();
+    inReport.aside();
     if (!aWritten && aMosaic.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
     // The reader does not report short reads: a file cut while it was read is refused.
     int64_t aMissing = MissingBytes(inFile, aHeader.info);
@@ -170,37 +179,24 @@ int DngOne(const std::string &inFile, const std::string &inOutput) {
     return kExitOk;
 }
 
+}  // namespace
+
 int RunDng(const std::vector<std::string> &inArgs) {
     DngOptions aOptions;
     int aParse = ParseDng(inArgs, aOptions);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
-
-    namespace fs = std::filesystem;
-    std::set<std::string> aWritten;
-    int aExit = kExitOk;
-    for (const std::string &aFile : aOptions.files) {
-        fs::path aInput(aFile);
-        fs::path aOutput = !aOptions.output.empty() ? fs::path(aOptions.output)
-                           : (aOptions.directory.empty() ? aInput.parent_path() : fs::path(aOptions.directory)) /
-                                 aInput.filename().replace_extension(".dng");
-        std::error_code aError;
-        std::string aKey = fs::weakly_canonical(aOutput, aError).string();
-        if (aError) aKey = aOutput.string();
-        bool aIsInput = false;
-        for (const std::string &aOther : aOptions.files) aIsInput = aIsInput || SameFile(aOutput.string(), aOther);
-        int aCode;
-        if (aIsInput)
-            aCode = Fail(kExitCannotWrite, aFile,
-                         "the output " + aOutput.string() + " is an input file; it is not overwritten");
-        else if (aWritten.count(aKey) != 0)
-            aCode = Fail(kExitCannotWrite, aFile,
-                         "the output " + aOutput.string() + " was already written for another input");
-        else
-            aCode = DngOne(aFile, aOutput.string());
-        if (aCode == kExitOk) aWritten.insert(aKey);
-        if (aExit == kExitOk) aExit = aCode;
-    }
-    return aExit;
+    InstallSignalCleanup();
+    // Outputs planned in the order given before any file is read, as convert plans them;
+    // the job prints a refusal or skip in its place among the messages.
+    OutputPlanner aPlanner(aOptions.outputs, aOptions.files);
+    std::vector<PlannedOutput> aPlans;
+    for (const std::string &aFile : aOptions.files) aPlans.push_back(aPlanner.plan(aFile));
+    const int aJobs = aOptions.jobs > 0 ? aOptions.jobs : OnlineProcessors();
+    return RunBatch(aOptions.files, aJobs, [&](size_t inIndex, const JobReport &inReport) {
+        const std::string &aFile = aOptions.files[inIndex];
+        if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aFile);
+        return DngOne(aFile, aPlans[inIndex].path, inReport);
+    });
 }
 
 }  // namespace ekv

@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "RawHeader.h"
 #include "dng/DngWriter.h"
 
 namespace ekv {
 
-// Fills the make, model, unique camera model, software and date of inFile, whose header
-// the module's reader gave as inHeader.
-void ReadDngIdentity(const std::string &inFile, const HeaderInfo &inHeader, dng::DngIdentity &outIdentity);
+// Fills the identity of ioDescription (make, model, unique camera model, software) and
+// its metadata hooks from inFile's own tags, carried as convert carries them: the date,
+// artist and copyright in IFD0, the shooting data in an Exif directory.
+void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription);
 
 }  // namespace ekv

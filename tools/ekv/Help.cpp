@@ -240,7 +240,7 @@ const char *const kHelpAbout =
     "\n" EKV_EXIT_HEAD EKV_EXIT_MODULE "Every failure prints one line on standard error.\n";
 
 const char *const kHelpDng =
-    "Usage: ekv dng FILE... [-o OUT.dng | -d DIR] [-j N]\n"
+    "Usage: ekv dng FILE... [-o OUT.dng | -d DIR] [--no-clobber] [-j N]\n"
     "\n"
     "Writes each EKV file as a DNG (version 1.4, readable as 1.1) that every raw\n"
     "converter opens. The mosaic is read by the module's own strip reader and sample\n"
@@ -252,21 +252,35 @@ const char *const kHelpDng =
     "AsShotNeutral, a D65 ColorMatrix1 derived from the camera's colour matrix on the\n"
     "assumption that, after white balance, it maps camera RGB to linear sRGB, the tone\n"
     "curve of the camera's tone mode as ProfileToneCurve, and the embedded thumbnail as\n"
-    "the preview (IFD0; the mosaic is then in a SubIFD).\n"
+    "the preview (IFD0; the mosaic is then in a SubIFD). The raw file's Make, Model,\n"
+    "DateTime, Artist and Copyright are carried as convert carries them (UniqueCameraModel\n"
+    "is make and model, or \"Karvex EKV\" without a model), and its DateTimeOriginal,\n"
+    "ExposureTime, FNumber, ISOSpeedRatings and FocalLength in an Exif directory.\n"
     "\n"
     "Options:\n"
-    "  -o, --output OUT   the output file (one input only)\n"
+    "  -o, --output OUT   the output file (one input only; '-' for standard output); an\n"
+    "                     extension other than .dng (any case) is refused\n"
     "  -d, --directory DIR\n"
     "                     write each output into DIR as NAME.dng. Without -o and -d\n"
     "                     each output goes next to its input.\n"
-    "  -j, --jobs N       files to convert at once (accepted; files are converted one\n"
-    "                     after another)\n"
+    "  --no-clobber       keep existing files: their inputs are skipped with a note\n"
+    "  -j, --jobs N       files to convert at once, each in a process of its own\n"
+    "                     (1 to 256; default: the online processors)\n"
     "  -h, --help         this text\n"
     "\n"
     "Outputs are written as convert writes them: to a temporary file renamed into place\n"
-    "when complete; an output that names an input, or that an earlier input of the same\n"
-    "call produced, is refused. A file convert refuses (not EKV, damaged, sensor data\n"
-    "cut short) is refused with the same message and exit status, and leaves no DNG.\n"
-    "\n" EKV_EXIT_CODES;
+    "when complete (devices, FIFOs and standard output are written directly once the\n"
+    "file is complete); an output that names an input, or that an earlier input of the\n"
+    "same call produced, is refused, as is an input named twice. A file convert refuses\n"
+    "(not EKV, damaged, sensor data cut short) is refused with the same message and\n"
+    "exit status, and leaves no DNG. A progress bar is drawn on standard error when it\n"
+    "is a terminal.\n"
+    "\n"
+    "Examples:\n"
+    "  ekv dng IMG_0001.ekv                # IMG_0001.dng beside it\n"
+    "  ekv dng *.ekv -d dng/ -j 2\n"
+    "  ekv dng a.ekv -o - | ssh host 'cat >a.dng'\n"
+    "\n" EKV_EXIT_HEAD_OUTPUT EKV_EXIT_INPUT EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_SIGNALS
+        "The exit status is that of the first failing file.\n" EKV_EXIT_TAIL;
 
 }  // namespace ekv

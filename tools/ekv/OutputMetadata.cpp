@@ -62,13 +62,18 @@ bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
     return true;
 }
 
+bool FinishTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
+    if (!inMetadata.camera.hasExif()) return true;
+    return TIFFWriteDirectory(ioTiff) && WriteTiffExif(ioTiff, inMetadata.camera);
+}
+
 // IFD0 is written first (with a zero Exif offset), then the Exif directory after it;
 // IFD0 is then read back, given the Exif offset and rewritten. This needs a file that
 // can be read and seeked, which every writer's target is.
-bool FinishTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
-    const CameraTags &aCamera = inMetadata.camera;
+bool WriteTiffExif(TIFF *ioTiff, const CameraTags &inCamera) {
+    const CameraTags &aCamera = inCamera;
     if (!aCamera.hasExif()) return true;
-    if (!TIFFWriteDirectory(ioTiff) || TIFFCreateEXIFDirectory(ioTiff) != 0) return false;
+    if (TIFFCreateEXIFDirectory(ioTiff) != 0) return false;
     SetTiffText(ioTiff, EXIFTAG_DATETIMEORIGINAL, aCamera.dateTimeOriginal);
     SetTiffRational(ioTiff, EXIFTAG_EXPOSURETIME, aCamera.exposureTime);
     SetTiffRational(ioTiff, EXIFTAG_FNUMBER, aCamera.fNumber);

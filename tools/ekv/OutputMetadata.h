@@ -31,6 +31,10 @@ bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata);
 // TIFF: called after the last row, before the file is closed (for directories that
 // must follow the image's own, such as Exif).
 bool FinishTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata);
+// TIFF: once the image directories are written, IFD0 among them with the Exif
+// placeholder SetTiffMetadata gave it, writes the Exif directory after them and
+// rewrites IFD0 with its offset. Nothing without Exif values.
+bool WriteTiffExif(TIFF *ioTiff, const CameraTags &inCamera);
 // PNG: called after the header is set, before png_write_info.
 void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &inMetadata);
 

@@ -21,7 +21,7 @@ struct FormatName {
 
 // The extensions each format is known by; the first of a format is the one written.
 constexpr FormatName kExtensions[] = {
-    {"tiff", ".tif"}, {"tiff", ".tiff"}, {"png", ".png"}, {"jpeg", ".jpg"}, {"jpeg", ".jpeg"}};
+    {"tiff", ".tif"}, {"tiff", ".tiff"}, {"png", ".png"}, {"jpeg", ".jpg"}, {"jpeg", ".jpeg"}, {"dng", ".dng"}};
 
 std::string Leaf(const std::string &inPath) {
     size_t aSlash = inPath.find_last_of('/');
@@ -72,6 +72,15 @@ const char *FormatExtension(const std::string &inFormat) {
     for (const FormatName &aName : kExtensions)
         if (inFormat == aName.format) return aName.extension;
     return "";
+}
+
+int RefuseRepeatedInputs(const char *inCommand, const std::vector<std::string> &inInputs) {
+    for (size_t aFirst = 0; aFirst < inInputs.size(); ++aFirst)
+        for (size_t aSecond = aFirst + 1; aSecond < inInputs.size(); ++aSecond)
+            if (inInputs[aFirst] == inInputs[aSecond] || SameFile(inInputs[aFirst], inInputs[aSecond]))
+                return UsageError(inCommand, "the input " + inInputs[aSecond] + " is given twice (also as " +
+                                                 inInputs[aFirst] + ")");
+    return kExitOk;
 }
 
 int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &inFormats, size_t inInputs,

@@ -15,9 +15,13 @@ namespace ekv {
 struct OutputOptions {
     std::optional<std::string> output;     // -o OUT ("-": standard output)
     std::optional<std::string> directory;  // -d DIR
-    std::string format;                    // --format ("tiff", "png"), then the settled format
+    std::string format;                    // --format ("tiff", "png"), then the settled format ("dng"...)
     bool noClobber = false;                // --no-clobber
 };
+
+// An input named twice (also through another path) would be converted twice onto the
+// same output: kExitUsage after the message, else kExitOk.
+int RefuseRepeatedInputs(const char *inCommand, const std::vector<std::string> &inInputs);
 
 // Checks the options of a command that writes the formats named in inFormats (the
 // first is its default) for inInputs inputs, and settles ioOptions.format from
@@ -25,7 +29,7 @@ struct OutputOptions {
 int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &inFormats, size_t inInputs,
                         OutputOptions &ioOptions);
 
-// The file extension written for a format (".tif", ".png", ".jpg").
+// The file extension written for a format (".tif", ".png", ".jpg", ".dng").
 const char *FormatExtension(const std::string &inFormat);
 
 struct PlannedOutput {
