@@ -1,6 +1,8 @@
 // The encoder for an output, and whole images written through it.
 #include "ImageWriters.h"
 
+#include <cstring>
+
 #include "OutputFile.h"
 
 namespace ekv {
@@ -36,6 +38,11 @@ bool WritePng(const RgbImage &inImage, const std::string &inPath, const OutputMe
     aOptions.png = true;
     aOptions.metadata = inMetadata;
     return WriteImage(inImage, inPath, aOptions, outError);
+}
+
+std::string EncoderFailure(int inErrno, const std::string &inLibraryMessage, const char *inLibrary) {
+    if (inErrno != 0) return std::strerror(inErrno);
+    return inLibraryMessage.empty() ? std::string(inLibrary) + " could not write the file" : inLibraryMessage;
 }
 
 }  // namespace ekv

@@ -50,6 +50,9 @@ std::unique_ptr<RowEncoder> MakeRowEncoder(const EncoderOptions &inOptions);
 void EightBitRow(const uint16_t *inRow, uint8_t *outRow, size_t inCount, int inDepth, EightBitCurve inCurve);
 // Whether the installed libtiff can write this compression.
 bool TiffCompressionAvailable(TiffCompression inCompression);
+// Why an encoder failed: the system's reason when a write failed (errno inErrno, as in
+// "No space left on device"), else the library's own message, else a general one.
+std::string EncoderFailure(int inErrno, const std::string &inLibraryMessage, const char *inLibrary);
 
 // A whole image in memory written at once (the preview).
 bool WriteImage(const RgbImage &inImage, const std::string &inPath, const EncoderOptions &inOptions,

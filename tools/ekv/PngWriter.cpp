@@ -119,12 +119,7 @@ public:
 private:
     // The system's reason when a write failed, else libpng's message.
     bool failed(std::string &outError) {
-        const int aErrno = errno;
-        // A failed write is the system's to explain ("No space left on device").
-        if (aErrno != 0)
-            outError = std::strerror(aErrno);
-        else
-            outError = mFailure.message.empty() ? "libpng could not write the file" : mFailure.message;
+        outError = EncoderFailure(errno, mFailure.message, "libpng");
         return false;
     }
 

@@ -110,12 +110,7 @@ public:
 private:
     // The system's reason when a write failed, else libtiff's message.
     bool failed(std::string &outError) {
-        const int aErrno = errno;
-        // A failed write is the system's to explain ("No space left on device").
-        if (aErrno != 0)
-            outError = std::strerror(aErrno);
-        else
-            outError = mError.empty() ? "libtiff could not write the file" : mError;
+        outError = EncoderFailure(errno, mError, "libtiff");
         return false;
     }
 
