@@ -14,4 +14,6 @@ sample=build/native/sample/sample.ekv
 "$ekv" about
 "$ekv" convert "$sample" -m 2 -o out/sample.tif
 "$ekv" convert "$sample" -m 2 --format png -o out/sample.png
-echo "main: wrote out/sample.tif and out/sample.png"
+# The same raw file as a DNG, for other raw converters.
+"$ekv" dng "$sample" -o out/sample.dng
+echo "main: wrote out/sample.tif, out/sample.png and out/sample.dng"
