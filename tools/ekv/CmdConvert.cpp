@@ -99,11 +99,7 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
                 return UsageError("convert", "--max-memory takes a number of megabytes, not '" + aValue + "'");
             outOptions.memoryLimit = static_cast<size_t>(aMegabytes) << 20;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
-            long aJobs;
-            if (!ParseInt(aValue, aJobs) || aJobs < 1 || aJobs > 256)
-                return UsageError("convert", "-j takes a number of files to convert at once (1 to 256), not '" +
-                                                 aValue + "'");
-            outOptions.jobs = static_cast<int>(aJobs);
+            if (int aCode = ParseJobs("convert", aValue, outOptions.jobs)) return aCode;
         } else if (aArgs.option(nullptr, "--compress", &aValue)) {
             if (!ParseCompression(aValue, outOptions.compression))
                 return UsageError("convert", "--compress takes none, deflate, zstd or lzw, not '" + aValue + "'");
@@ -225,21 +221,13 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     HostBlocks::instance().setLimit(aOptions.memoryLimit);
     RAW_SelectReferenceStages(aOptions.reference);
     InstallSignalCleanup();
-    // Each input's output, or the reason it is refused, decided in the order given
-    // before any conversion; the job prints the refusal in its place among the messages.
-    OutputPlanner aPlanner(aOptions.outputs, aOptions.files);
-    std::vector<PlannedOutput> aPlans;
-    for (const std::string &aFile : aOptions.files) aPlans.push_back(aPlanner.plan(aFile));
-
     // One host for the batch: in this process its module stays loaded from one file to the
     // next; a worker process gets its own copy, untouched by any import.
     AcquireHost aHost;
-    const int aJobs = aOptions.jobs > 0 ? aOptions.jobs : OnlineProcessors();
-    return RunBatch(aOptions.files, aJobs, [&](size_t inIndex, const JobReport &inReport) {
-        const std::string &aFile = aOptions.files[inIndex];
-        if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aFile);
-        return ConvertOne(aHost, aOptions, aFile, aPlans[inIndex].path, inReport);
-    });
+    return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
+                           [&](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                               return ConvertOne(aHost, aOptions, inFile, inOutput, inReport);
+                           });
 }
 
 }  // namespace ekv

@@ -42,11 +42,7 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
         } else if (aArgs.option(nullptr, "--no-clobber")) {
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
-            long aJobs;
-            if (!ParseInt(aValue, aJobs) || aJobs < 1 || aJobs > 256)
-                return UsageError("dng", "-j takes a number of files to convert at once (1 to 256), not '" + aValue +
-                                             "'");
-            outOptions.jobs = static_cast<int>(aJobs);
+            if (int aCode = ParseJobs("dng", aValue, outOptions.jobs)) return aCode;
         } else if (aArgs.failed()) {
             break;
         } else if (aArgs.isOption()) {
@@ -186,17 +182,10 @@ int RunDng(const std::vector<std::string> &inArgs) {
     int aParse = ParseDng(inArgs, aOptions);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     InstallSignalCleanup();
-    // Outputs planned in the order given before any file is read, as convert plans them;
-    // the job prints a refusal or skip in its place among the messages.
-    OutputPlanner aPlanner(aOptions.outputs, aOptions.files);
-    std::vector<PlannedOutput> aPlans;
-    for (const std::string &aFile : aOptions.files) aPlans.push_back(aPlanner.plan(aFile));
-    const int aJobs = aOptions.jobs > 0 ? aOptions.jobs : OnlineProcessors();
-    return RunBatch(aOptions.files, aJobs, [&](size_t inIndex, const JobReport &inReport) {
-        const std::string &aFile = aOptions.files[inIndex];
-        if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aFile);
-        return DngOne(aFile, aPlans[inIndex].path, inReport);
-    });
+    return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
+                           [](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                               return DngOne(inFile, inOutput, inReport);
+                           });
 }
 
 }  // namespace ekv

@@ -161,4 +161,26 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) {
     return aPlanned;
 }
 
+int ParseJobs(const char *inCommand, const std::string &inValue, int &outJobs) {
+    long aJobs;
+    if (!ParseInt(inValue, aJobs) || aJobs < 1 || aJobs > 256)
+        return UsageError(inCommand,
+                          "-j takes a number of files to convert at once (1 to 256), not '" + inValue + "'");
+    outJobs = static_cast<int>(aJobs);
+    return kExitOk;
+}
+
+int RunPlannedBatch(const OutputOptions &inOptions, const std::vector<std::string> &inInputs, int inJobs,
+                    const OutputJob &inJob) {
+    OutputPlanner aPlanner(inOptions, inInputs);
+    std::vector<PlannedOutput> aPlans;
+    for (const std::string &aInput : inInputs) aPlans.push_back(aPlanner.plan(aInput));
+    const int aJobs = inJobs > 0 ? inJobs : OnlineProcessors();
+    return RunBatch(inInputs, aJobs, [&](size_t inIndex, const JobReport &inReport) {
+        const std::string &aInput = inInputs[inIndex];
+        if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aInput);
+        return inJob(aInput, aPlans[inIndex].path, inReport);
+    });
+}
+
 }  // namespace ekv

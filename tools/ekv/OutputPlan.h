@@ -4,10 +4,13 @@
 // existing file under --no-clobber; one that cannot be written).
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "BatchRunner.h"
 
 namespace ekv {
 
@@ -58,5 +61,18 @@ private:
     std::vector<std::string> mInputs;
     std::set<std::string> mClaimed;
 };
+
+// "-j N": 1 to 256 files at once. kExitOk, or kExitUsage after the message.
+int ParseJobs(const char *inCommand, const std::string &inValue, int &outJobs);
+
+// Writes one input to its planned output; returns the exit code.
+using OutputJob = std::function<int(const std::string &inInput, const std::string &inOutput, const JobReport &)>;
+
+// Plans every input's output in the order given, before any is written, then runs
+// inJob for those to write, inJobs at once (0: the online processors). A refusal or a
+// skip is printed in its place among the jobs' messages. The exit code of the first
+// failing input, or 0.
+int RunPlannedBatch(const OutputOptions &inOptions, const std::vector<std::string> &inInputs, int inJobs,
+                    const OutputJob &inJob);
 
 }  // namespace ekv
