@@ -1,8 +1,30 @@
-# The plug-in's sources: every .cpp of the module's folders, with *_posix.cpp only in the
-# native build and *_win32.cpp only in the Windows build.
-set(KARVEX_MODULE_DIRS host plugin rawfile pipeline pipeline/reference pipeline/kernels ui)
+# The module as a static library `karvex`, which the native command-line host, the tests
+# and (through its objects) the Windows module are built from, and the tone tables it
+# carries as resources.
+
+# ---- the tone tables ------------------------------------------------------------------
+# Generated as big-endian .bin files (embedded by the Windows resource script) and, for the
+# native build, as a C++ source that carries the same bytes.
+set(KARVEX_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${KARVEX_GENERATED_DIR})
+set(KARVEX_TONE_TABLE_BINS)
+foreach(id 1000 1001 1002 1003)
+  list(APPEND KARVEX_TONE_TABLE_BINS ${KARVEX_GENERATED_DIR}/tone_${id}.bin)
+endforeach()
+set(KARVEX_TONE_TABLE_SOURCE ${KARVEX_GENERATED_DIR}/ToneTableBytes.cpp)
+add_custom_command(
+  OUTPUT ${KARVEX_TONE_TABLE_BINS} ${KARVEX_TONE_TABLE_SOURCE}
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/resources/make_tone_tables.py ${KARVEX_GENERATED_DIR}
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/make_tone_tables.py
+  COMMENT "Generating the tone tables"
+  VERBATIM)
+add_custom_target(karvex_tone_tables DEPENDS ${KARVEX_TONE_TABLE_BINS} ${KARVEX_TONE_TABLE_SOURCE})
+
+# ---- the sources ----------------------------------------------------------------------
+# Every .cpp of the module's folders, with *_posix.cpp only in the native build and
+# *_win32.cpp only in the Windows build.
 set(KARVEX_MODULE_SOURCES "")
-foreach(dir ${KARVEX_MODULE_DIRS})
+foreach(dir host plugin rawfile pipeline pipeline/reference pipeline/kernels ui)
   file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
   list(APPEND KARVEX_MODULE_SOURCES ${dir_sources})
 endforeach()
@@ -10,6 +32,7 @@ if(WIN32)
   list(FILTER KARVEX_MODULE_SOURCES EXCLUDE REGEX "_posix\\.cpp$")
 else()
   list(FILTER KARVEX_MODULE_SOURCES EXCLUDE REGEX "_win32\\.cpp$")
+  list(APPEND KARVEX_MODULE_SOURCES ${KARVEX_TONE_TABLE_SOURCE})
 endif()
 
 # The stage kernels are written for the compiler to vectorise: -O3, and no assumption
@@ -34,11 +57,10 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
     "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx512f;-mavx512vl;-mavx512bw;-mavx512dq;-mprefer-vector-width=512")
 endif()
 
-# The module as a static library: the native command-line host and the tests link it.
-add_library(karvex STATIC ${KARVEX_MODULE_SOURCES} ${KARVEX_GENERATED_MODULE_SOURCES})
+add_library(karvex STATIC ${KARVEX_MODULE_SOURCES})
 target_include_directories(karvex PUBLIC ${PROJECT_SOURCE_DIR})
+add_dependencies(karvex karvex_tone_tables)
 if(WIN32)
   # GDI+ is not linked: the module loads it while the conversion dialog is open.
   target_link_libraries(karvex PUBLIC comdlg32 user32 gdi32 ole32)
-  include(${PROJECT_SOURCE_DIR}/cmake/WindowsModule.cmake OPTIONAL)
 endif()

@@ -1,6 +1,6 @@
 # The real Windows module KarvexRAW.8ba (32-bit or 64-bit, as the toolchain builds), its
-# resources, a test build without the media layer, the Win32 test host ekvhost and the
-# Windows-only tests.
+# resources, and a test build without the media layer. The Windows host ekvhost is built
+# in tools/, the Windows tests are registered in tests/.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
   set(KARVEX_WINDOWS_ARCH x86_64)
 else()
@@ -24,13 +24,9 @@ add_library(karvex_resources OBJECT ${PROJECT_SOURCE_DIR}/resources/Module.rc)
 set_property(TARGET karvex_resources PROPERTY COMPILE_OPTIONS "")
 target_include_directories(karvex_resources PRIVATE ${KARVEX_GENERATED_DIR} ${PROJECT_SOURCE_DIR}/resources)
 add_dependencies(karvex_resources karvex_pipl)
-if(TARGET karvex_tone_tables)
-  add_dependencies(karvex_resources karvex_tone_tables)
-  target_compile_definitions(karvex_resources PRIVATE KARVEX_HAVE_TONE_TABLES)
-  foreach(id 1000 1001 1002 1003)
-    list(APPEND KARVEX_RC_DEPENDS ${KARVEX_GENERATED_DIR}/tone_${id}.bin)
-  endforeach()
-endif()
+add_dependencies(karvex_resources karvex_tone_tables)
+target_compile_definitions(karvex_resources PRIVATE KARVEX_HAVE_TONE_TABLES)
+list(APPEND KARVEX_RC_DEPENDS ${KARVEX_TONE_TABLE_BINS})
 set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/Module.rc PROPERTIES OBJECT_DEPENDS
                                                                                  "${KARVEX_RC_DEPENDS}")
 
@@ -58,39 +54,3 @@ target_compile_definitions(karvex_startup_nomedia PRIVATE KARVEX_TEST_HOOKS)
 karvex_add_module(KarvexRAW_nomedia plugins-nomedia
   $<FILTER:$<TARGET_OBJECTS:karvex>,EXCLUDE,MediaLayerStartup_win32>
   $<TARGET_OBJECTS:karvex_startup_nomedia>)
-
-# ---- the Win32 test host ------------------------------------------------------------
-file(GLOB KARVEX_EKVHOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/win32/*.cpp)
-add_executable(ekvhost ${KARVEX_EKVHOST_SOURCES})
-target_include_directories(ekvhost PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_options(ekvhost PRIVATE -static)
-target_link_libraries(ekvhost PRIVATE user32 gdi32)
-set_target_properties(ekvhost PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
-
-# ---- tests --------------------------------------------------------------------------
-add_test(NAME windows_module_file
-  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_module.py $<TARGET_FILE:KarvexRAW>
-          ${PROJECT_SOURCE_DIR}/resources/Strings.h ${KARVEX_WINDOWS_ARCH})
-add_test(NAME windows_module_host
-  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_ekvhost.py
-          --wine-env ${PROJECT_SOURCE_DIR}/tools/wine-env.sh --host $<TARGET_FILE:ekvhost>
-          --plugins $<TARGET_FILE_DIR:KarvexRAW> --plugins-nomedia $<TARGET_FILE_DIR:KarvexRAW_nomedia>)
-# The Wine prefix of the module's architecture, also when ctest was started without it.
-if(KARVEX_WINDOWS_ARCH STREQUAL "x86_64")
-  set(KARVEX_WINE_ENVIRONMENT KARVEX_WINEARCH=win64)
-else()
-  set(KARVEX_WINE_ENVIRONMENT KARVEX_WINEARCH=win32)
-endif()
-set_tests_properties(windows_module_host PROPERTIES TIMEOUT 300 LABELS wine ENVIRONMENT ${KARVEX_WINE_ENVIRONMENT})
-# Whole imports through the real dialogs, compared with the native host's documents.
-include(${PROJECT_SOURCE_DIR}/tests/WindowsImport.cmake OPTIONAL)
-
-# The test program carries the module's resources, so that string and tone-table
-# lookups through the instance work there too. karvex_tests is defined later, in tests/.
-function(karvex_attach_test_resources)
-  if(TARGET karvex_tests)
-    target_sources(karvex_tests PRIVATE $<TARGET_OBJECTS:karvex_resources>)
-    add_dependencies(karvex_tests karvex_resources)
-  endif()
-endfunction()
-cmake_language(DEFER CALL karvex_attach_test_resources)

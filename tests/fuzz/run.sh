@@ -18,7 +18,7 @@ for t in "${targets[@]}"; do
   esac
   mkdir -p "$build/fuzz-corpus/$t"
   log="$build/fuzz-artifacts/$t.log"
-  if ! ASAN_OPTIONS=detect_leaks=1 "$build/tools/karvex_fuzz_$t" -max_total_time="$seconds" -max_len=$max_len \
+  if ! ASAN_OPTIONS=detect_leaks=1 "$build/tests/karvex_fuzz_$t" -max_total_time="$seconds" -max_len=$max_len \
       -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$t-" \
       "$build/fuzz-corpus/$t" "$build/fuzz-seeds/$t" >"$log" 2>&1; then
     tail -n 60 "$log"
