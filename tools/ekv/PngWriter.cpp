@@ -1,8 +1,12 @@
-// RGB PNG at 72 dpi (2835 pixels per metre), row by row through libpng; 16-bit samples
-// are stored big-endian as PNG wants them (libpng swaps them).
+// RGB PNG at 72 dpi (2835 pixels per metre); 16-bit samples are stored big-endian as PNG
+// wants them. libpng writes the header and its chunks. With a level chosen by the user,
+// libpng also filters and compresses the rows; by default this encoder filters them
+// itself and compresses the image data on several threads.
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
@@ -10,6 +14,7 @@
 
 #include "ImageWriters.h"
 #include "OutputFile.h"
+#include "ParallelDeflate.h"
 
 namespace ekv {
 
@@ -24,6 +29,15 @@ constexpr int kFastStrategy = Z_HUFFMAN_ONLY;
 constexpr int kFastFilter = PNG_FILTER_UP;
 // libpng hands zlib's output to the file in pieces of this size.
 constexpr size_t kZlibBuffer = 256 * 1024;
+// The fast default compresses the filtered rows in segments of about this size, each on
+// a thread of its own; a few segments in flight keep memory small.
+constexpr size_t kSegmentBytes = 128 * 1024;
+constexpr long kMostDeflateThreads = 4;
+
+int DeflateThreads() {
+    const long aOnline = sysconf(_SC_NPROCESSORS_ONLN);
+    return static_cast<int>(std::clamp(aOnline, 1L, kMostDeflateThreads));
+}
 
 struct PngFailure {
     std::string message;
@@ -64,6 +78,13 @@ bool PngHeader(png_structp inPng, png_infop inInfo, FILE *inFile, const ImageSha
     return true;
 }
 
+// One chunk written as it is (image data compressed here, or the end).
+bool PngChunk(png_structp inPng, const char *inName, const uint8_t *inData, size_t inSize) {
+    if (setjmp(png_jmpbuf(inPng))) return false;
+    png_write_chunk(inPng, reinterpret_cast<png_const_bytep>(inName), inData, inSize);
+    return true;
+}
+
 bool PngRow(png_structp inPng, const void *inRow) {
     if (setjmp(png_jmpbuf(inPng))) return false;
     png_write_row(inPng, static_cast<png_const_bytep>(inRow));
@@ -94,6 +115,13 @@ public:
         if (mPng != nullptr) mInfo = png_create_info_struct(mPng);
         if (mInfo == nullptr || !PngHeader(mPng, mInfo, aFile, inShape, mFileDepth, mOptions)) return failed(outError);
         if (mFileDepth == 8) mRow.resize(static_cast<size_t>(inShape.width) * 3);
+        if (mOptions.pngLevel < 0) {
+            mPrior.assign(static_cast<size_t>(inShape.width) * 3 * (mFileDepth / 8), 0);
+            mDeflate = std::make_unique<ParallelDeflate>(kFastLevel, kFastStrategy, DeflateThreads(),
+                                                         [this](const uint8_t *inBytes, size_t inSize) {
+                                                             return PngChunk(mPng, "IDAT", inBytes, inSize);
+                                                         });
+        }
         return true;
     }
 
@@ -106,17 +134,51 @@ public:
                 aRow = mRow.data();
             }
             errno = 0;
-            if (!PngRow(mPng, aRow)) return failed(outError);
+            if (mDeflate ? !addFilteredRow(aRow) : !PngRow(mPng, aRow)) return failed(outError);
         }
         return true;
     }
 
     bool finish(std::string &outError) override {
         errno = 0;
-        return PngEnd(mPng, mInfo) || failed(outError);
+        if (!mDeflate) return PngEnd(mPng, mInfo) || failed(outError);
+        if (!mSegment.empty() && !mDeflate->add(std::move(mSegment))) return failed(outError);
+        return (mDeflate->finish() && PngChunk(mPng, "IEND", nullptr, 0)) || failed(outError);
     }
 
 private:
+    // Appends a row to the current segment with the Up filter: each byte less the byte
+    // above it, 16-bit samples big-endian. A full segment goes to the compressing threads.
+    bool addFilteredRow(const void *inRow) {
+        if (mSegment.empty()) mSegment = mDeflate->spareBuffer();
+        const size_t aStart = mSegment.size();
+        mSegment.resize(aStart + 1 + mPrior.size());
+        uint8_t *aOut = mSegment.data() + aStart;
+        *aOut++ = PNG_FILTER_VALUE_UP;
+        uint8_t *aPrior = mPrior.data();
+        if (mFileDepth == 8) {
+            const uint8_t *aRow = static_cast<const uint8_t *>(inRow);
+            for (size_t aIndex = 0; aIndex < mPrior.size(); ++aIndex) {
+                aOut[aIndex] = static_cast<uint8_t>(aRow[aIndex] - aPrior[aIndex]);
+                aPrior[aIndex] = aRow[aIndex];
+            }
+        } else {
+            const uint16_t *aRow = static_cast<const uint16_t *>(inRow);
+            for (size_t aIndex = 0; aIndex < mPrior.size() / 2; ++aIndex) {
+                const uint8_t aHigh = static_cast<uint8_t>(aRow[aIndex] >> 8);
+                const uint8_t aLow = static_cast<uint8_t>(aRow[aIndex]);
+                aOut[2 * aIndex] = static_cast<uint8_t>(aHigh - aPrior[2 * aIndex]);
+                aOut[2 * aIndex + 1] = static_cast<uint8_t>(aLow - aPrior[2 * aIndex + 1]);
+                aPrior[2 * aIndex] = aHigh;
+                aPrior[2 * aIndex + 1] = aLow;
+            }
+        }
+        if (mSegment.size() < kSegmentBytes) return true;
+        const bool aOk = mDeflate->add(std::move(mSegment));
+        mSegment.clear();
+        return aOk;
+    }
+
     // The system's reason when a write failed, else libpng's message.
     bool failed(std::string &outError) {
         outError = EncoderFailure(errno, mFailure.message, "libpng");
@@ -130,6 +192,10 @@ private:
     png_structp mPng = nullptr;
     png_infop mInfo = nullptr;
     std::vector<uint8_t> mRow;
+    // The fast default: the unfiltered bytes of the row above, the segment being filled.
+    std::unique_ptr<ParallelDeflate> mDeflate;
+    std::vector<uint8_t> mPrior;
+    std::vector<uint8_t> mSegment;
 };
 
 }  // namespace

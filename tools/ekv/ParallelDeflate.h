@@ -1,0 +1,66 @@
+// One zlib stream compressed in independent segments on several threads, as pigz does:
+// every segment is raw deflate ending on a byte boundary (a sync flush), so that the
+// segments join into one stream; the Adler-32 checksums of the segments are combined in
+// order. With Huffman-only coding nothing refers back across a segment, so splitting
+// costs no compression. The stream is handed on in order, piece by piece.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace ekv {
+
+class ParallelDeflate {
+public:
+    // Receives the stream's bytes in order; false stops the stream (a failed write).
+    using Sink = std::function<bool(const uint8_t *inBytes, size_t inSize)>;
+
+    // inLevel and inStrategy are zlib's; inThreads compressing threads (at least one).
+    ParallelDeflate(int inLevel, int inStrategy, int inThreads, Sink inSink);
+    ~ParallelDeflate();
+    ParallelDeflate(const ParallelDeflate &) = delete;
+    ParallelDeflate &operator=(const ParallelDeflate &) = delete;
+
+    // Queues a segment of uncompressed bytes; hands on the finished segments at the front
+    // and waits while too many are in flight. False once the sink or zlib has failed.
+    bool add(std::vector<uint8_t> inSegment);
+    // Hands on the rest, the final block and the checksum. False if anything failed.
+    bool finish();
+
+    // A buffer for the next segment, reused from a finished one when there is one.
+    std::vector<uint8_t> spareBuffer();
+
+private:
+    struct Segment;
+
+    void work();
+    bool deliverFront();
+    bool sendHeaderOnce();
+    bool fail();
+
+    const int mLevel;
+    const int mStrategy;
+    Sink mSink;
+    size_t mLimit;
+    bool mFailed = false;
+    bool mHeaderSent = false;
+    uint32_t mAdler = 1;
+    std::vector<uint8_t> mSpare;        // the input of the last segment handed on
+    std::vector<uint8_t> mSpareOutput;  // and its output
+
+    std::mutex mMutex;
+    std::condition_variable mWork;  // a segment to compress, or stop
+    std::condition_variable mDone;  // a segment compressed
+    std::deque<std::shared_ptr<Segment>> mInFlight;  // in stream order
+    std::deque<std::shared_ptr<Segment>> mQueue;     // not yet taken by a thread
+    bool mStop = false;
+    std::vector<std::thread> mThreads;
+};
+
+}  // namespace ekv
