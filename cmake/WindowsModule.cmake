@@ -64,7 +64,7 @@ file(GLOB KARVEX_EKVHOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/w
 add_executable(ekvhost ${KARVEX_EKVHOST_SOURCES})
 target_include_directories(ekvhost PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_options(ekvhost PRIVATE -static)
-target_link_libraries(ekvhost PRIVATE user32 gdi32)
+target_link_libraries(ekvhost PRIVATE hostkit user32 gdi32)
 set_target_properties(ekvhost PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 
 # ---- tests --------------------------------------------------------------------------

@@ -37,12 +37,10 @@ pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 set(EKV_HOST_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ekv/AcquireHost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/BandStream.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ekv/DeliveryCheck.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ekv/HostBlocks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ekv/PlaneAssembly.cpp)
 add_library(ekvhostcore STATIC ${EKV_HOST_CORE_SOURCES})
 target_include_directories(ekvhostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR}/ekv)
-target_link_libraries(ekvhostcore PUBLIC karvex)
+target_link_libraries(ekvhostcore PUBLIC hostkit karvex)
 
 # The output side (image encoders, the streaming writer thread, temporary outputs, the
 # batch runner) is a library too, for the tests that stream imports into files.

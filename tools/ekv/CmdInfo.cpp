@@ -6,10 +6,11 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "HostHeaderView.h"
 #include "Preview.h"
-#include "RawHeader.h"
 #include "RawTags.h"
 #include "pipeline/Pipeline.h"
+#include "plugin/AcquireRun.h"
 
 namespace ekv {
 
@@ -155,7 +156,7 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     std::string aRefusal = RefusalReason(inFile, inHeader);
     ioReport.flag("convertible", aRefusal.empty());
     ioReport.text("reason", aRefusal, true);
-    uint32 aBand = BandHeightFor(aInfo.output_image_width);
+    uint32 aBand = DoBandHeight(aInfo.output_image_width);
     ioReport.number("band_height", aBand);
     ioReport.number("rows_per_band", static_cast<long long>(aBand) - 4);
     ioReport.number("document_width", aInfo.output_image_width);

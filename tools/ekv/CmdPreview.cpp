@@ -5,7 +5,7 @@
 #include "ImageWriters.h"
 #include "OutputPlan.h"
 #include "Preview.h"
-#include "RawHeader.h"
+#include "HostHeaderView.h"
 #include "SignalCleanup.h"
 
 namespace ekv {

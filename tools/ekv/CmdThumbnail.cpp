@@ -5,7 +5,7 @@
 #include "OutputFile.h"
 #include "OutputPlan.h"
 #include "Preview.h"
-#include "RawHeader.h"
+#include "HostHeaderView.h"
 #include "RawTags.h"
 #include "SignalCleanup.h"
 

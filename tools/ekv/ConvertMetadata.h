@@ -6,7 +6,7 @@
 
 #include "ColorProfiles.h"
 #include "OutputMetadata.h"
-#include "RawHeader.h"
+#include "HostHeaderView.h"
 
 namespace ekv {
 
