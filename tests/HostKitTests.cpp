@@ -10,6 +10,7 @@
 #include "CallbackTables.h"
 #include "DeliveryRules.h"
 #include "ImportRun.h"
+#include "JsonText.h"
 #include "plugin/PlugInGlobals.h"
 
 using hostkit::BlockPool;
@@ -321,4 +322,11 @@ TEST(HostKitRun, AFailedStartIsNotFinishedAndAnEndlessModuleIsStopped) {
     EXPECT_EQ(aOutcome.code, kResultBadParameters);
     EXPECT_EQ(aOutcome.continueCalls, 3 * 2 + 16 + 1);
     EXPECT_EQ(aEndless.log.back(), "call 5");
+}
+
+TEST(HostKitJson, QuotesAndEscapesInEitherStyle) {
+    const std::string aText = "a\"b\\\n\t\x01\x7f\xC3\xA9";
+    EXPECT_EQ(hostkit::JsonString(aText, hostkit::JsonEscapes::Unicode),
+              "\"a\\\"b\\\\\\u000a\\u0009\\u0001\x7f\xC3\xA9\"");
+    EXPECT_EQ(hostkit::JsonString(aText, hostkit::JsonEscapes::Short), "\"a\\\"b\\\\\\n\\t\\u0001\\u007f\xC3\xA9\"");
 }

@@ -7,29 +7,10 @@
 
 namespace testhost {
 
-namespace {
-
-hostkit::PoolOptions PoolFor(const Options &inOptions) {
-    hostkit::PoolOptions aPool;
-    aPool.failAllocationAt = inOptions.failAllocationAt;
-    aPool.failBufferLocks = inOptions.failBufferLocks;
-    aPool.moveOnUnlock = true;
-    aPool.fill = 0xCD;
-    aPool.space = 64 * 1024 * 1024;
-    return aPool;
-}
-
-hostkit::TableOptions TablesFor(const Options &inOptions) {
-    return hostkit::TableOptions{inOptions.offerBufferProcs, inOptions.bufferProcsVersion, inOptions.numBufferProcs,
-                                 inOptions.offerHandleProcs, inOptions.handleProcsVersion, inOptions.numHandleProcs};
-}
-
-}  // namespace
-
 TestHost::TestHost(Options inOptions)
-    : mPool(PoolFor(inOptions)),
-      mBufferProcs(hostkit::MakeBufferProcs(TablesFor(inOptions))),
-      mHandleProcs(hostkit::MakeHandleProcs(TablesFor(inOptions))),
+    : mPool(inOptions),
+      mBufferProcs(hostkit::MakeBufferProcs(inOptions)),
+      mHandleProcs(hostkit::MakeHandleProcs(inOptions)),
       mRecord(hostkit::NewRecordBlock({0, 0, &mPlatform, inOptions.offerBufferProcs ? &mBufferProcs : nullptr,
                                        inOptions.offerHandleProcs ? &mHandleProcs : nullptr})),
       mAbout(256, 0) {

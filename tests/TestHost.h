@@ -21,16 +21,17 @@
 
 namespace testhost {
 
-struct Options {
-    // 1-based index of the host allocation (handles and buffers together) that fails; 0: none.
-    int failAllocationAt = 0;
-    bool offerHandleProcs = true;
-    int16 handleProcsVersion = 1;
-    int16 numHandleProcs = 8;
-    bool offerBufferProcs = true;
-    int16 bufferProcsVersion = 2;
-    int16 numBufferProcs = 5;
-    bool failBufferLocks = false;
+// The tables offered and the pool's behaviour. A test host's pool moves unlocked handles,
+// fills new blocks with 0xCD (so that the module cannot rely on zeroed memory) and
+// answers 64 MiB of space.
+struct Options : hostkit::TableOptions, hostkit::PoolOptions {
+    Options() : Options(0) {}
+    explicit Options(int inFailAllocationAt) {
+        failAllocationAt = inFailAllocationAt;
+        moveOnUnlock = true;
+        fill = 0xCD;
+        space = 64 * 1024 * 1024;
+    }
 };
 
 using Answers = hostkit::Answers;

@@ -104,9 +104,10 @@ public:
         }
         RgbImage &aImage = mResult.image;
         mAssembly.flush(aImage);
-        while (aImage.rowsDelivered < mDocument.height && aImage.rowsDelivered < static_cast<int32>(mRowPlanes.size()) &&
-               mRowPlanes[aImage.rowsDelivered] == 7)
-            ++aImage.rowsDelivered;
+        // Rows from the top whose three planes have all come (none when the document did
+        // not fit in memory).
+        const int32 aRows = static_cast<int32>(mRowPlanes.size());
+        while (aImage.rowsDelivered < aRows && mRowPlanes[aImage.rowsDelivered] == 7) ++aImage.rowsDelivered;
     }
 
 private:

@@ -7,6 +7,7 @@
 
 #include "Cli.h"
 #include "HostHeaderView.h"
+#include "JsonText.h"
 #include "Preview.h"
 #include "RawTags.h"
 #include "pipeline/Pipeline.h"
@@ -19,22 +20,7 @@ namespace {
 // The version of the JSON layout: raised when a field changes meaning or goes away.
 constexpr int kInfoSchema = 1;
 
-std::string JsonString(const std::string &inText) {
-    std::string aOut = "\"";
-    for (unsigned char aChar : inText) {
-        if (aChar == '"' || aChar == '\\') {
-            aOut += '\\';
-            aOut += static_cast<char>(aChar);
-        } else if (aChar < 0x20) {
-            char aEscape[8];
-            std::snprintf(aEscape, sizeof aEscape, "\\u%04x", aChar);
-            aOut += aEscape;
-        } else {
-            aOut += static_cast<char>(aChar);
-        }
-    }
-    return aOut + "\"";
-}
+std::string JsonString(const std::string &inText) { return hostkit::JsonString(inText, hostkit::JsonEscapes::Unicode); }
 
 // Collects name/value pairs once, each with its JSON and its display form.
 class Report {
