@@ -55,6 +55,18 @@ BlockPool::Block *BlockPool::findBuffer(BufferID inID) const {
     return nullptr;
 }
 
+BlockPool::Block *BlockPool::knownHandle(Handle h, const char *inAction) {
+    Block *aBlock = findHandle(h);
+    if (aBlock == nullptr) mMisuse.push_back(std::string(inAction) + " of an unknown handle");
+    return aBlock;
+}
+
+BlockPool::Block *BlockPool::knownBuffer(BufferID inID, const char *inAction) {
+    Block *aBlock = findBuffer(inID);
+    if (aBlock == nullptr) mMisuse.push_back(std::string(inAction) + " of an unknown buffer");
+    return aBlock;
+}
+
 std::vector<uint8_t> BlockPool::handleBytes(Handle h) const {
     const Block *aBlock = findHandle(h);
     if (aBlock == nullptr) return {};
@@ -151,29 +163,17 @@ Handle BlockPool::newHandle(int32 inSize) {
 
 void BlockPool::disposeHandle(Handle h) {
     if (h == nullptr) return;
-    Block *aBlock = findHandle(h);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("dispose of an unknown or already disposed handle");
-        return;
-    }
-    releaseBlock(mHandles, aBlock);
+    if (Block *aBlock = knownHandle(h, "dispose")) releaseBlock(mHandles, aBlock);
 }
 
 int32 BlockPool::handleSize(Handle h) {
-    Block *aBlock = findHandle(h);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("size of an unknown handle");
-        return 0;
-    }
-    return static_cast<int32>(aBlock->size);
+    Block *aBlock = knownHandle(h, "size");
+    return aBlock != nullptr ? static_cast<int32>(aBlock->size) : 0;
 }
 
 OSErr BlockPool::setHandleSize(Handle h, int32 inSize) {
-    Block *aBlock = findHandle(h);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("resize of an unknown handle");
-        return -50;
-    }
+    Block *aBlock = knownHandle(h, "resize");
+    if (aBlock == nullptr) return -50;
     if (inSize < 0) {
         mMisuse.push_back("resize of a handle to a negative size");
         return -50;
@@ -195,21 +195,15 @@ OSErr BlockPool::setHandleSize(Handle h, int32 inSize) {
 }
 
 Ptr BlockPool::lockHandle(Handle h) {
-    Block *aBlock = findHandle(h);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("lock of an unknown handle");
-        return nullptr;
-    }
+    Block *aBlock = knownHandle(h, "lock");
+    if (aBlock == nullptr) return nullptr;
     ++aBlock->locks;
     return aBlock->master;
 }
 
 void BlockPool::unlockHandle(Handle h) {
-    Block *aBlock = findHandle(h);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("unlock of an unknown handle");
-        return;
-    }
+    Block *aBlock = knownHandle(h, "unlock");
+    if (aBlock == nullptr) return;
     if (aBlock->locks == 0) {
         mMisuse.push_back("unlock of a handle that is not locked");
         return;
@@ -232,33 +226,21 @@ OSErr BlockPool::allocateBuffer(int32 inSize, BufferID *outID) {
 }
 
 Ptr BlockPool::lockBuffer(BufferID inID) {
-    Block *aBlock = findBuffer(inID);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("lock of an unknown buffer");
-        return nullptr;
-    }
-    if (mOptions.failBufferLocks) return nullptr;
+    Block *aBlock = knownBuffer(inID, "lock");
+    if (aBlock == nullptr || mOptions.failBufferLocks) return nullptr;
     ++aBlock->locks;
     return aBlock->master;
 }
 
 void BlockPool::unlockBuffer(BufferID inID) {
-    Block *aBlock = findBuffer(inID);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("unlock of an unknown buffer");
-        return;
-    }
+    Block *aBlock = knownBuffer(inID, "unlock");
+    if (aBlock == nullptr) return;
     // A buffer is freed whether locked or not, so an unlock beyond the locks is harmless.
     if (aBlock->locks > 0) --aBlock->locks;
 }
 
 void BlockPool::freeBuffer(BufferID inID) {
-    Block *aBlock = findBuffer(inID);
-    if (aBlock == nullptr) {
-        mMisuse.push_back("free of an unknown or already freed buffer");
-        return;
-    }
-    releaseBlock(mBuffers, aBlock);
+    if (Block *aBlock = knownBuffer(inID, "free")) releaseBlock(mBuffers, aBlock);
 }
 
 int32 BlockPool::space() const {

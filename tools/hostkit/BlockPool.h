@@ -89,6 +89,9 @@ private:
     };
     Block *findHandle(Handle h) const;
     Block *findBuffer(BufferID inID) const;
+    // The live block, or null with the misuse ("inAction of an unknown ...") recorded.
+    Block *knownHandle(Handle h, const char *inAction);
+    Block *knownBuffer(BufferID inID, const char *inAction);
     Block *newBlock(int32 inSize);
     void releaseBlock(std::vector<Block *> &ioBlocks, Block *inBlock);
     bool reserve(size_t inBytes);
