@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "AcquireHost.h"
-#include "AcquireHost.h"
 #include "pipeline/PipelineReference.h"
 #include "pipeline/kernels/StageKernels.h"
 
