@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "AcquireHost.h"
-#include "HostBlocks.h"
 #include "pipeline/PipelineReference.h"
 #include "pipeline/kernels/StageKernels.h"
 
@@ -68,7 +67,7 @@ void ReadWhole(const std::string &inPath) {
 // One import; its duration in seconds, or a negative value when it failed.
 double TimedImport(const ekv::ImportRequest &inRequest, bool inReference, size_t *outPeak, double *outPixels) {
     RAW_SelectReferenceStages(inReference);
-    ekv::HostBlocks &aPool = ekv::HostBlocks::instance();
+    hostkit::BlockPool &aPool = ekv::HostPool();
     aPool.resetPeak();
     const auto aStart = std::chrono::steady_clock::now();
     ekv::ImportResult aResult = Host().import(inRequest);

@@ -73,7 +73,7 @@ static void DoFailRun(Globals *globals) {
     *globals->result = kResultMemFull;
 }
 
-static uint32 DoBandHeight(int32 inOutputWidth) {
+uint32 DoBandHeight(int32 inOutputWidth) {
     if (inOutputWidth < 1000) return 30;
     if (inOutputWidth < 2000) return 16;
     if (inOutputWidth < 3000) return 10;

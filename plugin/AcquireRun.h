@@ -8,4 +8,8 @@
 // ended the import early); releases nothing twice.
 void DoReleaseRun(Globals *globals);
 
+// Sensor rows per band for an output width: fewer for wider images, so that a band's
+// buffers stay small. Hosts that predict the delivered rows use it too.
+uint32 DoBandHeight(int32 inOutputWidth);
+
 #endif

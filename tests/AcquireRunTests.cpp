@@ -126,7 +126,7 @@ TEST(AcquireRunDelivery, TallImageIsDeliveredInWholeBandsOnly) {
     }
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);  // the globals
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(AcquireRunDelivery, EightBitDocumentNarrowsAndUsesOneBytePerSample) {
@@ -145,7 +145,7 @@ TEST(AcquireRunDelivery, EightBitDocumentNarrowsAndUsesOneBytePerSample) {
     Document ref = ReferenceDocument(host, s, *host.globals());
     for (int p = 0; p < 3; ++p) EXPECT_EQ(d.planes[p], ref.planes[p]) << "plane " << p;
     EXPECT_EQ(host.liveBuffers(), 0u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(AcquireRunDelivery, FirstBandIsDeliveredWhenTheImageIsShorterThanABand) {
@@ -191,7 +191,7 @@ TEST(AcquireRunDelivery, DefaultGeometryTakes280BandsOf6Rows) {
     ExpectBands(d, 280, 6, 2240);
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(AcquireRunDelivery, MethodZeroSkipsTheWhiteBalanceMeasurementAndMethodOneRunsIt) {
@@ -224,7 +224,7 @@ TEST(AcquireRunDelivery, ContinueAfterTheEndReleasesNothingTwiceAndIsRefused) {
     EXPECT_EQ(host.call(acquireSelectorContinue), kResultBadParameters);
     EXPECT_EQ(host.record()->data, nullptr);
     EXPECT_EQ(host.call(acquireSelectorContinue), kResultBadParameters);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);
 }
@@ -255,7 +255,7 @@ TEST(AcquireRunDelivery, FinishReleasesWhatAHostThatStoppedEarlyLeft) {
     host.record()->data = reinterpret_cast<void *>(0x1);
     EXPECT_EQ(host.call(acquireSelectorContinue), kResultBadParameters);
     EXPECT_EQ(host.record()->data, nullptr);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(AcquireRunDelivery, AFailedBufferOrStripEndsTheRunWithOutOfMemoryAndNothingHeld) {
@@ -283,7 +283,7 @@ TEST(AcquireRunDelivery, AFailedBufferOrStripEndsTheRunWithOutOfMemoryAndNothing
         EXPECT_EQ(host.liveBuffers(), 0u) << "k " << k;
         EXPECT_EQ(host.liveHandles(), 1u) << "k " << k;
         EXPECT_EQ(host.call(acquireSelectorFinish), 0);
-        EXPECT_TRUE(host.errors().empty()) << "k " << k << ": " << host.errors().front();
+        EXPECT_TRUE(host.misuse().empty()) << "k " << k << ": " << host.misuse().front();
     }
 }
 
@@ -300,7 +300,7 @@ TEST(AcquireRunDelivery, BufferLocksThatFailEndTheRunWithoutLeaks) {
     EXPECT_TRUE(d.rects.empty());
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 // ---- Selector edge cases that need no dialog ----
@@ -509,7 +509,7 @@ TEST(AcquireRunImport, WholeImportDeliversTheReferenceDocument) {
     for (int p = 0; p < 3; ++p) EXPECT_EQ(o.doc.planes[p], ref.planes[p]);
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 // Prepare resets the raw record before reading a header: what a file does not say is the
@@ -590,7 +590,7 @@ TEST(AcquireRunImport, CancelInTheConversionDialogDisposesTheThumbnail) {
     host.record()->data = reinterpret_cast<void *>(0x1);
     EXPECT_EQ(host.call(acquireSelectorContinue), kResultBadParameters);
     EXPECT_EQ(host.liveBuffers(), 0u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(AcquireRunImport, AFileThatIsNotEKVIsRefusedWithTheMessage) {
@@ -662,7 +662,7 @@ TEST(AcquireRunImport, AnAllocationFailureAnywhereEndsCleanlyOrChangesNothing) {
         }
         EXPECT_EQ(host.liveBuffers(), 0u) << "k " << k;
         EXPECT_LE(host.liveHandles(), 1u) << "k " << k;
-        EXPECT_TRUE(host.errors().empty()) << "k " << k << ": " << host.errors().front();
+        EXPECT_TRUE(host.misuse().empty()) << "k " << k << ": " << host.misuse().front();
     }
     EXPECT_EQ(fallbacks, 1);  // only the measurement's own strip
 }
@@ -700,7 +700,7 @@ TEST(AcquireRunImport, TwoImportsInARowCarryTheGainsButNotThePoint) {
     EXPECT_TRUE(second.ended);
     EXPECT_EQ(second.continues, 4);
     EXPECT_EQ(host.globals()->wb_r, 2.0);  // method 0 measures nothing
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
     EXPECT_EQ(host.liveBuffers(), 0u);
 }
 

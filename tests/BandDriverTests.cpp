@@ -209,7 +209,7 @@ TEST(BandDriverParameters, EachMethodHandsTheStagesItsParameters) {
             std::string what = "method " + std::to_string(m) + " point " + std::to_string(pt.v);
             ExpectSame(d, Chain(g, MakeBand(40, band), band, Expected(g, l)), what.c_str());
         }
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(BandDriverParameters, TheParametersMakeADifference) {
@@ -279,7 +279,7 @@ TEST(BandDriverParameters, ColorationControlGetsTheWhiteBalanceGainsAndBlackLeve
         wrong.ccWbR = pt.v == -1 ? g.wb_r : 256.0 * 40.0 / 16384.0;  // the other source of gains
         EXPECT_FALSE(Same(d, Chain(g, band, 10, wrong))) << "the source of the gains makes no difference";
     }
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 // Method 2 tones with the table its tone mode names: 0 the third (resource 1002), 1 the
@@ -348,7 +348,7 @@ TEST(BandDriverBuffers, EveryPlaneIsTakenFromAndReturnedToTheHost) {
     EXPECT_TRUE(ok);
     EXPECT_EQ(host.allocations(), kPlanesPerBand);
     EXPECT_EQ(host.liveBuffers(), 0u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(BandDriverBuffers, AFailedRequestAnywhereFreesEverythingAndReportsFailure) {
@@ -361,7 +361,7 @@ TEST(BandDriverBuffers, AFailedRequestAnywhereFreesEverythingAndReportsFailure) 
         EXPECT_EQ(ok, k > kPlanesPerBand) << "k " << k;
         EXPECT_EQ(host.allocations(), std::min(k, kPlanesPerBand)) << "k " << k;
         EXPECT_EQ(host.liveBuffers(), 0u) << "k " << k;
-        EXPECT_TRUE(host.errors().empty()) << "k " << k;
+        EXPECT_TRUE(host.misuse().empty()) << "k " << k;
     }
     Options o;
     o.failBufferLocks = true;
@@ -371,5 +371,5 @@ TEST(BandDriverBuffers, AFailedRequestAnywhereFreesEverythingAndReportsFailure) 
     Driver(host, g, 10, l, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(host.liveBuffers(), 0u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }

@@ -82,7 +82,7 @@ TEST(ConversionDialogSeam, TheThumbnailIsShownAndAMethodOutsideTheButtonsCancels
     EXPECT_EQ(g.item, 2);
     EXPECT_EQ(host.thumbnailsOffered, 1);
     hp->disposeProc(g.thumbnail);
-    EXPECT_TRUE(host.errors().empty());  // locked and unlocked in pairs
+    EXPECT_TRUE(host.misuse().empty());  // locked and unlocked in pairs
 }
 
 TEST(ConversionDialogSeam, WithoutAResponderTheDialogIsCancelled) {

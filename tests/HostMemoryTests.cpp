@@ -74,13 +74,13 @@ TEST(RawBuffers, AllocateLocksAndFreeReleases) {
     EXPECT_EQ(aHost.liveBuffers(), 1u);
     RAW_FreeBuffer(aProcs, aID);
     EXPECT_EQ(aHost.liveBuffers(), 0u);
-    EXPECT_TRUE(aHost.errors().empty());
+    EXPECT_TRUE(aHost.misuse().empty());
 }
 
 TEST(RawBuffers, FreeOfANullIdDoesNothing) {
     TestHost aHost;
     RAW_FreeBuffer(aHost.record()->bufferProcs, nullptr);
-    EXPECT_TRUE(aHost.errors().empty());
+    EXPECT_TRUE(aHost.misuse().empty());
 }
 
 TEST(RawBuffers, FailedHostAllocationGivesNullAndNullId) {
@@ -103,7 +103,7 @@ TEST(RawBuffers, FailedLockLeavesTheIdForTheCallerToFree) {
     EXPECT_EQ(aHost.liveBuffers(), 1u);
     RAW_FreeBuffer(aHost.record()->bufferProcs, aID);
     EXPECT_EQ(aHost.liveBuffers(), 0u);
-    EXPECT_TRUE(aHost.errors().empty());
+    EXPECT_TRUE(aHost.misuse().empty());
 }
 
 TEST(HandleProcsAvailability, VersionAndCountRules) {
@@ -139,7 +139,7 @@ TEST(HostHandles, UsableTableGoesToTheHost) {
     RAW_UnlockHandle(aProcs, aHandle);
     RAW_DisposeHandle(aProcs, aHandle);
     EXPECT_EQ(aHost.liveHandles(), 0u);
-    EXPECT_TRUE(aHost.errors().empty());
+    EXPECT_TRUE(aHost.misuse().empty());
 }
 
 TEST(HostHandles, ShortTableUsesThePlatformFallback) {
@@ -188,7 +188,7 @@ TEST(HostHandles, ATableWithoutLockOrUnlockNeverLocksAHostHandle) {
         EXPECT_EQ(aHost.call(acquireSelectorFinish), -108) << aMissingLock;
         EXPECT_EQ(aHost.dataWord(), 0);
         EXPECT_EQ(aHost.liveHandles(), 0u);
-        EXPECT_TRUE(aHost.errors().empty());
+        EXPECT_TRUE(aHost.misuse().empty());
     }
 }
 

@@ -142,7 +142,7 @@ TEST(PipelineToneLoader, IdentityTableAndMissingResources) {
     }
     EXPECT_EQ(aHost.beeps, kBeepsAreHeard ? 5 : 0);
     EXPECT_EQ(aHost.liveHandles(), 0u);
-    EXPECT_TRUE(aHost.errors().empty());
+    EXPECT_TRUE(aHost.misuse().empty());
 }
 
 TEST(PipelineToneLoader, FailedHandleGivesNullAndBeeps) {

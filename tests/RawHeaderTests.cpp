@@ -161,7 +161,7 @@ void ExpectMakerNoteDefaults(const RAW_Info &inInfo) {
 
 void ExpectCleanHost(const TestHost &inHost) {
     EXPECT_EQ(inHost.liveHandles(), 0u);
-    EXPECT_TRUE(inHost.errors().empty()) << (inHost.errors().empty() ? "" : inHost.errors()[0]);
+    EXPECT_TRUE(inHost.misuse().empty()) << (inHost.misuse().empty() ? "" : inHost.misuse()[0]);
 }
 
 TIFF_IFD_Entry MakeEntry(uint16 inType, uint32 inField, uint32 inLength = 1) {

@@ -102,7 +102,7 @@ std::vector<uint8_t> ReadRows(TestHost &ioHost, const FSSpec *inFile, const RAW_
 
 void ExpectCleanHost(const TestHost &inHost) {
     EXPECT_EQ(inHost.liveHandles(), 0u);
-    EXPECT_TRUE(inHost.errors().empty()) << (inHost.errors().empty() ? "" : inHost.errors()[0]);
+    EXPECT_TRUE(inHost.misuse().empty()) << (inHost.misuse().empty() ? "" : inHost.misuse()[0]);
 }
 
 std::vector<uint8_t> Zeros(size_t inCount) { return std::vector<uint8_t>(inCount, 0); }

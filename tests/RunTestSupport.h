@@ -20,6 +20,7 @@
 
 #include "TestHost.h"
 #include "host/MediaLayer.h"
+#include "plugin/AcquireRun.h"
 #include "plugin/PlugInGlobals.h"
 
 namespace runtest {
@@ -218,8 +219,7 @@ inline void SetUpRunDirectly(testhost::TestHost &ioHost, const TempFile &inFile,
         if (aThumbnail != nullptr) ioHost.record()->handleProcs->disposeProc(aThumbnail);
         g.method = inMethod;
         g.wb_point = inPoint;
-        int32 w = g.info.output_image_width;
-        g.band = w < 1000 ? 30 : w < 2000 ? 16 : w < 3000 ? 10 : 6;
+        g.band = DoBandHeight(g.info.output_image_width);
         g.loop = 0;
         g.line = 0;
     });

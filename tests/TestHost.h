@@ -1,50 +1,50 @@
-// An in-process host for tests: it fills an AcquireRecord as a host does, offers buffer
-// and handle callbacks that count live blocks and catch misuse (double frees, locks of
-// unknown blocks, use of a handle's old address after unlocking: an unlocked handle's
-// block moves), can fail the Nth allocation, can offer no, old or short callback tables,
-// and (natively) answers the module's dialogs and message boxes through the UI seam.
+// An in-process host for tests, built from the host kit: it fills an AcquireRecord as a
+// host does, offers buffer and handle callbacks that count live blocks and catch misuse
+// (double frees, locks of unknown blocks, use of a handle's old address after unlocking:
+// an unlocked handle's block moves), can fail the Nth allocation, can offer no, old or
+// short callback tables, and (natively) answers the module's dialogs and message boxes
+// through the UI seam. It calls single selectors, so tests can step through a run.
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "BlockPool.h"
+#include "CallbackTables.h"
+#include "ImportRun.h"
 #include "host/AcquireInterface.h"
 #include "plugin/PlugInGlobals.h"
+#include "SeamAnswers.h"
 
 namespace testhost {
 
-struct Options {
-    // 1-based index of the host allocation (handles and buffers together) that fails; 0: none.
-    int failAllocationAt = 0;
-    bool offerHandleProcs = true;
-    int16 handleProcsVersion = 1;
-    int16 numHandleProcs = 8;
-    bool offerBufferProcs = true;
-    int16 bufferProcsVersion = 2;
-    int16 numBufferProcs = 5;
-    bool failBufferLocks = false;
+// The tables offered and the pool's behaviour. A test host's pool moves unlocked handles,
+// fills new blocks with 0xCD (so that the module cannot rely on zeroed memory) and
+// answers 64 MiB of space.
+struct Options : hostkit::TableOptions, hostkit::PoolOptions {
+    Options() : Options(0) {}
+    explicit Options(int inFailAllocationAt) {
+        failAllocationAt = inFailAllocationAt;
+        moveOnUnlock = true;
+        fill = 0xCD;
+        space = 64 * 1024 * 1024;
+    }
 };
 
-// What the person in front of the module answers (native builds).
-struct Answers {
-    std::optional<std::string> file;  // empty: the open-file dialog is cancelled
-    int16 method = 0;
-    Point wbPoint{-1, -1};
-    bool convert = true;
-};
+using Answers = hostkit::Answers;
 
-class TestHost {
+// The log of what the module showed (messages, beeps, thumbnails offered) is the host's own.
+class TestHost : public hostkit::SeamLog {
 public:
     explicit TestHost(Options inOptions = {});
     ~TestHost();
     TestHost(const TestHost &) = delete;
     TestHost &operator=(const TestHost &) = delete;
 
-    AcquireRecord *record() { return reinterpret_cast<AcquireRecord *>(mRecord.data()); }
+    AcquireRecord *record() { return hostkit::RecordOf(mRecord); }
     intptr_t &dataWord() { return mData; }
     // Calls ENTRYPOINT with this host's block, data word and result word.
     int16 call(int16 inSelector);
@@ -54,55 +54,25 @@ public:
     std::optional<Globals> globals();
 
     Answers answers;
-    std::vector<std::pair<std::string, std::string>> messages;  // text, caption
-    int beeps = 0;
-    int thumbnailsOffered = 0;  // conversion dialogs opened with a thumbnail
 
-    size_t liveHandles() const { return mHandles.size(); }
-    size_t liveBuffers() const { return mBuffers.size(); }
-    int allocations() const { return mAllocations; }
+    size_t liveHandles() const { return mPool.liveHandles(); }
+    size_t liveBuffers() const { return mPool.liveBuffers(); }
+    int allocations() const { return mPool.allocations(); }
     // Misuse seen so far, each described in a line.
-    const std::vector<std::string> &errors() const { return mErrors; }
-
-    static TestHost *current() { return sCurrent; }
-
-    // Callback implementations (public for the static trampolines).
-    Handle newHandle(int32 inSize);
-    void disposeHandle(Handle h);
-    int32 handleSize(Handle h);
-    OSErr setHandleSize(Handle h, int32 inSize);
-    Ptr lockHandle(Handle h);
-    void unlockHandle(Handle h);
-    OSErr allocateBuffer(int32 inSize, BufferID *outID);
-    Ptr lockBuffer(BufferID inID);
-    void unlockBuffer(BufferID inID);
-    void freeBuffer(BufferID inID);
+    const std::vector<std::string> &misuse() const { return mPool.misuse(); }
 
 private:
-    struct HandleBlock {
-        std::vector<char> *bytes;
-        int locks;
-    };
-    struct BufferBlock {
-        std::vector<char> bytes;
-        int locks;
-    };
-    bool allocationFails();
-
-    Options mOptions;
-    std::vector<unsigned char> mRecord;
-    std::vector<unsigned char> mAbout;
-    PlatformData mPlatform{0x1234};
+    hostkit::BlockPool mPool;
     BufferProcs mBufferProcs{};
     HandleProcs mHandleProcs{};
+    PlatformData mPlatform{0x1234};
+    std::vector<unsigned char> mRecord;
+    std::vector<unsigned char> mAbout;
     intptr_t mData = 0;
     int16 mResult = 0;
-    int mAllocations = 0;
-    std::map<Handle, HandleBlock> mHandles;
-    std::map<BufferID, BufferBlock *> mBuffers;
-    std::vector<std::string> mErrors;
-    TestHost *mPrevious = nullptr;
-    static TestHost *sCurrent;
+#if !defined(_WIN32)
+    std::unique_ptr<hostkit::SeamResponder> mResponder;
+#endif
 };
 
 }  // namespace testhost

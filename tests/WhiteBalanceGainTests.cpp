@@ -108,7 +108,7 @@ TEST(WhiteBalanceGainMeasure, GreenOverRedAndBlueTotalsLessTheBlackLevel) {
         EXPECT_NEAR(g.wb_b, 1.2857, 1e-4);
     }
     EXPECT_EQ(host.liveHandles(), 0u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 }
 
 TEST(WhiteBalanceGainMeasure, ThePatternCodeDecidesWhichSampleIsWhichColour) {
@@ -240,7 +240,7 @@ TEST(WhiteBalanceGainFallback, AFailedStripReadGivesTheCameraGains) {
     EXPECT_EQ(g.wb_r, 1.5);
     EXPECT_EQ(g.wb_b, 1.25);
     EXPECT_EQ(host.liveHandles(), 0u);
-    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.misuse().empty());
 
     // A file that is gone reads as nothing: no division by a zero total.
     auto gone = std::make_unique<TempFile>("wb_gone.raw", std::vector<uint8_t>{1, 2, 3});

@@ -37,7 +37,7 @@ inline bool WriteFile(const std::string &inPath, const uint8_t *inData, size_t i
 
 // Nothing misused, nothing left but inHandles live handles and no buffers.
 inline void CheckHost(const testhost::TestHost &inHost, size_t inHandles) {
-    if (!inHost.errors().empty()) Fail("host misuse:", inHost.errors().front());
+    if (!inHost.misuse().empty()) Fail("host misuse:", inHost.misuse().front());
     if (inHost.liveBuffers() != 0) Fail("buffers left allocated");
     if (inHost.liveHandles() > inHandles) Fail("handles left allocated");
 }

@@ -155,7 +155,7 @@ Outcome ImportWith(testhost::TestHost &ioHost, const std::string &inPath, const 
         ADD_FAILURE() << inWhat << ": an outcome that is neither an import nor a refusal (prepare " << o.prepare
                       << ", start " << o.start << ", messages " << o.messages.size() << ")";
 
-    EXPECT_TRUE(ioHost.errors().empty()) << inWhat << ": " << ioHost.errors().front();
+    EXPECT_TRUE(ioHost.misuse().empty()) << inWhat << ": " << ioHost.misuse().front();
     EXPECT_EQ(ioHost.liveBuffers(), 0u) << inWhat;
     EXPECT_LE(ioHost.liveHandles(), 1u) << inWhat << ": only the globals may stay";
     EXPECT_EQ(o.finish, 0) << inWhat;

@@ -12,13 +12,16 @@ namespace planetest {
 inline constexpr int kWidth = 5, kHeight = 4;
 
 // A plane of samples plane * 1000 + row * 10 + column over the rows top .. bottom, with
-// rows padded to inRowBytes.
+// rows padded by 3 bytes; samples of inSampleBytes (0: 2 when inColBytes is 2, else 1)
+// lie inColBytes apart.
 struct Delivery {
     std::vector<uint8_t> bytes;
     AcquireRecord record{};
 };
 
-inline Delivery MakeDelivery(int inPlane, int inTop, int inBottom, int inColBytes, int inBase = 0) {
+inline Delivery MakeDelivery(int inPlane, int inTop, int inBottom, int inColBytes, int inBase = 0,
+                             int inSampleBytes = 0) {
+    const int aSampleBytes = inSampleBytes != 0 ? inSampleBytes : inColBytes == 2 ? 2 : 1;
     Delivery d;
     const int aRowBytes = kWidth * inColBytes + 3;
     d.bytes.assign(static_cast<size_t>(aRowBytes) * (inBottom - inTop), 0xEE);
@@ -26,7 +29,7 @@ inline Delivery MakeDelivery(int inPlane, int inTop, int inBottom, int inColByte
         for (int c = 0; c < kWidth; ++c) {
             uint16_t v = static_cast<uint16_t>(inBase + inPlane * 1000 + r * 10 + c);
             uint8_t *p = d.bytes.data() + static_cast<size_t>(r - inTop) * aRowBytes + c * inColBytes;
-            if (inColBytes == 2)
+            if (aSampleBytes == 2)
                 std::memcpy(p, &v, 2);
             else
                 *p = static_cast<uint8_t>(v & 0xFF);

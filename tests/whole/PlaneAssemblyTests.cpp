@@ -1,5 +1,6 @@
 // The host's assembly of delivered planes into the interleaved document: planes in any
-// order, bands left incomplete, a plane delivered twice, 8-bit samples and padded rows.
+// order, bands left incomplete, a plane delivered twice, 8-bit samples, samples further
+// apart than their width and padded rows.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -59,6 +60,23 @@ TEST(PlaneAssembly, EightBitSamplesAreTheirByteValues) {
     EXPECT_EQ(At(aImage, 2, 3, 0), 23);
     EXPECT_EQ(At(aImage, 2, 3, 2), (2000 + 23) & 0xFF);
     EXPECT_EQ(At(aImage, 0, 0, 1), 0);
+}
+
+TEST(PlaneAssembly, SamplesFurtherApartThanTheirWidthAreGathered) {
+    for (int aDepth : {16, 8}) {
+        ekv::RgbImage aImage = EmptyImage();
+        aImage.depth = aDepth;
+        ekv::PlaneAssembly aAssembly;
+        const int aSampleBytes = aDepth / 8;
+        for (int p = 0; p < 3; ++p)
+            aAssembly.add(MakeDelivery(p, 0, 2, 3 * aSampleBytes, 0, aSampleBytes).record, aImage);
+        aAssembly.flush(aImage);
+        for (int c = 0; c < kWidth; ++c)
+            for (int p = 0; p < 3; ++p) {
+                const int aValue = p * 1000 + 10 + c;
+                ASSERT_EQ(At(aImage, 1, c, p), aDepth == 16 ? aValue : aValue & 0xFF) << aDepth << " " << c << p;
+            }
+    }
 }
 
 }  // namespace

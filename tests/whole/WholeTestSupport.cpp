@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "HostBlocks.h"
+#include "AcquireHost.h"
 #include "pipeline/PipelineReference.h"
 
 namespace wholetest {
@@ -41,7 +41,7 @@ Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool 
     aRequest.path = inPath;
     aRequest.method = inMethod;
     aRequest.wbPoint = inPoint;
-    ekv::HostBlocks &aPool = ekv::HostBlocks::instance();
+    hostkit::BlockPool &aPool = ekv::HostPool();
     RAW_SelectReferenceStages(inReference);
     aPool.resetPeak();
     Import aImport;

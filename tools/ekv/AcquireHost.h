@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "BandSink.h"
-#include "DeliveryCheck.h"
+#include "BlockPool.h"
 #include "RgbImage.h"
 #include "host/AcquireInterface.h"
 
@@ -75,13 +75,14 @@ public:
     intptr_t dataWord() const { return mData; }
 
 private:
-    int16 call(int16 inSelector, AcquireRecord *ioRecord);
-    void fillRecord(AcquireRecord *outRecord);
-
     PlatformData mPlatform{0x4B56};  // the host's (dummy) main window
     intptr_t mData = 0;
 };
 
 const char *StatusName(ImportStatus inStatus);
+
+// The host's memory: one pool per process that keeps freed blocks for reuse, with the
+// byte limit of --max-memory. Worker processes forked per file inherit it.
+hostkit::BlockPool &HostPool();
 
 }  // namespace ekv

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "DeliveryCheck.h"
+#include "DeliveryRules.h"
 
 namespace ekv {
+
+using hostkit::Document;
 
 // Rows top .. top + rows - 1 of the document, three samples per pixel, width * 3 per row.
 struct Band {

@@ -55,7 +55,7 @@ std::string BandStream::add(const AcquireRecord &inRecord) {
         return aWhy.str();
     }
     mRect = aRect;
-    CopyPlane(inRecord, mPlanes[aPlane]);
+    CopyPlane(inRecord, mDocument.depth / 8, mPlanes[aPlane]);
     mHeld[aPlane] = true;
     if (!(mHeld[0] && mHeld[1] && mHeld[2])) return {};
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "RawHeader.h"
+#include "HostHeaderView.h"
 #include "host/AcquireInterface.h"
 
 namespace ekv {

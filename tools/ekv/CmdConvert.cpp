@@ -12,11 +12,10 @@
 #include "BatchRunner.h"
 #include "Cli.h"
 #include "ConvertMetadata.h"
-#include "HostBlocks.h"
+#include "HostHeaderView.h"
 #include "ImageWriters.h"
 #include "OutputFile.h"
 #include "OutputPlan.h"
-#include "RawHeader.h"
 #include "ShortPath.h"
 #include "SignalCleanup.h"
 #include "StreamWriter.h"
@@ -218,7 +217,7 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     ConvertOptions aOptions;
     int aParse = ParseConvert(inArgs, aOptions);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
-    HostBlocks::instance().setLimit(aOptions.memoryLimit);
+    HostPool().setByteLimit(aOptions.memoryLimit);
     RAW_SelectReferenceStages(aOptions.reference);
     InstallSignalCleanup();
     // One host for the batch: in this process its module stays loaded from one file to the

@@ -5,10 +5,10 @@
 
 #include <cstdio>
 
+#include "AcquireHost.h"
 #include "BatchRunner.h"
 #include "Cli.h"
 #include "DngMetadata.h"
-#include "HostBlocks.h"
 #include "OutputFile.h"
 #include "OutputPlan.h"
 #include "ShortPath.h"
@@ -65,7 +65,7 @@ public:
     bool outOfMemory() const { return mOutOfMemory; }
 
     bool read(uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
-        HostBlocks &aPool = HostBlocks::instance();
+        hostkit::BlockPool &aPool = HostPool();
         Handle aRows = nullptr;
         if (RAW_ReadStrip(&mSpec, &mInfo, inFirst, inCount, aPool.handleProcs(), &aRows) != noErr || aRows == nullptr) {
             mOutOfMemory = true;
@@ -74,7 +74,7 @@ public:
         }
         uint16 *aSamples = reinterpret_cast<uint16 *>(aPool.lockHandle(aRows));
         if (aSamples == nullptr) {
-            aPool.dispose(aRows);
+            aPool.disposeHandle(aRows);
             mOutOfMemory = true;
             outError = "out of memory";
             return false;
@@ -85,7 +85,7 @@ public:
                        static_cast<uint16>(mInfo.valid_bits_per_pixel[1]), mInfo.endian);
         outRows.assign(aSamples, aSamples + aCount);
         aPool.unlockHandle(aRows);
-        aPool.dispose(aRows);
+        aPool.disposeHandle(aRows);
         return true;
     }
 
@@ -153,7 +153,7 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
     for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
     AddDngMetadata(inFile, aDng);
     aDng.color.toneCurve = dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0],
-                                                HostBlocks::instance().handleProcs());
+                                                HostPool().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;
 
     TempOutput aOutput(inOutput);

@@ -6,10 +6,12 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "HostHeaderView.h"
+#include "JsonText.h"
 #include "Preview.h"
-#include "RawHeader.h"
 #include "RawTags.h"
 #include "pipeline/Pipeline.h"
+#include "plugin/AcquireRun.h"
 
 namespace ekv {
 
@@ -18,22 +20,7 @@ namespace {
 // The version of the JSON layout: raised when a field changes meaning or goes away.
 constexpr int kInfoSchema = 1;
 
-std::string JsonString(const std::string &inText) {
-    std::string aOut = "\"";
-    for (unsigned char aChar : inText) {
-        if (aChar == '"' || aChar == '\\') {
-            aOut += '\\';
-            aOut += static_cast<char>(aChar);
-        } else if (aChar < 0x20) {
-            char aEscape[8];
-            std::snprintf(aEscape, sizeof aEscape, "\\u%04x", aChar);
-            aOut += aEscape;
-        } else {
-            aOut += static_cast<char>(aChar);
-        }
-    }
-    return aOut + "\"";
-}
+std::string JsonString(const std::string &inText) { return hostkit::JsonString(inText, hostkit::JsonEscapes::Unicode); }
 
 // Collects name/value pairs once, each with its JSON and its display form.
 class Report {
@@ -155,7 +142,7 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     std::string aRefusal = RefusalReason(inFile, inHeader);
     ioReport.flag("convertible", aRefusal.empty());
     ioReport.text("reason", aRefusal, true);
-    uint32 aBand = BandHeightFor(aInfo.output_image_width);
+    uint32 aBand = DoBandHeight(aInfo.output_image_width);
     ioReport.number("band_height", aBand);
     ioReport.number("rows_per_band", static_cast<long long>(aBand) - 4);
     ioReport.number("document_width", aInfo.output_image_width);

@@ -2,10 +2,10 @@
 #include <cstdio>
 
 #include "Cli.h"
+#include "HostHeaderView.h"
 #include "ImageWriters.h"
 #include "OutputPlan.h"
 #include "Preview.h"
-#include "RawHeader.h"
 #include "SignalCleanup.h"
 
 namespace ekv {

@@ -2,10 +2,10 @@
 #include <cstdio>
 
 #include "Cli.h"
+#include "HostHeaderView.h"
 #include "OutputFile.h"
 #include "OutputPlan.h"
 #include "Preview.h"
-#include "RawHeader.h"
 #include "RawTags.h"
 #include "SignalCleanup.h"
 

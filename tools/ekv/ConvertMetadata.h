@@ -5,8 +5,8 @@
 #include <string>
 
 #include "ColorProfiles.h"
+#include "HostHeaderView.h"
 #include "OutputMetadata.h"
-#include "RawHeader.h"
 
 namespace ekv {
 

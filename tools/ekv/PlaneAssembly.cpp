@@ -13,7 +13,7 @@ bool SameRect(const Rect &a, const Rect &b) {
 
 }  // namespace
 
-void CopyPlane(const AcquireRecord &inRecord, std::vector<uint16_t> &outSamples) {
+void CopyPlane(const AcquireRecord &inRecord, int inSampleBytes, std::vector<uint16_t> &outSamples) {
     const Rect &aRect = inRecord.theRect;
     const int32 aWidth = aRect.right - aRect.left;
     const int32 aRows = aRect.bottom - aRect.top;
@@ -22,10 +22,18 @@ void CopyPlane(const AcquireRecord &inRecord, std::vector<uint16_t> &outSamples)
     for (int32 aRow = 0; aRow < aRows; ++aRow) {
         const uint8_t *aSource = aBytes + static_cast<size_t>(aRow) * inRecord.rowBytes;
         uint16_t *aTarget = outSamples.data() + static_cast<size_t>(aRow) * aWidth;
-        if (inRecord.colBytes == 2)
+        if (inRecord.colBytes == 2 && inSampleBytes == 2)
             std::memcpy(aTarget, aSource, static_cast<size_t>(aWidth) * 2);
-        else
+        else if (inRecord.colBytes == 1)
             for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) aTarget[aColumn] = aSource[aColumn];
+        else
+            for (int32 aColumn = 0; aColumn < aWidth; ++aColumn) {
+                const uint8_t *aSample = aSource + static_cast<size_t>(aColumn) * inRecord.colBytes;
+                if (inSampleBytes == 2)
+                    std::memcpy(&aTarget[aColumn], aSample, 2);
+                else
+                    aTarget[aColumn] = aSample[0];
+            }
     }
 }
 
@@ -51,7 +59,7 @@ void PlaneAssembly::add(const AcquireRecord &inRecord, RgbImage &ioImage) {
     if (aAnyHeld && (!SameRect(mRect, inRecord.theRect) || mHeld[aPlane])) flush(ioImage);
     mRect = inRecord.theRect;
 
-    CopyPlane(inRecord, mPlanes[aPlane]);
+    CopyPlane(inRecord, ioImage.depth / 8, mPlanes[aPlane]);
     mHeld[aPlane] = true;
     if (mHeld[0] && mHeld[1] && mHeld[2]) writeBand(ioImage);
 }

@@ -3,29 +3,11 @@
 #include <cstdio>
 #include <mutex>
 
+#include "JsonText.h"
+
 namespace ekvhost {
 
-std::string JsonString(const std::string &inText) {
-    std::string out = "\"";
-    for (unsigned char c : inText) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
+std::string JsonString(const std::string &inText) { return hostkit::JsonString(inText, hostkit::JsonEscapes::Short); }
 
 std::string Hex(uintptr_t inValue) {
     char buf[16];

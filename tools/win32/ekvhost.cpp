@@ -17,8 +17,8 @@
 // conversion dialog gets the options --method (a click on radio 4 + N), --point (a click
 // on preview pixel H,V), --click (a click at client coordinates X,Y), --revert and
 // --screenshot in the order given, then OK (or Cancel with --cancel-dialog). The host
-// checks every delivered rectangle and plane and ends the import with -30000 when one is
-// outside the document. The document is written as a binary PPM (P6): maxval 65535 with
+// checks the document and every delivery by the host kit's rules and ends the import with
+// -30000 when one breaks them. The document is written as a binary PPM (P6): maxval 65535 with
 // big-endian 16-bit samples for a 16-bit document, 255 for an 8-bit one; rows that were
 // not delivered are 0.
 //
@@ -35,8 +35,9 @@
 #include <string>
 #include <vector>
 
-#include "HostMemory.h"
+#include "BlockPool.h"
 #include "HostOutput.h"
+#include "ImportRun.h"
 #include "Person.h"
 #include "host/AcquireInterface.h"
 
@@ -215,7 +216,7 @@ void PumpMessages() {
 
 // The document the host builds from the delivered planes.
 struct Document {
-    int width = 0, height = 0, depth = 0, planes = 0;
+    hostkit::Document size;
     std::vector<uint16_t> samples;  // interleaved RGB
     std::vector<bool> rowSeen;
 };
@@ -225,12 +226,17 @@ struct ImportOptions {
     std::string output;
 };
 
-class Host {
+// The host's memory: new blocks zeroed, spaceProc answering 256 MiB.
+hostkit::PoolOptions WindowsPool() {
+    hostkit::PoolOptions options;
+    options.space = 256 * 1024 * 1024;
+    return options;
+}
+
+class Host : public hostkit::ImportDriver {
 public:
-    Host(Module inModule, HWND inWindow) : mModule(std::move(inModule)), mPerson(inWindow) {
+    Host(Module inModule, HWND inWindow) : mModule(std::move(inModule)), mPool(WindowsPool()), mPerson(inWindow) {
         mPlatform.hwnd = reinterpret_cast<intptr_t>(inWindow);
-        mBufferProcs = MakeBufferProcs();
-        mHandleProcs = MakeHandleProcs();
     }
 
     void About() {
@@ -242,67 +248,79 @@ public:
     // A zeroed record of generous size, as a host of a later interface version passes.
     void Select(int16 inSelector) {
         std::vector<unsigned char> block = NewBlock();
-        Call(inSelector, reinterpret_cast<AcquireRecord *>(block.data()));
+        Call(inSelector, hostkit::RecordOf(block));
     }
 
     // A whole import with one parameter block; returns the import's result.
     int16 Import(const ImportOptions &inOptions) {
         mPerson.SetAnswers(inOptions.answers);
         std::vector<unsigned char> block = NewBlock();
-        AcquireRecord *record = reinterpret_cast<AcquireRecord *>(block.data());
-        int16 result = Call(acquireSelectorPrepare, record);
-        if (result == 0) {
-            result = Call(acquireSelectorStart, record);
-            // The module keeps GDI+ (the preview's decoder) only while its dialog is open.
-            Print("gdiplus.after-start", GdiplusLoaded());
-        }
-        Document document;
-        if (result == 0) result = Describe(*record, document);
-        int continues = 0;
-        if (result == 0) {
-            // Every band takes three calls; a module that never ends is stopped.
-            const long limit = 3L * std::max(document.height, 1) + 8;
-            for (;;) {
-                result = Call(acquireSelectorContinue, record, false);
-                ++continues;
-                if (result != 0 || record->data == nullptr) break;
-                result = Take(*record, document);
-                if (result != 0) break;
-                if (continues > limit) {
-                    Print("error", JsonString("the module delivers without end"));
-                    result = -30000;
-                    break;
-                }
-            }
-            Print("continues", std::to_string(continues));
-        }
-        // Finish follows Start whatever happened after it; Finalize when asked for.
-        if (continues > 0 || result == 0) Call(acquireSelectorFinish, record, false);
-        if (record->wantFinalize) Call(acquireSelectorFinalize, record, false);
-        Print("import.result", std::to_string(result));
-        if (result == 0) {
-            long delivered = std::count(document.rowSeen.begin(), document.rowSeen.end(), true);
+        mDocument = Document();
+        hostkit::RunOutcome outcome = hostkit::RunImport(*this, hostkit::RecordOf(block));
+        Print("import.result", std::to_string(outcome.code));
+        if (outcome.code == 0) {
+            long delivered = std::count(mDocument.rowSeen.begin(), mDocument.rowSeen.end(), true);
             Print("rows.delivered", std::to_string(delivered));
-            if (!inOptions.output.empty()) Print("output", Write(document, inOptions.output) ? "ok" : "failed");
+            if (!inOptions.output.empty()) Print("output", Write(mDocument, inOptions.output) ? "ok" : "failed");
         }
-        return result;
+        return outcome.code;
     }
 
     void Report() {
-        Print("handles.live", std::to_string(LiveHandles()));
-        Print("buffers.live", std::to_string(LiveBuffers()));
+        Print("handles.live", std::to_string(mPool.liveHandles()));
+        Print("buffers.live", std::to_string(mPool.liveBuffers()));
+    }
+
+    // ---- the import's steps ---------------------------------------------------------
+
+    int16 call(int16 inSelector, AcquireRecord *ioRecord) override {
+        // Prepare and Start are reported as single calls are; the later ones quietly.
+        bool verbose = inSelector == acquireSelectorPrepare || inSelector == acquireSelectorStart;
+        int16 result = Call(inSelector, ioRecord, verbose);
+        // The module keeps GDI+ (the preview's decoder) only while its dialog is open.
+        if (inSelector == acquireSelectorStart) Print("gdiplus.after-start", GdiplusLoaded());
+        return result;
+    }
+
+    void started(const AcquireRecord &inRecord) override {
+        Print("document", std::to_string(inRecord.imageSize.h) + " " + std::to_string(inRecord.imageSize.v) + " " +
+                              std::to_string(inRecord.depth) + " mode " + std::to_string(inRecord.imageMode));
+    }
+
+    int16 begin(const hostkit::Document &inDocument, std::string &) override {
+        mDocument.size = inDocument;
+        mDocument.samples.assign(size_t(inDocument.width) * inDocument.height * 3, 0);
+        mDocument.rowSeen.assign(size_t(inDocument.height), false);
+        return 0;
+    }
+
+    // Copies one checked delivery (one plane) into the document.
+    int16 take(const AcquireRecord &inRecord, std::string &) override {
+        const Rect &r = inRecord.theRect;
+        const int sampleBytes = mDocument.size.depth / 8;
+        const uint8_t *base = static_cast<const uint8_t *>(inRecord.data);
+        for (int y = r.top; y < r.bottom; ++y) {
+            const uint8_t *row = base + long(y - r.top) * inRecord.rowBytes;
+            for (int x = r.left; x < r.right; ++x) {
+                const uint8_t *sample = row + long(x - r.left) * inRecord.colBytes;
+                uint16_t v = sampleBytes == 2 ? uint16_t(sample[0] | (sample[1] << 8)) : sample[0];
+                mDocument.samples[(size_t(y) * mDocument.size.width + x) * 3 + inRecord.loPlane] = v;
+            }
+            mDocument.rowSeen[size_t(y)] = true;
+        }
+        return 0;
+    }
+
+    void violated(const std::string &inWhy) override { Print("error", JsonString(inWhy)); }
+
+    void ended(const hostkit::RunOutcome &inOutcome) override {
+        Print("continues", std::to_string(inOutcome.continueCalls));
     }
 
 private:
     std::vector<unsigned char> NewBlock() {
-        std::vector<unsigned char> block(2048, 0);
-        AcquireRecord *record = reinterpret_cast<AcquireRecord *>(block.data());
-        record->hostSig = FourCC("8BIM");
-        record->maxData = 64 * 1024 * 1024;
-        record->platformData = &mPlatform;
-        record->bufferProcs = &mBufferProcs;
-        record->handleProcs = &mHandleProcs;
-        return block;
+        return hostkit::NewRecordBlock(
+            {FourCC("8BIM"), 64 * 1024 * 1024, &mPlatform, mPool.bufferProcs(), mPool.handleProcs()});
     }
 
     int16 Call(int16 inSelector, AcquireRecord *inRecord, bool inVerbose = true) {
@@ -315,68 +333,17 @@ private:
         Print("result", std::to_string(result));
         Print("data", Hex(static_cast<uintptr_t>(mData)));
         if (mData != 0) {
-            int locks = HandleLocks(reinterpret_cast<Handle>(mData));
+            int locks = mPool.handleLocks(reinterpret_cast<Handle>(mData));
             Print("data.handle", locks >= 0 ? "host" : "foreign");
             if (locks >= 0) Print("data.locks", std::to_string(locks));
         }
         return result;
     }
 
-    // The document Start described; -30000 when it is not one this host can hold.
-    static int16 Describe(const AcquireRecord &inRecord, Document &outDocument) {
-        outDocument.width = inRecord.imageSize.h;
-        outDocument.height = inRecord.imageSize.v;
-        outDocument.depth = inRecord.depth;
-        outDocument.planes = inRecord.planes;
-        Print("document", std::to_string(outDocument.width) + " " + std::to_string(outDocument.height) + " " +
-                              std::to_string(outDocument.depth) + " mode " + std::to_string(inRecord.imageMode));
-        bool rgb = (inRecord.imageMode == 3 && inRecord.depth == 8) || (inRecord.imageMode == 11 && inRecord.depth == 16);
-        if (!rgb || inRecord.planes != 3 || outDocument.width <= 0 || outDocument.height <= 0) {
-            Print("error", JsonString("Start described a document this host cannot hold"));
-            return -30000;
-        }
-        outDocument.samples.assign(size_t(outDocument.width) * outDocument.height * 3, 0);
-        outDocument.rowSeen.assign(size_t(outDocument.height), false);
-        return 0;
-    }
-
-    // Copies one delivery into the document after checking it as a careful host does.
-    static int16 Take(const AcquireRecord &inRecord, Document &ioDocument) {
-        const Rect &r = inRecord.theRect;
-        int colBytes = ioDocument.depth / 8;
-        auto refuse = [](const std::string &inWhy) {
-            Print("error", JsonString(inWhy));
-            return int16(-30000);
-        };
-        if (r.top < 0 || r.left < 0 || r.bottom > ioDocument.height || r.right > ioDocument.width ||
-            r.top >= r.bottom || r.left >= r.right)
-            return refuse("theRect outside the document");
-        if (inRecord.loPlane < 0 || inRecord.hiPlane < inRecord.loPlane || inRecord.hiPlane >= ioDocument.planes)
-            return refuse("plane outside the document");
-        if (inRecord.colBytes < colBytes * (inRecord.hiPlane - inRecord.loPlane + 1) ||
-            inRecord.rowBytes < long(inRecord.colBytes) * (r.right - r.left))
-            return refuse("colBytes or rowBytes too small for the rectangle");
-        const uint8_t *base = static_cast<const uint8_t *>(inRecord.data);
-        for (int y = r.top; y < r.bottom; ++y) {
-            const uint8_t *row = base + long(y - r.top) * inRecord.rowBytes;
-            for (int x = r.left; x < r.right; ++x) {
-                const uint8_t *pixel = row + long(x - r.left) * inRecord.colBytes;
-                for (int p = inRecord.loPlane; p <= inRecord.hiPlane; ++p) {
-                    const uint8_t *sample = pixel + (p - inRecord.loPlane) * (inRecord.planeBytes ? 0 : colBytes) +
-                                            long(p - inRecord.loPlane) * inRecord.planeBytes;
-                    uint16_t v = colBytes == 2 ? uint16_t(sample[0] | (sample[1] << 8)) : sample[0];
-                    ioDocument.samples[(size_t(y) * ioDocument.width + x) * 3 + p] = v;
-                }
-            }
-            ioDocument.rowSeen[size_t(y)] = true;
-        }
-        return 0;
-    }
-
     static bool Write(const Document &inDocument, const std::string &inPath) {
         std::ofstream out(inPath, std::ios::binary);
-        bool wide = inDocument.depth == 16;
-        out << "P6\n" << inDocument.width << " " << inDocument.height << "\n" << (wide ? 65535 : 255) << "\n";
+        bool wide = inDocument.size.depth == 16;
+        out << "P6\n" << inDocument.size.width << " " << inDocument.size.height << "\n" << (wide ? 65535 : 255) << "\n";
         std::vector<uint8_t> bytes;
         bytes.reserve(inDocument.samples.size() * (wide ? 2 : 1));
         for (uint16_t v : inDocument.samples) {
@@ -388,11 +355,11 @@ private:
     }
 
     Module mModule;
+    hostkit::BlockPool mPool;
     PlatformData mPlatform{};
-    BufferProcs mBufferProcs{};
-    HandleProcs mHandleProcs{};
     intptr_t mData = 0;
     Person mPerson;
+    Document mDocument;
 };
 
 int Usage() {

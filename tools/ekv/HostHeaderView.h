@@ -22,9 +22,8 @@ struct HeaderInfo {
 // inPath must name a readable file (the caller checks). outReason explains a failure.
 HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::string &outReason);
 
-// Sensor rows per band the import uses for an output width, and the rows it delivers
-// (whole bands only, at least the first).
-uint32 BandHeightFor(int32 inOutputWidth);
+// The rows the import delivers for an output size (whole bands of the module's band
+// height, DoBandHeight, at least the first).
 int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight);
 // Bytes of sensor data the import reads (the rows of its bands that lie in the mosaic)
 // that the file does not hold: in a strip without an offset, or past the end of a file

@@ -1,10 +1,11 @@
 // Recognition and header parsing through the module's reader.
-#include "RawHeader.h"
+#include "HostHeaderView.h"
 
 #include <sys/stat.h>
 
-#include "HostBlocks.h"
+#include "AcquireHost.h"
 #include "ShortPath.h"
+#include "plugin/AcquireRun.h"
 
 namespace ekv {
 
@@ -20,7 +21,7 @@ HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::s
         outReason = "not an EKV file";
         return HeaderStatus::NotEKV;
     }
-    HostBlocks &aPool = HostBlocks::instance();
+    hostkit::BlockPool &aPool = HostPool();
     RAW_Info aInfo{};
     aInfo.endian = 0;
     RAW_DefaultInfo(&aInfo);
@@ -28,7 +29,7 @@ HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::s
     OSErr aError = RAW_ReadHeader(&aSpec, &aInfo, aPool.handleProcs(), &aThumbnail);
     if (aThumbnail != nullptr) {
         outHeader.thumbnail = aPool.handleBytes(aThumbnail);
-        aPool.dispose(aThumbnail);
+        aPool.disposeHandle(aThumbnail);
     }
     outHeader.info = aInfo;
     if (aError == memFullErr) {
@@ -43,15 +44,8 @@ HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::s
     return HeaderStatus::Ok;
 }
 
-uint32 BandHeightFor(int32 inOutputWidth) {
-    if (inOutputWidth < 1000) return 30;
-    if (inOutputWidth < 2000) return 16;
-    if (inOutputWidth < 3000) return 10;
-    return 6;
-}
-
 int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight) {
-    int32 aRowsPerBand = static_cast<int32>(BandHeightFor(inOutputWidth)) - 4;
+    int32 aRowsPerBand = static_cast<int32>(DoBandHeight(inOutputWidth)) - 4;
     if (inOutputHeight <= 0) return aRowsPerBand;
     int32 aBands = inOutputHeight / aRowsPerBand;
     if (aBands < 1) aBands = 1;

@@ -1,9 +1,9 @@
 // Validation of the document description and of each delivered plane.
-#include "DeliveryCheck.h"
+#include "DeliveryRules.h"
 
 #include <sstream>
 
-namespace ekv {
+namespace hostkit {
 
 std::string CheckDescription(const AcquireRecord &inRecord, Document &outDocument) {
     std::ostringstream aWhy;
@@ -38,7 +38,7 @@ std::string CheckDelivery(const AcquireRecord &inRecord, const Document &inDocum
              << " (one plane from 0 to 2 expected)";
         return aWhy.str();
     }
-    if (inRecord.colBytes != inDocument.depth / 8) {
+    if (inRecord.colBytes < inDocument.depth / 8) {
         aWhy << "the module delivered " << inRecord.colBytes << " bytes per sample for a " << inDocument.depth
              << "-bit document";
         return aWhy.str();
@@ -50,7 +50,7 @@ std::string CheckDelivery(const AcquireRecord &inRecord, const Document &inDocum
              << " document";
         return aWhy.str();
     }
-    int32 aRowMin = (aRect.right - aRect.left) * inRecord.colBytes;
+    const int32 aRowMin = (aRect.right - aRect.left) * inRecord.colBytes;
     if (inRecord.rowBytes < aRowMin) {
         aWhy << "the module delivered rows of " << inRecord.rowBytes << " bytes, fewer than the " << aRowMin
              << " its rectangle needs";
@@ -59,4 +59,4 @@ std::string CheckDelivery(const AcquireRecord &inRecord, const Document &inDocum
     return {};
 }
 
-}  // namespace ekv
+}  // namespace hostkit
