@@ -102,7 +102,5 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
                     HandleProcs *inHandleProcs, Handle *outData);
 void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
                     uint16 Endian);
-void RAW_ShiftRight_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
-                              uint16 Endian);
 
 #endif
