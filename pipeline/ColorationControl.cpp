@@ -22,12 +22,10 @@ void RAW_ColorationControl(const uint16 *YL_R1, const uint16 *YL_G1, const uint1
     }
 
     int32 aMax = static_cast<int32>(RAW_SampleMax(ValidBits));
-    double clip_max_r = static_cast<double>(aMax - static_cast<int32>(OB_R)) * WB_R;
-    double clip_max_b = static_cast<double>(aMax - static_cast<int32>(OB_B)) * WB_B;
+    RAW_ColorationLevels aLevels;
+    RAW_ColorationLevelsOf(aMax, OB_R, OB_B, WB_R, WB_B, &aLevels);
     double m = kRAW_CeilingSlope;
-    double clip_sr = RAW_ClampReal(kRAW_ClipHeadroom * clip_max_r, aMax);
-    double clip_sb = RAW_ClampReal(kRAW_ClipHeadroom * clip_max_b, aMax);
     // The ceilings are b * m + clip_sb - m * clip_max_b and r * m + clip_sr - m * clip_max_r.
-    RAW_RUN_KERNEL(RAW_KColorationControl, YL_R1, YL_G1, YL_B1, aCount, clip_sr, clip_sb, m * clip_max_r,
-                   m * clip_max_b, aMax, YL_R2, YL_G2, YL_B2);
+    RAW_RUN_KERNEL(RAW_KColorationControl, YL_R1, YL_G1, YL_B1, aCount, aLevels.clip_sr, aLevels.clip_sb,
+                   m * aLevels.clip_max_r, m * aLevels.clip_max_b, aMax, YL_R2, YL_G2, YL_B2);
 }

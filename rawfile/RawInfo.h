@@ -100,6 +100,12 @@ Boolean RAW_IsConvertibleHeader(const RAW_Info *inInfo);
 
 OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom, uint32 inLength,
                     HandleProcs *inHandleProcs, Handle *outData);
+// The right shift that brings samples of ValidBits valid bits at bit Offset to the bottom:
+// 0 when valid and offset bits exceed 16 (the bits are then left as they are).
+static inline int RAW_ValidBitsShift(uint16 ValidBits, uint16 Offset) {
+    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
+    return aShift < 0 ? 0 : aShift;
+}
 void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
                     uint16 Endian);
 

@@ -7,9 +7,7 @@
 void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
                     uint16 Endian) {
     if (ValidBits <= 8) return;
-    // A header with more than 16 valid and offset bits would shift left: leave the bits be.
-    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
-    if (aShift < 0) aShift = 0;
+    int aShift = RAW_ValidBitsShift(ValidBits, Offset);
     size_t aCount = static_cast<size_t>(Bayer_H) * static_cast<size_t>(Bayer_V);
     RAW_RUN_KERNEL(RAW_KShiftSamples, Bayer, aCount, Endian == kRAW_BigEndian, static_cast<uint32>(aShift));
 }

@@ -29,16 +29,14 @@ void RAW_ColorationControl_Reference(const uint16 *YL_R1, const uint16 *YL_G1, c
     }
 
     int32 aMax = static_cast<int32>(RAW_SampleMax(ValidBits));
-    double clip_max_r = static_cast<double>(aMax - static_cast<int32>(OB_R)) * WB_R;
-    double clip_max_b = static_cast<double>(aMax - static_cast<int32>(OB_B)) * WB_B;
+    RAW_ColorationLevels aLevels;
+    RAW_ColorationLevelsOf(aMax, OB_R, OB_B, WB_R, WB_B, &aLevels);
     double m = kRAW_CeilingSlope;
-    double clip_sr = RAW_ClampReal(kRAW_ClipHeadroom * clip_max_r, aMax);
-    double clip_sb = RAW_ClampReal(kRAW_ClipHeadroom * clip_max_b, aMax);
 
     for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
         uint16 r = YL_R1[aIndex], g = YL_G1[aIndex], b = YL_B1[aIndex];
-        double level_r = b * m + clip_sb - m * clip_max_b;
-        double level_b = r * m + clip_sr - m * clip_max_r;
+        double level_r = b * m + aLevels.clip_sb - m * aLevels.clip_max_b;
+        double level_b = r * m + aLevels.clip_sr - m * aLevels.clip_max_r;
         uint16 sr = RAW_CeilingToSample(level_r, aMax);
         uint16 sb = RAW_CeilingToSample(level_b, aMax);
         uint16 sg = sr < sb ? sr : sb;

@@ -6,9 +6,7 @@
 void RAW_ShiftRight_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
                               uint16 Endian) {
     if (ValidBits <= 8) return;
-    // A header with more than 16 valid and offset bits would shift left: leave the bits be.
-    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
-    if (aShift < 0) aShift = 0;
+    int aShift = RAW_ValidBitsShift(ValidBits, Offset);
     uint32 aCount = static_cast<uint32>(Bayer_H) * static_cast<uint32>(Bayer_V);
     for (uint32 aIndex = 0; aIndex < aCount; ++aIndex) {
         uint16 aSample = Bayer[aIndex];
