@@ -5,8 +5,8 @@
 #include "PipelineSupport.h"
 #include "kernels/StageKernels.h"
 
-// The chroma gain is formed inline, pixel by pixel, exactly as RAW_ColorSignalRestrain
-// forms it, without an intermediate gain plane.
+// The chroma gain is formed inline, pixel by pixel, exactly as the reference form's
+// RAW_ColorSignalRestrain forms it, without an intermediate gain plane.
 void RAW_ColorRestrainEdgeAdd(const double *YL_Y1, const double *YL_Cr1, const double *YL_Cb1,
                               const double *YH_EdgeF, const uint16 *YL_R4, const uint16 *YL_G4,
                               const uint16 *YL_B4, const double *YH_Edge1, uint16 CSK1, uint16 CSK2,
