@@ -87,9 +87,9 @@ OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHand
 OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo,
                          HandleProcs *inHandleProcs, Handle *outThumbnail);
 void RAW_EndianIFDEntry(TIFF_IFD_Entry *ioEntry, uint16 inMode);
-// Applies one normalised entry. Returns inPtr + value for the pointer tags 0x8769 and
-// 0x0201 when that position lies inside the inSize bytes, null otherwise and for every
-// other tag. inSize bounds every array the entry points to.
+// Applies one normalised entry. Returns inPtr + value for the pointer tags (Exif IFD and
+// JPEG thumbnail, EkvTags.h) when that position lies inside the inSize bytes, null
+// otherwise and for every other tag. inSize bounds every array the entry points to.
 const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
                            uint16 inMode, uint32 inType, RAW_Info *outInfo);
 int16 RAW_ReadIFD_ShortOrLong(const TIFF_IFD_Entry *inEntry);
