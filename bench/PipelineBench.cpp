@@ -9,6 +9,7 @@
 
 #include "pipeline/Pipeline.h"
 #include "pipeline/PipelineReference.h"
+#include "pipeline/StageCoefficients.h"
 #include "pipeline/kernels/StageKernels.h"
 
 namespace {
@@ -91,7 +92,8 @@ void BM_LowPassFilter(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_LowPassFilter, b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.5626, 0.1875, 0.0625, kBits, &kOutSize,
+        RUN_STAGE(aForm, RAW_LowPassFilter, b.mosaic.data(), kBandWidth, kBandHeight, kCFA,
+                  kRAW_LPFInnerWeight, kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, kBits, &kOutSize,
                           b.r.data(), b.g.data(), b.b.data());
         benchmark::ClobberMemory();
     }
@@ -156,7 +158,8 @@ void BM_EdgeBPF(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_EdgeBPF, b.mosaic.data(), kBandWidth, kBandHeight, kCFA, 0.75, -0.25, -0.25, kBits, &kOutSize, b.e1.data());
+        RUN_STAGE(aForm, RAW_EdgeBPF, b.mosaic.data(), kBandWidth, kBandHeight, kCFA,
+                  kRAW_BPFInnerWeight, kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, kBits, &kOutSize, b.e1.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -166,7 +169,8 @@ void BM_CoringEdge(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_CoringEdge, b.e1.data(), 25476, -25476, 1.25, 2.0, kBits, &kOutSize, b.ef.data());
+        RUN_STAGE(aForm, RAW_CoringEdge, b.e1.data(), kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, 1.25, 2.0, kBits,
+                  &kOutSize, b.ef.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);

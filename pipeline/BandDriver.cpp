@@ -4,6 +4,7 @@
 #include "../plugin/HostMemory.h"
 #include "Pipeline.h"
 #include "PipelineReference.h"
+#include "StageCoefficients.h"
 
 // The driver runs the optimised stages unless a test or benchmark asks for the
 // straightforward forms. The choice is made once per band, never per pixel.
@@ -175,8 +176,8 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R1) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G1) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B1))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_LowPassFilter, inBayer, inWidth, inHeight, CFA, 0.5626, 0.1875, 0.0625, VB, inArea, p->YL_R1, p->YL_G1,
-                      p->YL_B1);
+    RAW_STAGE(aReference, RAW_LowPassFilter, inBayer, inWidth, inHeight, CFA, kRAW_LPFInnerWeight,
+              kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, VB, inArea, p->YL_R1, p->YL_G1, p->YL_B1);
 
     // 6. Coloration control.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R2) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G2) ||
@@ -221,12 +222,14 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
 
     // 11. Band-pass detail.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_Edge1)) return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_EdgeBPF, p->Bayer_Edge, inWidth, inHeight, CFA, 0.75, -0.25, -0.25, VB, inArea, p->YH_Edge1);
+    RAW_STAGE(aReference, RAW_EdgeBPF, p->Bayer_Edge, inWidth, inHeight, CFA, kRAW_BPFInnerWeight,
+              kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, VB, inArea, p->YH_Edge1);
     DoFreePlane(aProcs, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID);
 
     // 12. Coring and edge gain.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_EdgeF)) return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_CoringEdge, p->YH_Edge1, 25476, -25476, Kedge, Kcoring, VB, inArea, p->YH_EdgeF);
+    RAW_STAGE(aReference, RAW_CoringEdge, p->YH_Edge1, kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, Kedge, Kcoring, VB,
+              inArea, p->YH_EdgeF);
 
     // 13. Chroma suppression with the detail added.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YHL_YF) || !RAW_ALLOC(aProcs, aRealSize, p, YHL_CrF) ||

@@ -1,18 +1,11 @@
-// Luminance and colour difference of the toned planes, and the detail signal: a green
-// band-pass over the toned mosaic, then coring, gain and limits.
+// The detail signal: a green band-pass over the toned mosaic, then coring, gain and
+// limits.
 #include "Pipeline.h"
 
 #include <math.h>
 
 #include "PipelineSupport.h"
 #include "kernels/StageKernels.h"
-
-void RAW_Convert2YC(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4, uint16 ValidBits,
-                    const Rect *OutSize, double *YL_Y1, double *YL_Cr1, double *YL_Cb1) {
-    int32 aCount = RAW_PixelCount(OutSize);
-    if (aCount <= 0) return;
-    RAW_RUN_KERNEL(RAW_KConvert2YC, YL_R4, YL_G4, YL_B4, aCount, RAW_SampleMax(ValidBits), YL_Y1, YL_Cr1, YL_Cb1);
-}
 
 void RAW_EdgeBPF(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
                  double BPF_Ka2, double BPF_Kb2, double BPF_Kc2, uint16 ValidBits, const Rect *OutSize,

@@ -6,6 +6,8 @@
 
 #include "Pipeline.h"
 
+void RAW_ShiftRight_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
+                              uint16 Endian);
 void RAW_WhiteBalance_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, const uint8_t *CFA, uint16 OB_R,
                                 uint16 OB_Gr, uint16 OB_Gb, uint16 OB_B, double WB_R, double WB_B,
                                 uint16 ValidBits);
@@ -34,6 +36,11 @@ void RAW_EdgeBPF_Reference(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 Baye
                            const Rect *OutSize, double *YH_Edge1);
 void RAW_CoringEdge_Reference(const double *YH_Edge1, int16 Edge_THH, int16 Edge_THL, double Kedge,
                               double Kcoring, uint16 ValidBits, const Rect *OutSize, double *YH_EdgeF);
+// The chroma gain of one pixel, as the reference chroma suppression forms it per call.
+void RAW_ColorSignalRestrain(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4,
+                             const double *YH_Edge1, uint16 CSK1, uint16 CSK2, uint16 CSK3, uint16 CSK4,
+                             int16 CSG1, double CSG2, uint16 ValidBits, const Rect *OutSize, int16 x,
+                             int16 y, double *Kchrom);
 void RAW_ColorRestrainEdgeAdd_Reference(const double *YL_Y1, const double *YL_Cr1, const double *YL_Cb1,
                                         const double *YH_EdgeF, const uint16 *YL_R4, const uint16 *YL_G4,
                                         const uint16 *YL_B4, const double *YH_Edge1, uint16 CSK1, uint16 CSK2,

@@ -4,6 +4,7 @@
 #define KARVEX_PIPELINE_PIPELINESUPPORT_H
 
 #include "Pipeline.h"
+#include "StageCoefficients.h"
 
 // 2^inValidBits - 1 as a double, the largest sample of that depth.
 static inline double RAW_SampleMax(uint16 inValidBits) {
@@ -33,6 +34,20 @@ static inline const uint16 *RAW_ToneTableOfMode(int16 inToneMode, const uint16 *
         case 2: return inLUT0;
         default: return nullptr;
     }
+}
+
+// The levels of coloration control for a depth's largest sample inMax: the white-balanced
+// maximum of red and of blue, and their clip levels with headroom, at most inMax.
+typedef struct RAW_ColorationLevels {
+    double clip_max_r, clip_max_b, clip_sr, clip_sb;
+} RAW_ColorationLevels;
+
+static inline void RAW_ColorationLevelsOf(int32 inMax, uint16 inOB_R, uint16 inOB_B, double inWB_R, double inWB_B,
+                                          RAW_ColorationLevels *outLevels) {
+    outLevels->clip_max_r = static_cast<double>(inMax - static_cast<int32>(inOB_R)) * inWB_R;
+    outLevels->clip_max_b = static_cast<double>(inMax - static_cast<int32>(inOB_B)) * inWB_B;
+    outLevels->clip_sr = RAW_ClampReal(kRAW_ClipHeadroom * outLevels->clip_max_r, inMax);
+    outLevels->clip_sb = RAW_ClampReal(kRAW_ClipHeadroom * outLevels->clip_max_b, inMax);
 }
 
 // The number of pixels of OutSize; 0 when it has no rows or no columns.

@@ -10,13 +10,10 @@
 #include "RawInfo.h"
 
 #include "../plugin/HostMemory.h"
+#include "EkvTags.h"
 
 namespace {
 
-const uint32 kTagJPEGFormat = 0x0201;
-const uint32 kTagJPEGLength = 0x0202;
-const uint32 kTagExifPointer = 0x8769;
-const uint32 kTagMakerNote = 0x927C;
 const int64_t kEntrySize = 12;
 const int64_t kMakerNoteHeaderSize = 10;
 
@@ -89,16 +86,18 @@ int32 RAW_PackHalves(uint32 inField) {
 void RAW_ApplyMainEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
                         uint16 inMode, RAW_Info *outInfo) {
     switch (inEntry->tag) {
-    case 0x0100: outInfo->image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case 0x0101: outInfo->image_length = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case 0x0102: outInfo->bit_per_sample = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0x0106: outInfo->photometric_interpretation = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0x0111: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_offsets); break;
-    case 0x0115: outInfo->sample_per_pixel = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0x0116: outInfo->raw_per_strip = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case 0x0117: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_byte_count); break;
-    case 0x100F: outInfo->sharpness = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0xA302: {
+    case kRAW_Tag_ImageWidth: outInfo->image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
+    case kRAW_Tag_ImageLength: outInfo->image_length = RAW_ReadIFD_LongOrShort(inEntry); break;
+    case kRAW_Tag_BitsPerSample: outInfo->bit_per_sample = RAW_ReadIFD_ShortOrLong(inEntry); break;
+    case kRAW_Tag_PhotometricInterpretation:
+        outInfo->photometric_interpretation = RAW_ReadIFD_ShortOrLong(inEntry);
+        break;
+    case kRAW_Tag_StripOffsets: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_offsets); break;
+    case kRAW_Tag_SamplesPerPixel: outInfo->sample_per_pixel = RAW_ReadIFD_ShortOrLong(inEntry); break;
+    case kRAW_Tag_RowsPerStrip: outInfo->raw_per_strip = RAW_ReadIFD_LongOrShort(inEntry); break;
+    case kRAW_Tag_StripByteCounts: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_byte_count); break;
+    case kRAW_Tag_Sharpness: outInfo->sharpness = RAW_ReadIFD_ShortOrLong(inEntry); break;
+    case kRAW_Tag_CFAPattern: {
         // The repeat size is read low byte first whatever the file's byte order.
         int64_t aStart = inEntry->offset;
         if (!RAW_Inside(aStart, 8, inSize)) break;
@@ -115,20 +114,20 @@ void RAW_ApplyMainEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int
 void RAW_ApplyMakerNoteEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
                              uint16 inMode, RAW_Info *outInfo) {
     switch (inEntry->tag) {
-    case 0x1011: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 9, outInfo->color_matrix); break;
-    case 0x1012: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 4, outInfo->optical_black); break;
-    case 0x1017: outInfo->wb_gain_gr = RAW_PackHalves(inEntry->offset); break;
-    case 0x1018: outInfo->wb_gain_gb = RAW_PackHalves(inEntry->offset); break;
-    case 0x1029: outInfo->tone_mode = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0x102A: outInfo->enhancer = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0x102B: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 6, outInfo->chromasupless); break;
-    case 0x102C:
+    case kRAW_Tag_ColorMatrix: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 9, outInfo->color_matrix); break;
+    case kRAW_Tag_OpticalBlack: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 4, outInfo->optical_black); break;
+    case kRAW_Tag_WBGainGr: outInfo->wb_gain_gr = RAW_PackHalves(inEntry->offset); break;
+    case kRAW_Tag_WBGainGb: outInfo->wb_gain_gb = RAW_PackHalves(inEntry->offset); break;
+    case kRAW_Tag_ToneMode: outInfo->tone_mode = RAW_ReadIFD_ShortOrLong(inEntry); break;
+    case kRAW_Tag_Enhancer: outInfo->enhancer = RAW_ReadIFD_ShortOrLong(inEntry); break;
+    case kRAW_Tag_ChromaSuppress: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 6, outInfo->chromasupless); break;
+    case kRAW_Tag_ValidBits:
         outInfo->valid_bits_per_pixel[0] = RAW_Signed16(inEntry->offset);
         outInfo->valid_bits_per_pixel[1] = RAW_Signed16(inEntry->offset >> 16);
         break;
-    case 0x102D: outInfo->coring = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case 0x102E: outInfo->output_image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case 0x102F: outInfo->output_image_height = RAW_ReadIFD_LongOrShort(inEntry); break;
+    case kRAW_Tag_Coring: outInfo->coring = RAW_ReadIFD_ShortOrLong(inEntry); break;
+    case kRAW_Tag_OutputImageWidth: outInfo->output_image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
+    case kRAW_Tag_OutputImageHeight: outInfo->output_image_height = RAW_ReadIFD_LongOrShort(inEntry); break;
     default: break;
     }
 }
@@ -169,10 +168,11 @@ void RAW_WalkDirectory(const uint8_t *inData, int32 inSize, uint16 inMode, int64
         TIFF_IFD_Entry aEntry = RAW_EntryAt(inData, aAt, inMode);
         const uint8_t *aPosition = RAW_ReadIFD(&aEntry, inData, inSize, inMode, inType, ioInfo);
         // The last occurrence of a pointer decides, even one that points outside.
-        if (inType == kRAW_IFD0 && aEntry.tag == kTagExifPointer) ioWalk->exif = aPosition;
-        if (inType == kRAW_ExifIFD && aEntry.tag == kTagMakerNote) ioWalk->makerNote = aEntry.offset;
-        if (inType == kRAW_ThumbnailIFD && aEntry.tag == kTagJPEGFormat) ioWalk->jpeg = aPosition;
-        if (inType == kRAW_ThumbnailIFD && aEntry.tag == kTagJPEGLength) ioWalk->jpegLength = aEntry.offset;
+        if (inType == kRAW_IFD0 && aEntry.tag == kRAW_Tag_ExifIFD) ioWalk->exif = aPosition;
+        if (inType == kRAW_ExifIFD && aEntry.tag == kRAW_Tag_MakerNote) ioWalk->makerNote = aEntry.offset;
+        if (inType == kRAW_ThumbnailIFD && aEntry.tag == kRAW_Tag_JPEGInterchangeFormat) ioWalk->jpeg = aPosition;
+        if (inType == kRAW_ThumbnailIFD && aEntry.tag == kRAW_Tag_JPEGInterchangeFormatLength)
+            ioWalk->jpegLength = aEntry.offset;
     }
     int64_t aNext = aFirst + aCount * kEntrySize;
     if (RAW_Inside(aNext, 4, inSize)) ioWalk->nextIFD = RAW_Get32(inData + aNext, inMode);
@@ -267,7 +267,7 @@ const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, 
         RAW_ApplyMakerNoteEntry(inEntry, inPtr, inSize, inMode, outInfo);
         return nullptr;
     }
-    if (inEntry->tag == kTagJPEGFormat || inEntry->tag == kTagExifPointer)
+    if (inEntry->tag == kRAW_Tag_JPEGInterchangeFormat || inEntry->tag == kRAW_Tag_ExifIFD)
         return RAW_Inside(inEntry->offset, 1, inSize) ? inPtr + inEntry->offset : nullptr;
     RAW_ApplyMainEntry(inEntry, inPtr, inSize, inMode, outInfo);
     return nullptr;

@@ -87,9 +87,9 @@ OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHand
 OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo,
                          HandleProcs *inHandleProcs, Handle *outThumbnail);
 void RAW_EndianIFDEntry(TIFF_IFD_Entry *ioEntry, uint16 inMode);
-// Applies one normalised entry. Returns inPtr + value for the pointer tags 0x8769 and
-// 0x0201 when that position lies inside the inSize bytes, null otherwise and for every
-// other tag. inSize bounds every array the entry points to.
+// Applies one normalised entry. Returns inPtr + value for the pointer tags (Exif IFD and
+// JPEG thumbnail, EkvTags.h) when that position lies inside the inSize bytes, null
+// otherwise and for every other tag. inSize bounds every array the entry points to.
 const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
                            uint16 inMode, uint32 inType, RAW_Info *outInfo);
 int16 RAW_ReadIFD_ShortOrLong(const TIFF_IFD_Entry *inEntry);
@@ -100,9 +100,13 @@ Boolean RAW_IsConvertibleHeader(const RAW_Info *inInfo);
 
 OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom, uint32 inLength,
                     HandleProcs *inHandleProcs, Handle *outData);
+// The right shift that brings samples of ValidBits valid bits at bit Offset to the bottom:
+// 0 when valid and offset bits exceed 16 (the bits are then left as they are).
+static inline int RAW_ValidBitsShift(uint16 ValidBits, uint16 Offset) {
+    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
+    return aShift < 0 ? 0 : aShift;
+}
 void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
                     uint16 Endian);
-void RAW_ShiftRight_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
-                              uint16 Endian);
 
 #endif

@@ -1,5 +1,5 @@
-// Reading runs of mosaic rows out of the strips, and bringing the samples to host order
-// with their valid bits at the bottom.
+// Reading runs of mosaic rows out of the strips (SampleShift.cpp then brings the samples
+// to host order with their valid bits at the bottom).
 //
 // The strips form one byte stream; every byte of a run is placed at its position in that
 // stream. What cannot be read is zero: the part of a run in an absent strip (offset 0
@@ -116,30 +116,4 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
     RAW_DisposeHandle(inHandleProcs, aReadHandle);
     *outData = aWideHandle;
     return aWideHandle != nullptr ? 0 : memFullErr;
-}
-
-void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
-                    uint16 Endian) {
-    if (ValidBits <= 8) return;
-    // A header with more than 16 valid and offset bits would shift left: leave the bits be.
-    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
-    if (aShift < 0) aShift = 0;
-    size_t aCount = static_cast<size_t>(Bayer_H) * static_cast<size_t>(Bayer_V);
-    RAW_RUN_KERNEL(RAW_KShiftSamples, Bayer, aCount, Endian == kRAW_BigEndian, static_cast<uint32>(aShift));
-}
-
-// The straightforward form, one sample and one byte-order test at a time: the reference
-// the optimised form is compared against.
-void RAW_ShiftRight_Reference(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
-                              uint16 Endian) {
-    if (ValidBits <= 8) return;
-    // A header with more than 16 valid and offset bits would shift left: leave the bits be.
-    int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
-    if (aShift < 0) aShift = 0;
-    uint32 aCount = static_cast<uint32>(Bayer_H) * static_cast<uint32>(Bayer_V);
-    for (uint32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        uint16 aSample = Bayer[aIndex];
-        if (Endian == kRAW_BigEndian) aSample = static_cast<uint16>((aSample >> 8) | (aSample << 8));
-        Bayer[aIndex] = static_cast<uint16>(aSample >> aShift);
-    }
 }

@@ -9,6 +9,7 @@
 
 #include "TestHost.h"
 #include "pipeline/Pipeline.h"
+#include "pipeline/StageCoefficients.h"
 
 using testhost::Options;
 using testhost::TestHost;
@@ -107,7 +108,8 @@ Planes Chain(const Globals &g, std::vector<uint16_t> bayer, uint16 inHeight, con
     RAW_ShiftRight(bayer.data(), w, inHeight, vb, static_cast<uint16>(i.valid_bits_per_pixel[1]), i.endian);
     RAW_WhiteBalance(bayer.data(), w, inHeight, cfa, p.ob[0], p.ob[1], p.ob[2], p.ob[3], p.wbR, p.wbB, vb);
     std::vector<uint16_t> r1(n), g1(n), b1(n), r2(n), g2(n), b2(n), r3(n), g3(n), b3(n), r4(n), g4(n), b4(n);
-    RAW_LowPassFilter(bayer.data(), w, inHeight, cfa, 0.5626, 0.1875, 0.0625, vb, &a, r1.data(), g1.data(), b1.data());
+    RAW_LowPassFilter(bayer.data(), w, inHeight, cfa, kRAW_LPFInnerWeight, kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, vb,
+                      &a, r1.data(), g1.data(), b1.data());
     const uint16 *ccOb = p.colorationOwn ? p.ccOb : p.ob;
     RAW_ColorationControl(r1.data(), g1.data(), b1.data(), p.colorationOwn ? p.ccWbR : p.wbR,
                           p.colorationOwn ? p.ccWbB : p.wbB, i.tone_mode, vb, ccOb[0], ccOb[1], ccOb[2], ccOb[3], &a,
@@ -120,8 +122,9 @@ Planes Chain(const Globals &g, std::vector<uint16_t> bayer, uint16 inHeight, con
     RAW_Convert2YC(r4.data(), g4.data(), b4.data(), vb, &a, y1.data(), cr1.data(), cb1.data());
     std::vector<uint16_t> edge(bayer.size());
     RAW_EdgeLUTAdjust(bayer.data(), w, inHeight, p.edge, i.tone_mode, vb, edge.data());
-    RAW_EdgeBPF(edge.data(), w, inHeight, cfa, 0.75, -0.25, -0.25, vb, &a, e1.data());
-    RAW_CoringEdge(e1.data(), 25476, -25476, p.kedge, p.kcoring, vb, &a, ef.data());
+    RAW_EdgeBPF(edge.data(), w, inHeight, cfa, kRAW_BPFInnerWeight, kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, vb, &a,
+                e1.data());
+    RAW_CoringEdge(e1.data(), kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, p.kedge, p.kcoring, vb, &a, ef.data());
     RAW_ColorRestrainEdgeAdd(y1.data(), cr1.data(), cb1.data(), ef.data(), r4.data(), g4.data(), b4.data(), e1.data(),
                              static_cast<uint16>(i.chromasupless[0]), static_cast<uint16>(i.chromasupless[1]),
                              static_cast<uint16>(i.chromasupless[2]), static_cast<uint16>(i.chromasupless[3]), p.csg1,

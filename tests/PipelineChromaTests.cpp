@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "PipelineTestSupport.h"
+#include "pipeline/PipelineReference.h"
+#include "pipeline/StageCoefficients.h"
 
 using namespace pipetest;
 
@@ -29,7 +31,7 @@ double Gain(uint16 inR, uint16 inG, uint16 inB, double inEdge, const ChromaSetti
 // limited to 0 .. max, in units of 2^bits.
 double ReferenceGain(uint16 R, uint16 G, uint16 B, double E, const ChromaSettings &s, int inBits) {
     double aMax = SampleMax(inBits);
-    double aEdgeRamp = s.csk2 - ((std::fabs(E) - s.csk1) * s.csg1) * 0.25;
+    double aEdgeRamp = s.csk2 - ((std::fabs(E) - s.csk1) * s.csg1) * kRAW_ChromaSlopeUnit;
     double aBrightest = std::max({R, G, B});
     if (E >= aBrightest) aBrightest = E;
     double aBrightRamp = s.csk4 - (aBrightest - s.csk3) * s.csg2;
@@ -191,9 +193,10 @@ TEST(PipelineToRGB, MatchesTheFormulaOnRandomPlanes) {
                          b.data());
         int aShift = aBits > 8 ? 16 - aBits : 0;
         for (int k = 0; k < n; ++k) {
-            ASSERT_EQ(r[k], static_cast<uint16>(ClipTruncate(aY[k] + 1.402 * aCr[k], aMax) << aShift));
-            ASSERT_EQ(g[k], static_cast<uint16>(ClipTruncate(aY[k] - 0.714 * aCr[k] - 0.344 * aCb[k], aMax) << aShift));
-            ASSERT_EQ(b[k], static_cast<uint16>(ClipTruncate(aY[k] + 1.773 * aCb[k], aMax) << aShift));
+            ASSERT_EQ(r[k], static_cast<uint16>(ClipTruncate(aY[k] + kRAW_RFromCr * aCr[k], aMax) << aShift));
+            double aGreen = aY[k] - kRAW_GFromCr * aCr[k] - kRAW_GFromCb * aCb[k];
+            ASSERT_EQ(g[k], static_cast<uint16>(ClipTruncate(aGreen, aMax) << aShift));
+            ASSERT_EQ(b[k], static_cast<uint16>(ClipTruncate(aY[k] + kRAW_BFromCb * aCb[k], aMax) << aShift));
         }
     }
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "PipelineTestSupport.h"
+#include "pipeline/StageCoefficients.h"
 
 using namespace pipetest;
 
@@ -44,10 +45,10 @@ void ReferenceColoration(uint16 R, uint16 G, uint16 B, double WB_R, double WB_B,
     int aMax = (1 << inBits) - 1;
     double aClipMaxR = static_cast<double>(aMax - OB_R) * WB_R;
     double aClipMaxB = static_cast<double>(aMax - OB_B) * WB_B;
-    double aClipSR = std::min<double>(std::max(1.05 * aClipMaxR, 0.0), aMax);
-    double aClipSB = std::min<double>(std::max(1.05 * aClipMaxB, 0.0), aMax);
-    double aLevelR = B * -12.0 + aClipSB - -12.0 * aClipMaxB;
-    double aLevelB = R * -12.0 + aClipSR - -12.0 * aClipMaxR;
+    double aClipSR = std::min<double>(std::max(kRAW_ClipHeadroom * aClipMaxR, 0.0), aMax);
+    double aClipSB = std::min<double>(std::max(kRAW_ClipHeadroom * aClipMaxB, 0.0), aMax);
+    double aLevelR = B * kRAW_CeilingSlope + aClipSB - kRAW_CeilingSlope * aClipMaxB;
+    double aLevelB = R * kRAW_CeilingSlope + aClipSR - kRAW_CeilingSlope * aClipMaxR;
     auto aCeiling = [&](double inLevel) -> int {
         double v = std::min<double>(inLevel, aMax);
         return v < 0.0 ? 0 : static_cast<int>(v);

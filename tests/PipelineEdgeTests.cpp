@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "PipelineTestSupport.h"
+#include "pipeline/StageCoefficients.h"
 
 using namespace pipetest;
 
@@ -100,9 +101,9 @@ TEST(PipelineYC, MatchesTheFormulaAndClipsOnlyWhereDefined) {
         double aLimit = SampleMax(aBits);
         for (int k = 0; k < n; ++k) {
             double R = aR[k], G = aG[k], B = aB[k];
-            double y = 0.299 * R + 0.587 * G + 0.114 * B;
-            double cr = 0.5 * R - 0.419 * G - 0.081 * B;
-            double cb = -0.169 * R - 0.331 * G + 0.5 * B;
+            double y = kRAW_YFromR * R + kRAW_YFromG * G + kRAW_YFromB * B;
+            double cr = kRAW_CrFromR * R - kRAW_CrFromG * G - kRAW_CrFromB * B;
+            double cb = -kRAW_CbFromR * R - kRAW_CbFromG * G + kRAW_CbFromB * B;
             ASSERT_EQ(aY[k], std::min(std::max(y, 0.0), aLimit));
             ASSERT_EQ(aCr[k], std::max(cr, -aLimit));
             ASSERT_EQ(aCb[k], std::max(cb, -aLimit));
@@ -173,7 +174,8 @@ namespace {
 std::vector<double> RunCoring(const std::vector<double> &inEdge, double inKedge, double inKcoring, int inBits) {
     std::vector<double> aOut(inEdge.size(), -12345.0);
     Rect aRect = OutRect(static_cast<int>(inEdge.size()), 1);
-    RAW_CoringEdge(inEdge.data(), 25476, -25476, inKedge, inKcoring, static_cast<uint16>(inBits), &aRect, aOut.data());
+    RAW_CoringEdge(inEdge.data(), kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, inKedge, inKcoring, static_cast<uint16>(inBits),
+                   &aRect, aOut.data());
     return aOut;
 }
 
@@ -201,7 +203,7 @@ TEST(PipelineCoring, MatchesTheFormulaOnRandomValues) {
         std::vector<double> aIn = RandomReals(aRandom, 200, -aLimit, aLimit);
         double aKedge = RandomReal(aRandom, 0.0, 4.0), aKcoring = RandomReal(aRandom, 0.0, 40.0);
         std::vector<double> aOut = RunCoring(aIn, aKedge, aKcoring, aBits);
-        double thh = 25476.0 / (1 << (16 - aBits)), thl = -thh;
+        double thh = static_cast<double>(kRAW_EdgeLimitHigh) / (1 << (16 - aBits)), thl = -thh;
         for (size_t k = 0; k < aIn.size(); ++k) {
             double x = aIn[k];
             double e = x < -aKcoring ? x + aKcoring : (x < aKcoring ? 0.0 : x - aKcoring);

@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "PipelineTestSupport.h"
+#include "pipeline/StageCoefficients.h"
 
 using namespace pipetest;
 
 namespace {
 
-const double kKa = 0.5626, kKb = 0.1875, kKc = 0.0625;
+const double kKa = kRAW_LPFInnerWeight, kKb = kRAW_LPFMixedWeight, kKc = kRAW_LPFOuterWeight;
 
 struct Planes {
     std::vector<uint16> r, g, b;
@@ -42,7 +43,7 @@ Planes ReferenceLPF(const std::vector<uint16> &inBand, int inBandWidth, const La
                 }
             }
             aOut.r[i * inWidth + j] = ClipTruncate(aSum[kRed], aMax);
-            aOut.g[i * inWidth + j] = ClipTruncate(0.5 * aSum[kGreen], aMax);
+            aOut.g[i * inWidth + j] = ClipTruncate(kRAW_LPFGreenScale * aSum[kGreen], aMax);
             aOut.b[i * inWidth + j] = ClipTruncate(aSum[kBlue], aMax);
         }
     }

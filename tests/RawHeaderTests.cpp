@@ -10,6 +10,7 @@
 #include "EkvTestBytes.h"
 #include "TestHost.h"
 #include "plugin/HostMemory.h"
+#include "rawfile/EkvTags.h"
 #include "rawfile/RawInfo.h"
 
 using ekvtest::Bytes;
@@ -35,19 +36,20 @@ Bytes StandardFile(bool inBig, uint32_t inHeaderOffset = 8, const std::string &i
     Bytes b(inBig);
     b.header(0x454B, inHeaderOffset);
     b.directory(8,
-                {{0x0100, kShort, 1, 1000},
-                 {0x0101, kLong, 1, 700},
-                 {0x0102, kShort, 1, 12},
-                 {0x0106, kShort, 1, 32803},
-                 {0x0111, kLong, 3, 400},
-                 {0x0115, kShort, 1, 1},
-                 {0x0116, kLong, 1, 50},
-                 {0x0117, kLong, 3, 420},
-                 {0x100F, kSShort, 1, 0xFFFD},
-                 {0x8769, kLong, 1, 200}},
+                {{kRAW_Tag_ImageWidth, kShort, 1, 1000},
+                 {kRAW_Tag_ImageLength, kLong, 1, 700},
+                 {kRAW_Tag_BitsPerSample, kShort, 1, 12},
+                 {kRAW_Tag_PhotometricInterpretation, kShort, 1, 32803},
+                 {kRAW_Tag_StripOffsets, kLong, 3, 400},
+                 {kRAW_Tag_SamplesPerPixel, kShort, 1, 1},
+                 {kRAW_Tag_RowsPerStrip, kLong, 1, 50},
+                 {kRAW_Tag_StripByteCounts, kLong, 3, 420},
+                 {kRAW_Tag_Sharpness, kSShort, 1, 0xFFFD},
+                 {kRAW_Tag_ExifIFD, kLong, 1, 200}},
                 300);
-    b.directory(200, {{0xA302, kUndefined, 8, 460}, {0x927C, kUndefined, 200, 600}});
-    b.directory(300, {{0x0201, kLong, 1, kJPEGAt}, {0x0202, kLong, 1, kJPEGLength}});
+    b.directory(200, {{kRAW_Tag_CFAPattern, kUndefined, 8, 460}, {kRAW_Tag_MakerNote, kUndefined, 200, 600}});
+    b.directory(300, {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, kJPEGAt},
+                      {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, kJPEGLength}});
     b.longs(400, {5000, 60000, 120000});
     b.longs(420, {55000, 60000, 5000});
     b.shorts(460, {2, 2});
@@ -56,20 +58,20 @@ Bytes StandardFile(bool inBig, uint32_t inHeaderOffset = 8, const std::string &i
     b.shorts(500, kBlack);
     b.shorts(520, kChroma);
     b.makerNote(600, inSignature + std::string(1, '\0') + "01",
-                {{0x1011, kSShort, 9, 480},
-                 {0x1012, kShort, 4, 500},
-                 {0x1017, kSShort, 2, 1, 0xFFFF},
-                 {0x1018, kSShort, 2, 256, 300},
-                 {0x1029, kShort, 1, 2},
-                 {0x102A, kShort, 1, 3},
-                 {0x102B, kSShort, 6, 520},
-                 {0x102C, kShort, 2, 12, 2},
-                 {0x102D, kShort, 1, 4},
-                 {0x102E, kLong, 1, 900},
-                 {0x102F, kShort, 1, 600},
-                 {0x100F, kShort, 1, 77},
+                {{kRAW_Tag_ColorMatrix, kSShort, 9, 480},
+                 {kRAW_Tag_OpticalBlack, kShort, 4, 500},
+                 {kRAW_Tag_WBGainGr, kSShort, 2, 1, 0xFFFF},
+                 {kRAW_Tag_WBGainGb, kSShort, 2, 256, 300},
+                 {kRAW_Tag_ToneMode, kShort, 1, 2},
+                 {kRAW_Tag_Enhancer, kShort, 1, 3},
+                 {kRAW_Tag_ChromaSuppress, kSShort, 6, 520},
+                 {kRAW_Tag_ValidBits, kShort, 2, 12, 2},
+                 {kRAW_Tag_Coring, kShort, 1, 4},
+                 {kRAW_Tag_OutputImageWidth, kLong, 1, 900},
+                 {kRAW_Tag_OutputImageHeight, kShort, 1, 600},
+                 {kRAW_Tag_Sharpness, kShort, 1, 77},
                  {0x1013, kShort, 1, 9},
-                 {0x0100, kLong, 1, 5}});
+                 {kRAW_Tag_ImageWidth, kLong, 1, 5}});
     std::vector<uint8_t> aJPEG(kJPEGLength);
     for (size_t i = 0; i < aJPEG.size(); ++i) aJPEG[i] = static_cast<uint8_t>((i * 5 + 1) & 0x7F);
     aJPEG[0] = 0xFF, aJPEG[1] = 0xD8, aJPEG[2] = 0xFF, aJPEG[3] = 0xE0;
@@ -166,7 +168,7 @@ void ExpectCleanHost(const TestHost &inHost) {
 
 TIFF_IFD_Entry MakeEntry(uint16 inType, uint32 inField, uint32 inLength = 1) {
     TIFF_IFD_Entry aEntry;
-    aEntry.tag = 0x0100;
+    aEntry.tag = kRAW_Tag_ImageWidth;
     aEntry.type = inType;
     aEntry.length = inLength;
     aEntry.offset = inField;
@@ -196,10 +198,10 @@ TEST(EkvRecognition, EkvMagicInEitherByteOrderIsAccepted) {
 TEST(EkvRecognition, PlainTiffShortAndMissingFilesAreRefused) {
     Bytes aTiff(false);
     aTiff.header(42);
-    aTiff.directory(8, {{0x0100, kShort, 1, 10}});
+    aTiff.directory(8, {{kRAW_Tag_ImageWidth, kShort, 1, 10}});
     Bytes aBigTiff(true);
     aBigTiff.header(42);
-    aBigTiff.directory(8, {{0x0100, kShort, 1, 10}});
+    aBigTiff.directory(8, {{kRAW_Tag_ImageWidth, kShort, 1, 10}});
     // The EKV magic with the bytes of the other order.
     Bytes aSwapped(false);
     aSwapped.header(0x4B45);
@@ -329,7 +331,7 @@ TEST(EkvHeader, NoExifOrNoMakerNoteKeepsMakerNoteDefaults) {
     TestHost aHost;
     Bytes aNoExif(false);
     aNoExif.header();
-    aNoExif.directory(8, {{0x0100, kLong, 1, 3000}}, 0);
+    aNoExif.directory(8, {{kRAW_Tag_ImageWidth, kLong, 1, 3000}}, 0);
     RAW_Info aInfo = Defaults();
     EXPECT_EQ(Parse(aNoExif, aHost, &aInfo), 0);
     EXPECT_EQ(aInfo.image_width, 3000);
@@ -337,8 +339,8 @@ TEST(EkvHeader, NoExifOrNoMakerNoteKeepsMakerNoteDefaults) {
 
     Bytes aNoMaker(true);
     aNoMaker.header();
-    aNoMaker.directory(8, {{0x8769, kLong, 1, 40}}, 0);
-    aNoMaker.directory(40, {{0xA302, kUndefined, 8, 80}});
+    aNoMaker.directory(8, {{kRAW_Tag_ExifIFD, kLong, 1, 40}}, 0);
+    aNoMaker.directory(40, {{kRAW_Tag_CFAPattern, kUndefined, 8, 80}});
     aNoMaker.shorts(80, {2, 2});
     aNoMaker.raw(84, {2, 1, 1, 0});
     aInfo = Defaults();
@@ -352,7 +354,7 @@ TEST(EkvHeader, StripArrayOfOneValueSetsOnlyEntryZero) {
     TestHost aHost;
     Bytes b(true);
     b.header();
-    b.directory(8, {{0x0111, kLong, 1, 777}, {0x0117, kShort, 1, 4321}}, 0);
+    b.directory(8, {{kRAW_Tag_StripOffsets, kLong, 1, 777}, {kRAW_Tag_StripByteCounts, kShort, 1, 4321}}, 0);
     RAW_Info aInfo = Defaults();
     for (int i = 0; i < kRAW_MaxStrips; ++i) aInfo.strip_offsets[i] = 100 + i;
     Parse(b, aHost, &aInfo);
@@ -368,7 +370,7 @@ TEST(EkvHeader, MoreThanFifteenStripsKeepTheFirstFifteen) {
     for (bool aBig : {false, true}) {
         Bytes b(aBig);
         b.header();
-        b.directory(8, {{0x0111, kLong, 20, 100}, {0x0117, kLong, 20, 200}}, 0);
+        b.directory(8, {{kRAW_Tag_StripOffsets, kLong, 20, 100}, {kRAW_Tag_StripByteCounts, kLong, 20, 200}}, 0);
         std::vector<uint32_t> aOffsets, aCounts;
         for (uint32_t i = 0; i < 20; ++i) aOffsets.push_back(1000 + i), aCounts.push_back(50 + i);
         b.longs(100, aOffsets);
@@ -393,9 +395,14 @@ TEST(EkvHeader, MakerNoteTagsCountOnlyInTheMakerNoteAndSharpnessOnlyInTheMainTab
     TestHost aHost;
     Bytes b(false);
     b.header();
-    b.directory(8, {{0x1029, kShort, 1, 5}, {0x102E, kLong, 1, 100}, {0x8769, kLong, 1, 60}}, 0);
-    b.directory(60, {{0x927C, kUndefined, 30, 100}});
-    b.makerNote(100, "\x01\x02\x03\x04\x05zzz", {{0x100F, kShort, 1, 9}, {0x1029, kShort, 1, 1}});
+    b.directory(8,
+                {{kRAW_Tag_ToneMode, kShort, 1, 5},
+                 {kRAW_Tag_OutputImageWidth, kLong, 1, 100},
+                 {kRAW_Tag_ExifIFD, kLong, 1, 60}},
+                0);
+    b.directory(60, {{kRAW_Tag_MakerNote, kUndefined, 30, 100}});
+    b.makerNote(100, "\x01\x02\x03\x04\x05zzz",
+                {{kRAW_Tag_Sharpness, kShort, 1, 9}, {kRAW_Tag_ToneMode, kShort, 1, 1}});
     RAW_Info aInfo = Defaults();
     Parse(b, aHost, &aInfo);
     EXPECT_EQ(aInfo.sharpness, 0);
@@ -407,9 +414,13 @@ TEST(EkvHeader, LaterMainTableDirectoriesOverwriteEarlierOnes) {
     TestHost aHost;
     Bytes b(true);
     b.header();
-    b.directory(8, {{0x0100, kLong, 1, 2000}, {0x0101, kLong, 1, 1500}, {0x8769, kLong, 1, 60}}, 100);
-    b.directory(60, {{0x0101, kShort, 1, 1400}});
-    b.directory(100, {{0x0100, kShort, 1, 160}});
+    b.directory(8,
+                {{kRAW_Tag_ImageWidth, kLong, 1, 2000},
+                 {kRAW_Tag_ImageLength, kLong, 1, 1500},
+                 {kRAW_Tag_ExifIFD, kLong, 1, 60}},
+                100);
+    b.directory(60, {{kRAW_Tag_ImageLength, kShort, 1, 1400}});
+    b.directory(100, {{kRAW_Tag_ImageWidth, kShort, 1, 160}});
     RAW_Info aInfo = Defaults();
     Parse(b, aHost, &aInfo);
     EXPECT_EQ(aInfo.image_width, 160);
@@ -421,14 +432,20 @@ TEST(EkvHeader, PointersCountOnlyInTheirDirectoryAndTheLastOneWins) {
     Bytes b(false);
     b.header();
     // IFD0: two Exif pointers (the second wins) and a MakerNote entry that does not count.
-    b.directory(8, {{0x8769, kLong, 1, 100}, {0x927C, kUndefined, 20, 300}, {0x8769, kLong, 1, 150}}, 200);
-    b.directory(100, {{0xA302, kUndefined, 8, 400}});
+    b.directory(8,
+                {{kRAW_Tag_ExifIFD, kLong, 1, 100},
+                 {kRAW_Tag_MakerNote, kUndefined, 20, 300},
+                 {kRAW_Tag_ExifIFD, kLong, 1, 150}},
+                200);
+    b.directory(100, {{kRAW_Tag_CFAPattern, kUndefined, 8, 400}});
     // Exif IFD: an Exif pointer that does not count, two maker notes (the second wins).
-    b.directory(150, {{0x8769, kLong, 1, 100}, {0x927C, kUndefined, 20, 300}, {0x927C, kUndefined, 20, 340}});
+    b.directory(150, {{kRAW_Tag_ExifIFD, kLong, 1, 100},
+                      {kRAW_Tag_MakerNote, kUndefined, 20, 300},
+                      {kRAW_Tag_MakerNote, kUndefined, 20, 340}});
     // Thumbnail IFD: an Exif pointer and a MakerNote that do not count.
-    b.directory(200, {{0x8769, kLong, 1, 100}, {0x927C, kUndefined, 20, 300}});
-    b.makerNote(300, "AAAAA000", {{0x1029, kShort, 1, 7}, {0x102D, kShort, 1, 70}});
-    b.makerNote(340, "BBBBB000", {{0x1029, kShort, 1, 8}});
+    b.directory(200, {{kRAW_Tag_ExifIFD, kLong, 1, 100}, {kRAW_Tag_MakerNote, kUndefined, 20, 300}});
+    b.makerNote(300, "AAAAA000", {{kRAW_Tag_ToneMode, kShort, 1, 7}, {kRAW_Tag_Coring, kShort, 1, 70}});
+    b.makerNote(340, "BBBBB000", {{kRAW_Tag_ToneMode, kShort, 1, 8}});
     b.shorts(400, {2, 2});
     b.raw(404, {2, 2, 2, 2});
     RAW_Info aInfo = Defaults();
@@ -440,8 +457,8 @@ TEST(EkvHeader, PointersCountOnlyInTheirDirectoryAndTheLastOneWins) {
     // An out-of-range last pointer wins too: the Exif IFD is then absent.
     Bytes c(false);
     c.header();
-    c.directory(8, {{0x8769, kLong, 1, 100}, {0x8769, kLong, 1, 0x7FFFFFF0}}, 0);
-    c.directory(100, {{0xA302, kUndefined, 8, 400}});
+    c.directory(8, {{kRAW_Tag_ExifIFD, kLong, 1, 100}, {kRAW_Tag_ExifIFD, kLong, 1, 0x7FFFFFF0}}, 0);
+    c.directory(100, {{kRAW_Tag_CFAPattern, kUndefined, 8, 400}});
     c.shorts(400, {2, 2});
     c.raw(404, {2, 2, 2, 2});
     aInfo = Defaults();
@@ -454,13 +471,13 @@ TEST(EkvHeader, PointersCountOnlyInTheirDirectoryAndTheLastOneWins) {
 
 TEST(EkvEntries, BigEndianEntriesAreNormalised) {
     Bytes b(true);
-    b.entry(0, {0x0100, kShort, 2, 0x1234, 0xABCD});
-    b.entry(12, {0x0101, kShort, 3, 0x01020304});
-    b.entry(24, {0x0102, kLong, 1, 0x00012345});
-    b.entry(36, {0x0103, kSShort, 1, 0xFFFF});
+    b.entry(0, {kRAW_Tag_ImageWidth, kShort, 2, 0x1234, 0xABCD});
+    b.entry(12, {kRAW_Tag_ImageLength, kShort, 3, 0x01020304});
+    b.entry(24, {kRAW_Tag_BitsPerSample, kLong, 1, 0x00012345});
+    b.entry(36, {kRAW_Tag_Compression, kSShort, 1, 0xFFFF});
     TIFF_IFD_Entry aTwo = RawEntry(b, 0);
     RAW_EndianIFDEntry(&aTwo, 0x4D4D);
-    EXPECT_EQ(aTwo.tag, 0x0100);
+    EXPECT_EQ(aTwo.tag, kRAW_Tag_ImageWidth);
     EXPECT_EQ(aTwo.type, kShort);
     EXPECT_EQ(aTwo.length, 2u);
     EXPECT_EQ(aTwo.offset & 0xFFFF, 0x1234u);  // first value in the first 16 bits
@@ -506,10 +523,10 @@ TEST(EkvEntries, GainHalvesArePackedAsSignedValues) {
     RAW_Info aInfo = Defaults();
     uint8_t aNothing[4] = {0, 0, 0, 0};
     TIFF_IFD_Entry aEntry = MakeEntry(kSShort, 0xFFFF0001u, 2);  // halves (1, -1)
-    aEntry.tag = 0x1017;
+    aEntry.tag = kRAW_Tag_WBGainGr;
     EXPECT_EQ(RAW_ReadIFD(&aEntry, aNothing, 4, 0x4949, kRAW_MakerNoteIFD, &aInfo), nullptr);
     EXPECT_EQ(aInfo.wb_gain_gr, 65535);
-    aEntry.tag = 0x1018;
+    aEntry.tag = kRAW_Tag_WBGainGb;
     aEntry.offset = (300u << 16) | 256u;  // halves (256, 300)
     RAW_ReadIFD(&aEntry, aNothing, 4, 0x4949, kRAW_MakerNoteIFD, &aInfo);
     EXPECT_EQ(aInfo.wb_gain_gb, 16777516);
@@ -529,7 +546,7 @@ TEST(EkvEntries, PointerTagsReturnPositionsInsideTheBytesOnly) {
     RAW_Info aInfo = Defaults();
     uint8_t aBytes[64] = {0};
     TIFF_IFD_Entry aEntry = MakeEntry(kLong, 40);
-    for (uint16 aTag : {0x8769, 0x0201}) {
+    for (uint16 aTag : {kRAW_Tag_ExifIFD, kRAW_Tag_JPEGInterchangeFormat}) {
         aEntry.tag = aTag;
         aEntry.offset = 40;
         EXPECT_EQ(RAW_ReadIFD(&aEntry, aBytes, 64, 0x4949, kRAW_ThumbnailIFD, &aInfo), aBytes + 40);
@@ -541,7 +558,7 @@ TEST(EkvEntries, PointerTagsReturnPositionsInsideTheBytesOnly) {
         EXPECT_EQ(RAW_ReadIFD(&aEntry, aBytes, 64, 0x4949, kRAW_IFD0, &aInfo), nullptr);
         EXPECT_EQ(RAW_ReadIFD(&aEntry, aBytes, 64, 0x4949, kRAW_MakerNoteIFD, &aInfo), nullptr);
     }
-    aEntry.tag = 0x0100;
+    aEntry.tag = kRAW_Tag_ImageWidth;
     aEntry.offset = 40;
     EXPECT_EQ(RAW_ReadIFD(&aEntry, aBytes, 64, 0x4949, kRAW_IFD0, &aInfo), nullptr);
     EXPECT_EQ(aInfo.image_width, 40);
@@ -556,7 +573,7 @@ namespace {
 Bytes ThumbnailFile(const std::vector<Entry> &inEntries, const std::vector<uint8_t> &inJPEG, bool inBig = false) {
     Bytes b(inBig);
     b.header();
-    b.directory(8, {{0x0100, kLong, 1, 3000}}, 40);
+    b.directory(8, {{kRAW_Tag_ImageWidth, kLong, 1, 3000}}, 40);
     b.directory(40, inEntries);
     b.raw(100, inJPEG);
     return b;
@@ -573,21 +590,30 @@ TEST(EkvThumbnail, LengthZeroOrNoJPEGPositionGivesNone) {
     std::vector<uint8_t> aJPEG = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3, 4, 0xFF, 0xD9};
     std::vector<uint8_t> aThumbnail;
     RAW_Info aInfo = Defaults();
-    EXPECT_EQ(Parse(ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 0}}, aJPEG), aHost, &aInfo, &aThumbnail), 0);
+    EXPECT_EQ(Parse(ThumbnailFile({{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100},
+                                   {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 0}},
+                                  aJPEG),
+                    aHost, &aInfo, &aThumbnail),
+              0);
     EXPECT_TRUE(aThumbnail.empty());
-    EXPECT_EQ(Parse(ThumbnailFile({{0x0201, kLong, 1, 100}}, aJPEG), aHost, &aInfo, &aThumbnail), 0);
+    EXPECT_EQ(
+        Parse(ThumbnailFile({{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}}, aJPEG), aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
-    EXPECT_EQ(Parse(ThumbnailFile({{0x0202, kLong, 1, 10}}, aJPEG), aHost, &aInfo, &aThumbnail), 0);
+    EXPECT_EQ(
+        Parse(ThumbnailFile({{kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 10}}, aJPEG), aHost, &aInfo, &aThumbnail),
+        0);
     EXPECT_TRUE(aThumbnail.empty());
     // Control: both tags give the stream.
-    Bytes aFile = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 10}}, aJPEG);
+    Bytes aFile = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 10}}, aJPEG);
     EXPECT_EQ(Parse(aFile, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_EQ(aThumbnail, aJPEG);
     // A thumbnail-IFD offset of 0: none.
     Bytes aNone(false);
     aNone.header();
-    aNone.directory(8, {{0x0100, kLong, 1, 3000}}, 0);
-    aNone.directory(40, {{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 10}});
+    aNone.directory(8, {{kRAW_Tag_ImageWidth, kLong, 1, 3000}}, 0);
+    aNone.directory(
+        40, {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 10}});
     aNone.raw(100, aJPEG);
     EXPECT_EQ(Parse(aNone, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
@@ -600,25 +626,31 @@ TEST(EkvThumbnail, LaterStartMarkerAtAnEvenDistanceMovesTheStartNotTheEnd) {
     std::vector<uint8_t> aThumbnail;
     RAW_Info aInfo = Defaults();
     // The scan starts at 100 and finds the first marker at 102; the end is 102 + 18 = 120.
-    Bytes aFile = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 18}}, aJPEG, true);
+    Bytes aFile = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 18}}, aJPEG,
+        true);
     EXPECT_EQ(Parse(aFile, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_EQ(aThumbnail, Slice(aFile, 108, 120));
 
     // A marker at an odd distance is not seen.
     std::vector<uint8_t> aOdd = {0xFF, 0xD8, 0xFF, 0xDB, 7, 0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3};
-    aFile = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 12}}, aOdd);
+    aFile = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 12}}, aOdd);
     EXPECT_EQ(Parse(aFile, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_EQ(aThumbnail, aOdd);
 
     // Of several, the last one before the end is the start.
     std::vector<uint8_t> aThree = {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xD8, 0xFF, 0xE0, 5, 6};
-    aFile = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 14}}, aThree);
+    aFile = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 14}},
+        aThree);
     EXPECT_EQ(Parse(aFile, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_EQ(aThumbnail, Slice(aFile, 108, 114));
 
     // A marker found where the scan stops, at the end itself, leaves no bytes: no thumbnail.
     std::vector<uint8_t> aAtEnd = {0xFF, 0xD8, 0xFF, 0xDB, 0xFF, 0xD8, 0xFF, 0xE0, 1, 2};
-    aFile = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 4}}, aAtEnd);
+    aFile = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 4}}, aAtEnd);
     EXPECT_EQ(Parse(aFile, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
     ExpectCleanHost(aHost);
@@ -629,27 +661,38 @@ TEST(EkvThumbnail, StreamsOutsideTheBytesReadGiveNone) {
     std::vector<uint8_t> aThumbnail;
     RAW_Info aInfo = Defaults();
     // No FF D8 at an even distance anywhere up to the end of the bytes.
-    Bytes aNoMarker = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 4}}, {0, 0xFF, 0xD8, 0xFF, 0xE0, 0});
+    Bytes aNoMarker = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 4}},
+        {0, 0xFF, 0xD8, 0xFF, 0xE0, 0});
     EXPECT_EQ(Parse(aNoMarker, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
     EXPECT_EQ(aInfo.image_width, 3000);
     // FF D8 as the last two bytes: a 2-byte stream fits, a longer one does not.
-    Bytes aAtEnd = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 2}}, {0, 0, 0xFF, 0xD8});
+    Bytes aAtEnd = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 2}},
+        {0, 0, 0xFF, 0xD8});
     EXPECT_EQ(Parse(aAtEnd, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_EQ(aThumbnail, (std::vector<uint8_t>{0xFF, 0xD8}));
-    aAtEnd = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 3}}, {0, 0, 0xFF, 0xD8});
+    aAtEnd = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 3}},
+        {0, 0, 0xFF, 0xD8});
     EXPECT_EQ(Parse(aAtEnd, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
     // A single byte left after the JPEG position, and a position past the bytes.
-    Bytes aOneByte = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, 1}}, {0xFF});
+    Bytes aOneByte = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 1}}, {0xFF});
     EXPECT_EQ(Parse(aOneByte, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
-    Bytes aPast = ThumbnailFile({{0x0201, kLong, 1, 5000}, {0x0202, kLong, 1, 4}}, {0xFF, 0xD8, 0xFF, 0xE0});
+    Bytes aPast = ThumbnailFile(
+        {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 5000}, {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 4}},
+        {0xFF, 0xD8, 0xFF, 0xE0});
     EXPECT_EQ(Parse(aPast, aHost, &aInfo, &aThumbnail), 0);
     EXPECT_TRUE(aThumbnail.empty());
     // A length reaching past the bytes, up to the largest.
     for (uint32_t aLength : {7u, 1000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-        Bytes aLong = ThumbnailFile({{0x0201, kLong, 1, 100}, {0x0202, kLong, 1, aLength}}, {0xFF, 0xD8, 0xFF, 0xE0, 1, 2});
+        Bytes aLong = ThumbnailFile({{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, 100},
+                                     {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, aLength}},
+                                    {0xFF, 0xD8, 0xFF, 0xE0, 1, 2});
         EXPECT_EQ(Parse(aLong, aHost, &aInfo, &aThumbnail), 0);
         EXPECT_TRUE(aThumbnail.empty()) << aLength;
     }
@@ -773,9 +816,9 @@ TEST(EkvBounds, EntryCountRunningPastTheBytesAppliesTheWholeEntriesOnly) {
     TestHost aHost;
     Bytes b(false);
     b.header();
-    b.directory(8, {{0x0100, kLong, 1, 1234}, {0x0101, kLong, 1, 999}}, -1);
+    b.directory(8, {{kRAW_Tag_ImageWidth, kLong, 1, 1234}, {kRAW_Tag_ImageLength, kLong, 1, 999}}, -1);
     b.u16(8, 0xFFFF);  // claims 65535 entries
-    b.u16(34, 0x0102);  // the start of a third entry, cut short
+    b.u16(34, kRAW_Tag_BitsPerSample);  // the start of a third entry, cut short
     RAW_Info aInfo = Defaults();
     std::vector<uint8_t> aThumbnail;
     EXPECT_EQ(Parse(b.data(), 40, aHost, &aInfo, &aThumbnail), 0);
@@ -797,13 +840,17 @@ TEST(EkvBounds, ValueArraysAndDirectoriesOutsideTheBytesHaveNoEffect) {
         SCOPED_TRACE(aFar);
         Bytes b(true);
         b.header();
-        b.directory(8, {{0x0111, kLong, 4, aFar}, {0xA302, kUndefined, 8, aFar + 6}, {0x8769, kLong, 1, 60}}, aFar);
-        b.directory(60, {{0x927C, kUndefined, 40, 100}});
+        b.directory(8,
+                    {{kRAW_Tag_StripOffsets, kLong, 4, aFar},
+                     {kRAW_Tag_CFAPattern, kUndefined, 8, aFar + 6},
+                     {kRAW_Tag_ExifIFD, kLong, 1, 60}},
+                    aFar);
+        b.directory(60, {{kRAW_Tag_MakerNote, kUndefined, 40, 100}});
         b.makerNote(100, "KRVX0000",
-                    {{0x1011, kSShort, 9, aFar - 1},
-                     {0x1012, kShort, 4, aFar + 4},
-                     {0x102B, kShort, 6, aFar},
-                     {0x102E, kLong, 1, 321}});
+                    {{kRAW_Tag_ColorMatrix, kSShort, 9, aFar - 1},
+                     {kRAW_Tag_OpticalBlack, kShort, 4, aFar + 4},
+                     {kRAW_Tag_ChromaSuppress, kShort, 6, aFar},
+                     {kRAW_Tag_OutputImageWidth, kLong, 1, 321}});
         b.grow(200);  // 200 bytes: every array above reaches past them
         RAW_Info aInfo = Defaults();
         std::vector<uint8_t> aThumbnail;
@@ -820,8 +867,8 @@ TEST(EkvBounds, ValueArraysAndDirectoriesOutsideTheBytesHaveNoEffect) {
     for (uint32_t aMaker : {195u, 5000u, 0xFFFFFFFFu}) {
         Bytes b(false);
         b.header();
-        b.directory(8, {{0x8769, kLong, 1, 60}}, 0);
-        b.directory(60, {{0x927C, kUndefined, 40, aMaker}});
+        b.directory(8, {{kRAW_Tag_ExifIFD, kLong, 1, 60}}, 0);
+        b.directory(60, {{kRAW_Tag_MakerNote, kUndefined, 40, aMaker}});
         b.grow(200);
         b.u16(198, 1);
         RAW_Info aInfo = Defaults();
@@ -836,11 +883,12 @@ TEST(EkvBounds, DirectoriesPastTheHeaderSizeAreNotRead) {
     auto aMake = [](uint32_t inExif, uint32_t inThumb) {
         Bytes b(false);
         b.header();
-        b.directory(8, {{0x8769, kLong, 1, inExif}}, inThumb);
-        b.directory(inExif, {{0xA302, kUndefined, 8, inExif + 40}, {0x0100, kLong, 1, 4444}});
+        b.directory(8, {{kRAW_Tag_ExifIFD, kLong, 1, inExif}}, inThumb);
+        b.directory(inExif, {{kRAW_Tag_CFAPattern, kUndefined, 8, inExif + 40}, {kRAW_Tag_ImageWidth, kLong, 1, 4444}});
         b.shorts(inExif + 40, {2, 2});
         b.raw(inExif + 44, {2, 1, 1, 0});
-        b.directory(inThumb, {{0x0201, kLong, 1, inThumb + 40}, {0x0202, kLong, 1, 4}});
+        b.directory(inThumb, {{kRAW_Tag_JPEGInterchangeFormat, kLong, 1, inThumb + 40},
+                              {kRAW_Tag_JPEGInterchangeFormatLength, kLong, 1, 4}});
         b.raw(inThumb + 40, {0xFF, 0xD8, 0xFF, 0xD9});
         b.grow(60000);
         return b;

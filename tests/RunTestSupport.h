@@ -22,6 +22,7 @@
 #include "host/MediaLayer.h"
 #include "plugin/AcquireRun.h"
 #include "plugin/PlugInGlobals.h"
+#include "rawfile/EkvTags.h"
 
 namespace runtest {
 
@@ -108,16 +109,16 @@ inline std::vector<uint8_t> BuildEkv(const EkvSpec &s) {
     const int b = s.validBits > 8 ? 2 : 1;
     const uint32_t stripBytes = static_cast<uint32_t>(s.imageWidth) * s.imageLength * b;
     f.u16(8, 5);
-    f.entry(10, 0x0100, 4, 1, static_cast<uint32_t>(s.imageWidth));
-    f.entry(22, 0x0101, 4, 1, static_cast<uint32_t>(s.imageLength));
-    f.entry(34, 0x0111, 4, 1, stripAt);
-    f.entry(46, 0x0117, 4, 1, stripBytes);
-    f.entry(58, 0x8769, 4, 1, exifAt);
+    f.entry(10, kRAW_Tag_ImageWidth, 4, 1, static_cast<uint32_t>(s.imageWidth));
+    f.entry(22, kRAW_Tag_ImageLength, 4, 1, static_cast<uint32_t>(s.imageLength));
+    f.entry(34, kRAW_Tag_StripOffsets, 4, 1, stripAt);
+    f.entry(46, kRAW_Tag_StripByteCounts, 4, 1, stripBytes);
+    f.entry(58, kRAW_Tag_ExifIFD, 4, 1, exifAt);
     f.u32(70, s.withThumbnail ? thumbIfdAt : 0);
 
     f.u16(exifAt, s.withMakerNote ? 2 : 1);
-    f.entry(exifAt + 2, 0xA302, 7, 8, cfaAt);
-    if (s.withMakerNote) f.entry(exifAt + 14, 0x927C, 7, 300, makerAt);
+    f.entry(exifAt + 2, kRAW_Tag_CFAPattern, 7, 8, cfaAt);
+    if (s.withMakerNote) f.entry(exifAt + 14, kRAW_Tag_MakerNote, 7, 300, makerAt);
     f.u8(cfaAt, 2);
     f.u8(cfaAt + 2, 2);
     for (int i = 0; i < 4; ++i) f.u8(cfaAt + 4 + i, s.cfa[i]);
@@ -125,8 +126,8 @@ inline std::vector<uint8_t> BuildEkv(const EkvSpec &s) {
     const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 2, 3, 0xFF, 0xD9};
     if (s.withThumbnail) {
         f.u16(thumbIfdAt, 2);
-        f.entry(thumbIfdAt + 2, 0x0201, 4, 1, jpegAt);
-        f.entry(thumbIfdAt + 14, 0x0202, 4, 1, static_cast<uint32_t>(jpeg.size()));
+        f.entry(thumbIfdAt + 2, kRAW_Tag_JPEGInterchangeFormat, 4, 1, jpegAt);
+        f.entry(thumbIfdAt + 14, kRAW_Tag_JPEGInterchangeFormatLength, 4, 1, static_cast<uint32_t>(jpeg.size()));
         for (size_t i = 0; i < jpeg.size(); ++i) f.u8(jpegAt + i, jpeg[i]);
     }
 
@@ -141,17 +142,17 @@ inline std::vector<uint8_t> BuildEkv(const EkvSpec &s) {
     auto halves = [](int16_t a, int16_t c) {
         return static_cast<uint32_t>(static_cast<uint16_t>(a)) | (static_cast<uint32_t>(static_cast<uint16_t>(c)) << 16);
     };
-    put(0x1011, 8, 9, arraysAt);
-    put(0x1012, 8, 4, arraysAt + 32);
-    put(0x1017, 8, 2, halves(s.gainR[0], s.gainR[1]));
-    put(0x1018, 8, 2, halves(s.gainB[0], s.gainB[1]));
-    put(0x1029, 3, 1, static_cast<uint16_t>(s.toneMode));
-    put(0x102A, 8, 1, static_cast<uint16_t>(s.enhancer));
-    put(0x102B, 8, 6, arraysAt + 48);
-    put(0x102C, 3, 2, halves(s.validBits, s.bitOffset));
-    put(0x102D, 8, 1, static_cast<uint16_t>(s.coring));
-    put(0x102E, 4, 1, static_cast<uint32_t>(s.outputWidth));
-    put(0x102F, 4, 1, static_cast<uint32_t>(s.outputHeight));
+    put(kRAW_Tag_ColorMatrix, 8, 9, arraysAt);
+    put(kRAW_Tag_OpticalBlack, 8, 4, arraysAt + 32);
+    put(kRAW_Tag_WBGainGr, 8, 2, halves(s.gainR[0], s.gainR[1]));
+    put(kRAW_Tag_WBGainGb, 8, 2, halves(s.gainB[0], s.gainB[1]));
+    put(kRAW_Tag_ToneMode, 3, 1, static_cast<uint16_t>(s.toneMode));
+    put(kRAW_Tag_Enhancer, 8, 1, static_cast<uint16_t>(s.enhancer));
+    put(kRAW_Tag_ChromaSuppress, 8, 6, arraysAt + 48);
+    put(kRAW_Tag_ValidBits, 3, 2, halves(s.validBits, s.bitOffset));
+    put(kRAW_Tag_Coring, 8, 1, static_cast<uint16_t>(s.coring));
+    put(kRAW_Tag_OutputImageWidth, 4, 1, static_cast<uint32_t>(s.outputWidth));
+    put(kRAW_Tag_OutputImageHeight, 4, 1, static_cast<uint32_t>(s.outputHeight));
     for (int i = 0; i < 9; ++i) f.u16(arraysAt + 2 * i, static_cast<uint16_t>(s.colorMatrix[i]));
     for (int i = 0; i < 4; ++i) f.u16(arraysAt + 32 + 2 * i, static_cast<uint16_t>(s.opticalBlack[i]));
     for (int i = 0; i < 6; ++i) f.u16(arraysAt + 48 + 2 * i, static_cast<uint16_t>(s.chroma[i]));

@@ -5,4 +5,5 @@
 #if defined(RAW_KERNELS_HAVE_WIDE)
 #define RAW_KERNEL(name) name##_AVX512
 #include "StageKernels.inc"
+#include "SampleKernels.inc"
 #endif

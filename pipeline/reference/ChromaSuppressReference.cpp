@@ -1,12 +1,42 @@
-// The straightforward chroma suppression with edge addition (the chroma gain by a call
-// per pixel) and conversion to RGB. Kept as the reference the optimised stages are
-// compared against.
+// The straightforward chroma suppression with edge addition, the chroma gain by a call
+// per pixel. Kept as the reference the optimised stage is compared against.
 #include "../Pipeline.h"
 
 #include <math.h>
 
 #include "../PipelineReference.h"
 #include "../PipelineSupport.h"
+#include "../StageCoefficients.h"
+
+// The chroma gain of the pixel (x, y) of OutSize, 0 to 1.
+void RAW_ColorSignalRestrain(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4,
+                             const double *YH_Edge1, uint16 CSK1, uint16 CSK2, uint16 CSK3, uint16 CSK4,
+                             int16 CSG1, double CSG2, uint16 ValidBits, const Rect *OutSize, int16 x,
+                             int16 y, double *Kchrom) {
+    double aMax = RAW_SampleMax(ValidBits);
+    int32 aIndex = static_cast<int32>(y) * (OutSize->right - OutSize->left) + x;
+    double e = YH_Edge1[aIndex];
+    *Kchrom = 0.0;
+
+    // The edge ramp through (CSK1, CSK2), slope CSG1 in quarter gain units.
+    double Kchrom_tmp1 = CSK2 - ((fabs(e) - CSK1) * CSG1) * kRAW_ChromaSlopeUnit;
+
+    // The brightness ramp through (CSK3, CSK4), measured on the brightest channel or on
+    // the detail signal where that is larger.
+    uint16 aLargest = YL_R4[aIndex];
+    if (YL_G4[aIndex] > aLargest) aLargest = YL_G4[aIndex];
+    if (YL_B4[aIndex] > aLargest) aLargest = YL_B4[aIndex];
+    double YH_MAX = aLargest;
+    if (e >= YH_MAX) YH_MAX = e;
+    double Kchrom_tmp2 = CSK4 - (YH_MAX - CSK3) * CSG2;
+
+    double aGain = Kchrom_tmp1 < Kchrom_tmp2 ? Kchrom_tmp1 : Kchrom_tmp2;
+    if (aGain < 0.0)
+        aGain = 0.0;
+    else if (aGain > aMax)
+        aGain = aMax;
+    *Kchrom = aGain / (aMax + 1.0);
+}
 
 void RAW_ColorRestrainEdgeAdd_Reference(const double *YL_Y1, const double *YL_Cr1, const double *YL_Cb1,
                                         const double *YH_EdgeF, const uint16 *YL_R4, const uint16 *YL_G4,
@@ -37,22 +67,5 @@ void RAW_ColorRestrainEdgeAdd_Reference(const double *YL_Y1, const double *YL_Cr
             YHL_CrF[aIndex] = acr;
             YHL_CbF[aIndex] = acb;
         }
-    }
-}
-
-void RAW_ConvertToRGB_Reference(const double *YHL_YF, const double *YHL_CrF, const double *YHL_CbF, uint16 ValidBits,
-                                const Rect *OutSize, uint16 *R_F, uint16 *G_F, uint16 *B_F) {
-    double aMax = RAW_SampleMax(ValidBits);
-    // Samples of more than 8 bits go to the host on the 16-bit scale.
-    uint32 aShift = (ValidBits > 8 && ValidBits < 16) ? 16u - ValidBits : 0u;
-    int32 aCount = RAW_PixelCount(OutSize);
-    for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        double y = YHL_YF[aIndex], cr = YHL_CrF[aIndex], cb = YHL_CbF[aIndex];
-        double r = y + 1.402 * cr;
-        double g = y - 0.714 * cr - 0.344 * cb;
-        double b = y + 1.773 * cb;
-        R_F[aIndex] = static_cast<uint16>(static_cast<uint32>(RAW_ClipToSample(r, aMax)) << aShift);
-        G_F[aIndex] = static_cast<uint16>(static_cast<uint32>(RAW_ClipToSample(g, aMax)) << aShift);
-        B_F[aIndex] = static_cast<uint16>(static_cast<uint32>(RAW_ClipToSample(b, aMax)) << aShift);
     }
 }

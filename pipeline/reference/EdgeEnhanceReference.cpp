@@ -1,33 +1,11 @@
-// The straightforward luminance/colour-difference split, band-pass and coring, one
-// pixel at a time. Kept as the reference the optimised stages are compared against.
+// The straightforward band-pass and coring of the detail signal, one pixel at a time.
+// Kept as the reference the optimised stages are compared against.
 #include "../Pipeline.h"
 
 #include <math.h>
 
 #include "../PipelineReference.h"
 #include "../PipelineSupport.h"
-
-void RAW_Convert2YC_Reference(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4, uint16 ValidBits,
-                              const Rect *OutSize, double *YL_Y1, double *YL_Cr1, double *YL_Cb1) {
-    double aMax = RAW_SampleMax(ValidBits);
-    double aMin = -aMax;
-    int32 aCount = RAW_PixelCount(OutSize);
-    for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {
-        double r = YL_R4[aIndex], g = YL_G4[aIndex], b = YL_B4[aIndex];
-        double y = 0.299 * r + 0.587 * g + 0.114 * b;
-        double cr = 0.5 * r - 0.419 * g - 0.081 * b;
-        double cb = -0.169 * r - 0.331 * g + 0.5 * b;
-        if (y < 0.0)
-            y = 0.0;
-        else if (y > aMax)
-            y = aMax;
-        if (cr < aMin) cr = aMin;
-        if (cb < aMin) cb = aMin;
-        YL_Y1[aIndex] = y;
-        YL_Cr1[aIndex] = cr;
-        YL_Cb1[aIndex] = cb;
-    }
-}
 
 void RAW_EdgeBPF_Reference(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
                            double BPF_Ka2, double BPF_Kb2, double BPF_Kc2, uint16 ValidBits, const Rect *OutSize,

@@ -3,6 +3,7 @@
 #include "../Pipeline.h"
 #include "../PipelineReference.h"
 #include "../PipelineSupport.h"
+#include "../StageCoefficients.h"
 
 typedef struct RAW_LPFWeights {
     double ka, kb, kc;
@@ -13,7 +14,7 @@ typedef struct RAW_LPFWeights {
 static inline void RAW_LPFCornerWindow(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,
                                        const RAW_LPFWeights *k, double *outC0, double *outG, double *outC1) {
     *outC0 = k->kc * p1[0] + k->kb * p1[2] + k->kb * p3[0] + k->ka * p3[2];
-    *outG = 0.5 * (k->kb * p1[1] + k->kc * p1[3] + k->kb * p2[0] + k->ka * p2[2] + k->ka * p3[1] +
+    *outG = kRAW_LPFGreenScale * (k->kb * p1[1] + k->kc * p1[3] + k->kb * p2[0] + k->ka * p2[2] + k->ka * p3[1] +
                    k->kb * p3[3] + k->kc * p4[0] + k->kb * p4[2]);
     *outC1 = k->ka * p2[1] + k->kb * p2[3] + k->kb * p4[1] + k->kc * p4[3];
 }
@@ -23,7 +24,7 @@ static inline void RAW_LPFCornerWindow(const uint16 *p1, const uint16 *p2, const
 static inline void RAW_LPFGreenWindow(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,
                                       const RAW_LPFWeights *k, double *outC0, double *outG, double *outC1) {
     *outC0 = k->kb * p1[1] + k->kc * p1[3] + k->ka * p3[1] + k->kb * p3[3];
-    *outG = 0.5 * (k->kc * p1[0] + k->kb * p1[2] + k->ka * p2[1] + k->kb * p2[3] + k->kb * p3[0] +
+    *outG = kRAW_LPFGreenScale * (k->kc * p1[0] + k->kb * p1[2] + k->ka * p2[1] + k->kb * p2[3] + k->kb * p3[0] +
                    k->ka * p3[2] + k->kb * p4[1] + k->kc * p4[3]);
     *outC1 = k->kb * p2[0] + k->ka * p2[2] + k->kc * p4[0] + k->kb * p4[2];
 }

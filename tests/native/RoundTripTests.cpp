@@ -171,8 +171,8 @@ TEST(RoundTripDirectories, OddFilesFromTheTestOptions) {
     o.info = CameraInfo(kRAW_LittleEndian, 40, 10, 10, 0);
     o.headerOffset = 1234;
     o.makerSignature = "\x01\x02zz!";
-    o.extraTags.push_back({ekvwriter::Directory::MakerNote, {0x100F, kTIFF_SHORT, {77}}});
-    o.extraTags.push_back({ekvwriter::Directory::IFD0, {0x100F, kTIFF_SHORT, {55}}});
+    o.extraTags.push_back({ekvwriter::Directory::MakerNote, {kRAW_Tag_Sharpness, kTIFF_SHORT, {77}}});
+    o.extraTags.push_back({ekvwriter::Directory::IFD0, {kRAW_Tag_Sharpness, kTIFF_SHORT, {55}}});
     o.extraTags.push_back({ekvwriter::Directory::Exif, {0x4242, kTIFF_LONG, {1, 2, 3}}});
     ekvwriter::WriteResult r = ekvwriter::WriteEkv(TestMosaic(40, 10, 10), o);
     ASSERT_TRUE(r.ok) << r.error;

@@ -49,18 +49,18 @@ TEST_P(TiffDumpByteOrder, Ifd0AndThumbnailIfdListWhatWasWritten) {
     const DumpDirectory &aIfd0 = d[0];
     EXPECT_EQ(aIfd0.offset, 8u);
     EXPECT_EQ(aIfd0.next, w.result.layout.thumbnailIfd);
-    ExpectTag(aIfd0, 0x0100, "LONG", 1, {96});
-    ExpectTag(aIfd0, 0x0101, "LONG", 1, {40});
-    ExpectTag(aIfd0, 0x0102, "SHORT", 1, {16});
-    ExpectTag(aIfd0, 0x0106, "SHORT", 1, {2});
-    ExpectTag(aIfd0, 0x0111, "LONG", 5, {i.strip_offsets[0], i.strip_offsets[1], i.strip_offsets[2],
-                                         i.strip_offsets[3], i.strip_offsets[4]});
-    ExpectTag(aIfd0, 0x0115, "SHORT", 1, {1});
-    ExpectTag(aIfd0, 0x0116, "LONG", 1, {9});
+    ExpectTag(aIfd0, kRAW_Tag_ImageWidth, "LONG", 1, {96});
+    ExpectTag(aIfd0, kRAW_Tag_ImageLength, "LONG", 1, {40});
+    ExpectTag(aIfd0, kRAW_Tag_BitsPerSample, "SHORT", 1, {16});
+    ExpectTag(aIfd0, kRAW_Tag_PhotometricInterpretation, "SHORT", 1, {2});
+    ExpectTag(aIfd0, kRAW_Tag_StripOffsets, "LONG", 5,
+              {i.strip_offsets[0], i.strip_offsets[1], i.strip_offsets[2], i.strip_offsets[3], i.strip_offsets[4]});
+    ExpectTag(aIfd0, kRAW_Tag_SamplesPerPixel, "SHORT", 1, {1});
+    ExpectTag(aIfd0, kRAW_Tag_RowsPerStrip, "LONG", 1, {9});
     const int64_t aRow = 96 * 2;
-    ExpectTag(aIfd0, 0x0117, "LONG", 5, {9 * aRow, 9 * aRow, 9 * aRow, 9 * aRow, 4 * aRow});
-    ExpectTag(aIfd0, 0x100F, "SSHORT", 1, {-3});
-    ExpectTag(aIfd0, 0x8769, "LONG", 1, {w.result.layout.exifIfd});
+    ExpectTag(aIfd0, kRAW_Tag_StripByteCounts, "LONG", 5, {9 * aRow, 9 * aRow, 9 * aRow, 9 * aRow, 4 * aRow});
+    ExpectTag(aIfd0, kRAW_Tag_Sharpness, "SSHORT", 1, {-3});
+    ExpectTag(aIfd0, kRAW_Tag_ExifIFD, "LONG", 1, {w.result.layout.exifIfd});
     // Strips placed in the order 3, 0, 4, 2, 1 after the metadata.
     EXPECT_GE(i.strip_offsets[3], int32(w.result.layout.metadataEnd));
     EXPECT_LT(i.strip_offsets[3], i.strip_offsets[0]);
@@ -69,10 +69,11 @@ TEST_P(TiffDumpByteOrder, Ifd0AndThumbnailIfdListWhatWasWritten) {
 
     const DumpDirectory &aThumb = d[1];
     EXPECT_EQ(aThumb.next, 0u);
-    ExpectTag(aThumb, 0x0103, "SHORT", 1, {6});
-    ExpectTag(aThumb, 0x0201, "LONG", 1, {w.result.layout.jpeg});
-    ExpectTag(aThumb, 0x0202, "LONG", 1, {int64_t(w.options.thumbnailJpeg.size())});
-    EXPECT_EQ(aThumb.tags.count(0x0100), 0u) << "an image width in the thumbnail IFD would replace the mosaic's";
+    ExpectTag(aThumb, kRAW_Tag_Compression, "SHORT", 1, {6});
+    ExpectTag(aThumb, kRAW_Tag_JPEGInterchangeFormat, "LONG", 1, {w.result.layout.jpeg});
+    ExpectTag(aThumb, kRAW_Tag_JPEGInterchangeFormatLength, "LONG", 1, {int64_t(w.options.thumbnailJpeg.size())});
+    EXPECT_EQ(aThumb.tags.count(kRAW_Tag_ImageWidth), 0u)
+        << "an image width in the thumbnail IFD would replace the mosaic's";
     EXPECT_LE(w.result.layout.jpeg + w.options.thumbnailJpeg.size(), size_t(kRAW_HeaderMaxSize));
 }
 
@@ -84,9 +85,11 @@ TEST_P(TiffDumpByteOrder, ExifIfdHoldsCfaPatternAndMakerNote) {
     ASSERT_EQ(d.size(), 1u) << aText;
     const DumpDirectory &aExif = d[0];
     // Repeat sizes 2, 2 stored in the file's byte order, then G B / R G.
-    if (GetParam() == kRAW_BigEndian) ExpectTag(aExif, 0xA302, "UNDEFINED", 8, {0, 2, 0, 2, 1, 2, 0, 1});
-    else ExpectTag(aExif, 0xA302, "UNDEFINED", 8, {2, 0, 2, 0, 1, 2, 0, 1});
-    auto aNote = aExif.tags.find(0x927C);
+    if (GetParam() == kRAW_BigEndian)
+        ExpectTag(aExif, kRAW_Tag_CFAPattern, "UNDEFINED", 8, {0, 2, 0, 2, 1, 2, 0, 1});
+    else
+        ExpectTag(aExif, kRAW_Tag_CFAPattern, "UNDEFINED", 8, {2, 0, 2, 0, 1, 2, 0, 1});
+    auto aNote = aExif.tags.find(kRAW_Tag_MakerNote);
     ASSERT_NE(aNote, aExif.tags.end());
     EXPECT_EQ(aNote->second.type, "UNDEFINED");
     EXPECT_EQ(aNote->second.count, w.result.layout.makerNoteSize);
@@ -109,17 +112,17 @@ TEST_P(TiffDumpByteOrder, MakerNoteEntriesHoldTheSettings) {
     ASSERT_EQ(d.size(), 1u) << aText;
     const DumpDirectory &m = d[0];
     EXPECT_EQ(m.tags.size(), 11u);
-    ExpectTag(m, 0x1011, "SSHORT", 9, {300, -28, -16, -20, 296, -20, -12, -40, 308});
-    ExpectTag(m, 0x1012, "SHORT", 4, {17, 18, 19, 20});
-    ExpectTag(m, 0x1017, "SSHORT", 2, {256, 112});
-    ExpectTag(m, 0x1018, "SSHORT", 2, {1, -1});
-    ExpectTag(m, 0x1029, "SHORT", 1, {2});
-    ExpectTag(m, 0x102A, "SSHORT", 1, {260});
-    ExpectTag(m, 0x102B, "SHORT", 6, {48, 1023, 800, 1023, 4, 65280});
-    ExpectTag(m, 0x102C, "SHORT", 2, {12, 2});
-    ExpectTag(m, 0x102D, "SSHORT", 1, {384});
-    ExpectTag(m, 0x102E, "LONG", 1, {80});
-    ExpectTag(m, 0x102F, "LONG", 1, {36});
+    ExpectTag(m, kRAW_Tag_ColorMatrix, "SSHORT", 9, {300, -28, -16, -20, 296, -20, -12, -40, 308});
+    ExpectTag(m, kRAW_Tag_OpticalBlack, "SHORT", 4, {17, 18, 19, 20});
+    ExpectTag(m, kRAW_Tag_WBGainGr, "SSHORT", 2, {256, 112});
+    ExpectTag(m, kRAW_Tag_WBGainGb, "SSHORT", 2, {1, -1});
+    ExpectTag(m, kRAW_Tag_ToneMode, "SHORT", 1, {2});
+    ExpectTag(m, kRAW_Tag_Enhancer, "SSHORT", 1, {260});
+    ExpectTag(m, kRAW_Tag_ChromaSuppress, "SHORT", 6, {48, 1023, 800, 1023, 4, 65280});
+    ExpectTag(m, kRAW_Tag_ValidBits, "SHORT", 2, {12, 2});
+    ExpectTag(m, kRAW_Tag_Coring, "SSHORT", 1, {384});
+    ExpectTag(m, kRAW_Tag_OutputImageWidth, "LONG", 1, {80});
+    ExpectTag(m, kRAW_Tag_OutputImageHeight, "LONG", 1, {36});
 }
 
 INSTANTIATE_TEST_SUITE_P(BothOrders, TiffDumpByteOrder,
@@ -136,9 +139,10 @@ TEST(TiffDumpOptions, WithoutExifOrMakerNoteOrThumbnail) {
     std::vector<DumpDirectory> d = DumpAsTiff(r.bytes, 8);
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].next, 0u);
-    EXPECT_EQ(d[0].tags.count(0x8769), 0u);
-    EXPECT_EQ(d[0].tags.count(0x100F), 0u);
-    ExpectTag(d[0], 0x0111, "LONG", 3, {r.info.strip_offsets[0], r.info.strip_offsets[1], r.info.strip_offsets[2]});
+    EXPECT_EQ(d[0].tags.count(kRAW_Tag_ExifIFD), 0u);
+    EXPECT_EQ(d[0].tags.count(kRAW_Tag_Sharpness), 0u);
+    ExpectTag(d[0], kRAW_Tag_StripOffsets, "LONG", 3,
+              {r.info.strip_offsets[0], r.info.strip_offsets[1], r.info.strip_offsets[2]});
 
     o.exif = true;
     o.makerNote = false;
@@ -146,8 +150,8 @@ TEST(TiffDumpOptions, WithoutExifOrMakerNoteOrThumbnail) {
     ASSERT_TRUE(r.ok) << r.error;
     d = DumpAsTiff(r.bytes, r.layout.exifIfd);
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].tags.count(0x927C), 0u);
-    EXPECT_EQ(d[0].tags.count(0xA302), 1u);
+    EXPECT_EQ(d[0].tags.count(kRAW_Tag_MakerNote), 0u);
+    EXPECT_EQ(d[0].tags.count(kRAW_Tag_CFAPattern), 1u);
     EXPECT_EQ(r.layout.makerNote, 0u);
 }
 
@@ -159,9 +163,9 @@ TEST(TiffDumpOptions, SingleStripStandsInTheValueField) {
     ASSERT_TRUE(r.ok) << r.error;
     std::vector<DumpDirectory> d = DumpAsTiff(r.bytes, 8);
     ASSERT_EQ(d.size(), 1u);
-    ExpectTag(d[0], 0x0111, "LONG", 1, {r.layout.dataStart});
-    ExpectTag(d[0], 0x0117, "LONG", 1, {16 * 8});
-    ExpectTag(d[0], 0x0102, "SHORT", 1, {8});
+    ExpectTag(d[0], kRAW_Tag_StripOffsets, "LONG", 1, {r.layout.dataStart});
+    ExpectTag(d[0], kRAW_Tag_StripByteCounts, "LONG", 1, {16 * 8});
+    ExpectTag(d[0], kRAW_Tag_BitsPerSample, "SHORT", 1, {8});
 }
 
 TEST(TiffDumpOptions, BundledSampleHasTheCameraGeometry) {
@@ -169,17 +173,17 @@ TEST(TiffDumpOptions, BundledSampleHasTheCameraGeometry) {
     ASSERT_GT(aBytes.size(), 7598208u) << KARVEX_SAMPLE_FILE;
     std::vector<DumpDirectory> d = DumpAsTiff(aBytes, 8);
     ASSERT_EQ(d.size(), 2u);
-    ExpectTag(d[0], 0x0100, "LONG", 1, {2256});
-    ExpectTag(d[0], 0x0101, "LONG", 1, {1684});
-    ExpectTag(d[0], 0x0116, "LONG", 1, {116});
+    ExpectTag(d[0], kRAW_Tag_ImageWidth, "LONG", 1, {2256});
+    ExpectTag(d[0], kRAW_Tag_ImageLength, "LONG", 1, {1684});
+    ExpectTag(d[0], kRAW_Tag_RowsPerStrip, "LONG", 1, {116});
     std::vector<int64_t> aCounts(14, 523392);
     aCounts.push_back(270720);
-    ExpectTag(d[0], 0x0117, "LONG", 15, aCounts);
-    ASSERT_EQ(d[0].tags.count(0x8769), 1u);
-    std::vector<DumpDirectory> e = DumpAsTiff(aBytes, uint32_t(d[0].tags[0x8769].values.at(0)));
+    ExpectTag(d[0], kRAW_Tag_StripByteCounts, "LONG", 15, aCounts);
+    ASSERT_EQ(d[0].tags.count(kRAW_Tag_ExifIFD), 1u);
+    std::vector<DumpDirectory> e = DumpAsTiff(aBytes, uint32_t(d[0].tags[kRAW_Tag_ExifIFD].values.at(0)));
     ASSERT_EQ(e.size(), 1u);
-    ExpectTag(e[0], 0xA302, "UNDEFINED", 8, {2, 0, 2, 0, 0, 1, 1, 2});
-    EXPECT_EQ(e[0].tags.count(0x927C), 1u);
+    ExpectTag(e[0], kRAW_Tag_CFAPattern, "UNDEFINED", 8, {2, 0, 2, 0, 0, 1, 1, 2});
+    EXPECT_EQ(e[0].tags.count(kRAW_Tag_MakerNote), 1u);
 }
 
 }  // namespace

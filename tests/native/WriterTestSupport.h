@@ -19,6 +19,7 @@
 #include "ekvwriter/EkvWriter.h"
 #include "host/MediaLayer.h"
 #include "plugin/HostMemory.h"
+#include "rawfile/EkvTags.h"
 #include "rawfile/RawInfo.h"
 
 namespace writertest {

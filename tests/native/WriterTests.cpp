@@ -110,7 +110,7 @@ TEST(WriterRefusals, BadDescriptionsGetAReason) {
     refused(m, p, "permutation");
     p = o;
     p.makerNote = false;
-    p.extraTags.push_back({ekvwriter::Directory::MakerNote, {0x1029, kTIFF_SHORT, {1}}});
+    p.extraTags.push_back({ekvwriter::Directory::MakerNote, {kRAW_Tag_ToneMode, kTIFF_SHORT, {1}}});
     refused(m, p, "not written");
     p = o;
     p.checkSamples = false;

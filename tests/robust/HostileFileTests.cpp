@@ -13,6 +13,7 @@
 #include <set>
 
 #include "ImportSupport.h"
+#include "rawfile/EkvTags.h"
 
 using robust::BaseFile;
 using robust::Bytes;
@@ -22,10 +23,6 @@ using robust::Outcome;
 using robust::Result;
 
 namespace {
-
-const uint16_t kTagStripOffsets = 0x0111, kTagStripCounts = 0x0117, kTagExif = 0x8769, kTagMakerNote = 0x927C,
-               kTagCfa = 0xA302, kTagJpeg = 0x0201, kTagJpegLength = 0x0202, kTagMatrix = 0x1011,
-               kTagValidBits = 0x102C, kTagOutWidth = 0x102E, kTagOutHeight = 0x102F, kTagWidth = 0x0100;
 
 struct Written {
     ekvwriter::WriteResult file;
@@ -88,7 +85,7 @@ Units UnitsOf(const Written &w) {
             size_t e = inEntriesAt + 12 * i;
             u.whole.push_back({e, e + 12});
             uint64_t aSize = static_cast<uint64_t>(w.bytes.u32(e + 4)) * TypeSize(w.bytes.u16(e + 2));
-            if (aSize > 4 && w.bytes.u16(e) != kTagMakerNote)
+            if (aSize > 4 && w.bytes.u16(e) != kRAW_Tag_MakerNote)
                 u.whole.push_back({w.bytes.u32(e + 8), w.bytes.u32(e + 8) + static_cast<size_t>(aSize)});
         }
         if (inNext) u.whole.push_back({inEntriesAt + 12 * aCount, inEntriesAt + 12 * aCount + 4});
@@ -153,7 +150,7 @@ TEST(HostileFiles, TruncatedAtEveryBoundaryImportsLikeTheZeroFilledFile) {
             Outcome aWhole = Import(w.file.bytes, "whole file");
             ASSERT_EQ(aWhole.result, Result::Imported);
             EXPECT_EQ(aWhole.thumbnails, 1);
-            size_t aCountsEntry = w.bytes.entry(8, kTagStripCounts).value();
+            size_t aCountsEntry = w.bytes.entry(8, kRAW_Tag_StripByteCounts).value();
             size_t aCountsArray = w.bytes.u32(aCountsEntry + 8);
             size_t aCountsEnd = aCountsArray + 4 * w.bytes.u32(aCountsEntry + 4);
             const Units aUnits = UnitsOf(w);
@@ -213,15 +210,15 @@ TEST(HostileFiles, StructuresAtOrPastTheHeaderLimitAreAbsent) {
         bool partialDirectory = false;
     };
     size_t aIfd0Next = 10 + 12 * w.bytes.u16(8);
-    size_t aStrips = w.bytes.field(8, kTagStripOffsets), aCounts = w.bytes.field(8, kTagStripCounts);
-    size_t aMatrix = w.bytes.field(w.maker, kTagMatrix), aCfa = w.bytes.field(w.exif, kTagCfa);
-    size_t aJpeg = w.bytes.field(w.thumb, kTagJpeg);
+    size_t aStrips = w.bytes.field(8, kRAW_Tag_StripOffsets), aCounts = w.bytes.field(8, kRAW_Tag_StripByteCounts);
+    size_t aMatrix = w.bytes.field(w.maker, kRAW_Tag_ColorMatrix), aCfa = w.bytes.field(w.exif, kRAW_Tag_CFAPattern);
+    size_t aJpeg = w.bytes.field(w.thumb, kRAW_Tag_JPEGInterchangeFormat);
     const int n = StripCount(w);
     std::vector<Pointer> aPointers = {
-        {"Exif IFD", w.bytes.field(8, kTagExif), w.exif, 2u + 12u * w.bytes.u16(w.exif), nullptr, 1, true},
+        {"Exif IFD", w.bytes.field(8, kRAW_Tag_ExifIFD), w.exif, 2u + 12u * w.bytes.u16(w.exif), nullptr, 1, true},
         // The last entry of the thumbnail IFD is its JPEG length: cut off, no thumbnail.
         {"thumbnail IFD", aIfd0Next, w.thumb, 2u + 12u * w.bytes.u16(w.thumb), &aBase, 0},
-        {"maker note", w.bytes.field(w.exif, kTagMakerNote), w.file.layout.makerNote,
+        {"maker note", w.bytes.field(w.exif, kRAW_Tag_MakerNote), w.file.layout.makerNote,
          10u + 12u * w.bytes.u16(w.maker), nullptr, 1, true},
         {"colour matrix", aMatrix, w.bytes.u32(aMatrix), 18, &aZeroMatrix, 1},
         {"CFA pattern", aCfa, w.bytes.u32(aCfa), 8, &aDefaultCfa, 1},
@@ -308,8 +305,8 @@ TEST(HostileFiles, StripOffsetsAndCountsOutOfRange) {
         Written w = Write(base);
         Outcome aBase = Import(w.file.bytes, "base");
         const int n = StripCount(w);
-        size_t aOffsets = w.bytes.u32(w.bytes.field(8, kTagStripOffsets));
-        size_t aCounts = w.bytes.u32(w.bytes.field(8, kTagStripCounts));
+        size_t aOffsets = w.bytes.u32(w.bytes.field(8, kRAW_Tag_StripOffsets));
+        size_t aCounts = w.bytes.u32(w.bytes.field(8, kRAW_Tag_StripByteCounts));
         const uint32_t aSize = static_cast<uint32_t>(w.bytes.data.size());
         for (int k : {0, 3, n - 1})
             for (uint32_t aOffset : {0u, 0xFFFFFFFFu, 0x80000000u, 0xFFFFFF00u, aSize, aSize + 100, 0x7FFFFFF0u}) {
@@ -360,8 +357,8 @@ TEST(HostileFiles, MoreThanFifteenStrips) {
         // The extra tables follow the writer's own one-strip tables and so replace them.
         ekvwriter::WriteOptions opt;
         opt.info = Write(base).file.info;
-        opt.extraTags.push_back({ekvwriter::Directory::IFD0, {kTagStripOffsets, kTIFF_LONG, aOffsets}});
-        opt.extraTags.push_back({ekvwriter::Directory::IFD0, {kTagStripCounts, kTIFF_LONG, aCounts}});
+        opt.extraTags.push_back({ekvwriter::Directory::IFD0, {kRAW_Tag_StripOffsets, kTIFF_LONG, aOffsets}});
+        opt.extraTags.push_back({ekvwriter::Directory::IFD0, {kRAW_Tag_StripByteCounts, kTIFF_LONG, aCounts}});
         return ekvwriter::WriteEkv(robust::BaseMosaic(base), opt);
     };
     ekvwriter::WriteResult aFirst = write(0);
@@ -385,7 +382,7 @@ TEST(HostileFiles, MoreThanFifteenStrips) {
 TEST(HostileFiles, ValidBitsAndSizesOutOfRangeAreRefused) {
     BaseFile base;
     Written w = Write(base);
-    size_t aBits = w.bytes.field(w.maker, kTagValidBits);
+    size_t aBits = w.bytes.field(w.maker, kRAW_Tag_ValidBits);
     struct Bits {
         int bits, offset;
         Result expected;
@@ -405,17 +402,22 @@ TEST(HostileFiles, ValidBitsAndSizesOutOfRangeAreRefused) {
         uint32_t value;
         Result expected;
     };
-    for (Size s : {Size{kTagOutWidth, 0, Result::Refused}, Size{kTagOutWidth, 0xFFFFFFFF, Result::Refused},
-                   Size{kTagOutWidth, 30, Result::Refused}, Size{kTagOutWidth, 32, Result::Refused},
-                   Size{kTagOutWidth, 32768, Result::Refused}, Size{kTagOutWidth, 0x80000000, Result::Refused},
-                   Size{kTagOutWidth, 29, Result::Imported}, Size{kTagOutHeight, 0, Result::Refused},
-                   Size{kTagOutHeight, 0xFFFFFFFF, Result::Refused}, Size{kTagOutHeight, 32768, Result::Refused},
-                   Size{kTagOutHeight, 1, Result::Imported}, Size{kTagOutHeight, 32767, Result::Imported},
-                   Size{kTagWidth, 65536, Result::Refused}, Size{kTagWidth, 0xFFFFFFFF, Result::Refused},
-                   Size{kTagWidth, 0, Result::Refused}, Size{kTagWidth, 30, Result::Refused}, Size{kTagWidth, 31, Result::Imported},
-                   Size{kTagWidth, 65535, Result::Imported}}) {
+    for (Size s :
+         {Size{kRAW_Tag_OutputImageWidth, 0, Result::Refused},
+          Size{kRAW_Tag_OutputImageWidth, 0xFFFFFFFF, Result::Refused},
+          Size{kRAW_Tag_OutputImageWidth, 30, Result::Refused}, Size{kRAW_Tag_OutputImageWidth, 32, Result::Refused},
+          Size{kRAW_Tag_OutputImageWidth, 32768, Result::Refused},
+          Size{kRAW_Tag_OutputImageWidth, 0x80000000, Result::Refused},
+          Size{kRAW_Tag_OutputImageWidth, 29, Result::Imported}, Size{kRAW_Tag_OutputImageHeight, 0, Result::Refused},
+          Size{kRAW_Tag_OutputImageHeight, 0xFFFFFFFF, Result::Refused},
+          Size{kRAW_Tag_OutputImageHeight, 32768, Result::Refused},
+          Size{kRAW_Tag_OutputImageHeight, 1, Result::Imported},
+          Size{kRAW_Tag_OutputImageHeight, 32767, Result::Imported}, Size{kRAW_Tag_ImageWidth, 65536, Result::Refused},
+          Size{kRAW_Tag_ImageWidth, 0xFFFFFFFF, Result::Refused}, Size{kRAW_Tag_ImageWidth, 0, Result::Refused},
+          Size{kRAW_Tag_ImageWidth, 30, Result::Refused}, Size{kRAW_Tag_ImageWidth, 31, Result::Imported},
+          Size{kRAW_Tag_ImageWidth, 65535, Result::Imported}}) {
         Bytes b = w.bytes;
-        b.put32(b.field(s.tag == kTagWidth ? 8 : w.maker, s.tag), s.value);
+        b.put32(b.field(s.tag == kRAW_Tag_ImageWidth ? 8 : w.maker, s.tag), s.value);
         std::string aWhat = "tag " + std::to_string(s.tag) + " = " + std::to_string(s.value);
         EXPECT_EQ(Import(b.data, aWhat, WithPoint()).result, s.expected) << aWhat;
     }
@@ -448,7 +450,8 @@ TEST(HostileFiles, DamagedThumbnails) {
     BaseFile base;
     Written w = Write(base);
     Outcome aBase = Import(w.file.bytes, "base");
-    size_t aJpeg = w.bytes.field(w.thumb, kTagJpeg), aLength = w.bytes.field(w.thumb, kTagJpegLength);
+    size_t aJpeg = w.bytes.field(w.thumb, kRAW_Tag_JPEGInterchangeFormat),
+           aLength = w.bytes.field(w.thumb, kRAW_Tag_JPEGInterchangeFormatLength);
     struct Case {
         std::string name;
         std::function<void(Bytes &)> edit;
@@ -513,7 +516,7 @@ TEST(HostileFiles, DamagedThumbnails) {
 TEST(HostileFiles, EveryCfaByteCombination) {
     BaseFile base;
     Written w = Write(base);
-    size_t aCfa = w.bytes.u32(w.bytes.field(w.exif, kTagCfa));
+    size_t aCfa = w.bytes.u32(w.bytes.field(w.exif, kRAW_Tag_CFAPattern));
     std::map<uint32_t, Outcome> aLayouts;
     for (uint32_t code : {0x00010102u, 0x01000201u, 0x01020001u, 0x02010100u}) {
         Bytes b = w.bytes;

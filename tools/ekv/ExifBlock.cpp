@@ -1,6 +1,8 @@
 // A small TIFF serialiser for the Exif block.
 #include "ExifBlock.h"
 
+#include "rawfile/EkvTags.h"
+
 namespace ekv {
 
 namespace {
@@ -68,23 +70,23 @@ uint32_t AppendDirectory(std::vector<uint8_t> &ioBytes, const std::vector<Field>
 
 std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware) {
     std::vector<Field> aIfd0, aExif;
-    AddText(aIfd0, 0x010F, inTags.make);
-    AddText(aIfd0, 0x0110, inTags.model);
-    AddText(aIfd0, 0x0131, inSoftware);
-    AddText(aIfd0, 0x0132, inTags.dateTime);
-    AddText(aIfd0, 0x013B, inTags.artist);
-    AddText(aIfd0, 0x8298, inTags.copyright);
-    AddRational(aExif, 0x829A, inTags.exposureTime);
-    AddRational(aExif, 0x829D, inTags.fNumber);
+    AddText(aIfd0, kRAW_Tag_Make, inTags.make);
+    AddText(aIfd0, kRAW_Tag_Model, inTags.model);
+    AddText(aIfd0, kRAW_Tag_Software, inSoftware);
+    AddText(aIfd0, kRAW_Tag_DateTime, inTags.dateTime);
+    AddText(aIfd0, kRAW_Tag_Artist, inTags.artist);
+    AddText(aIfd0, kRAW_Tag_Copyright, inTags.copyright);
+    AddRational(aExif, kRAW_Tag_ExposureTime, inTags.exposureTime);
+    AddRational(aExif, kRAW_Tag_FNumber, inTags.fNumber);
     if (inTags.iso != 0) {
         std::vector<uint8_t> aIso;
         Put16(aIso, inTags.iso);
-        aExif.push_back({0x8827, kShort, 1, aIso});
+        aExif.push_back({kRAW_Tag_ISOSpeedRatings, kShort, 1, aIso});
     }
-    AddText(aExif, 0x9003, inTags.dateTimeOriginal);
-    AddRational(aExif, 0x920A, inTags.focalLength);
+    AddText(aExif, kRAW_Tag_DateTimeOriginal, inTags.dateTimeOriginal);
+    AddRational(aExif, kRAW_Tag_FocalLength, inTags.focalLength);
     if (aIfd0.empty() && aExif.empty()) return {};
-    if (!aExif.empty()) aIfd0.push_back({0x8769, kLong, 1, {0, 0, 0, 0}});  // patched below
+    if (!aExif.empty()) aIfd0.push_back({kRAW_Tag_ExifIFD, kLong, 1, {0, 0, 0, 0}});  // patched below
 
     std::vector<uint8_t> aBytes = {'I', 'I', 42, 0};
     Put32(aBytes, 8);

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "rawfile/EkvTags.h"
+
 namespace ekv {
 
 namespace {
@@ -160,12 +162,12 @@ bool ReadCameraTags(const std::string &inPath, CameraTags &outTags, RawLayout *o
     if (ReadDirectory(aFile, aIfd0, aEntries, aIfd1)) {
         for (const Entry &aEntry : aEntries) {
             switch (aEntry.tag) {
-                case 0x010F: outTags.make = Text(aFile, aEntry); break;
-                case 0x0110: outTags.model = Text(aFile, aEntry); break;
-                case 0x0132: outTags.dateTime = DateText(aFile, aEntry); break;
-                case 0x013B: outTags.artist = Text(aFile, aEntry); break;
-                case 0x8298: outTags.copyright = Text(aFile, aEntry); break;
-                case 0x8769: FirstInteger(aFile, aEntry, aExifIfd); break;
+                case kRAW_Tag_Make: outTags.make = Text(aFile, aEntry); break;
+                case kRAW_Tag_Model: outTags.model = Text(aFile, aEntry); break;
+                case kRAW_Tag_DateTime: outTags.dateTime = DateText(aFile, aEntry); break;
+                case kRAW_Tag_Artist: outTags.artist = Text(aFile, aEntry); break;
+                case kRAW_Tag_Copyright: outTags.copyright = Text(aFile, aEntry); break;
+                case kRAW_Tag_ExifIFD: FirstInteger(aFile, aEntry, aExifIfd); break;
                 default: break;
             }
         }
@@ -175,14 +177,14 @@ bool ReadCameraTags(const std::string &inPath, CameraTags &outTags, RawLayout *o
         uint32_t aIso = 0;
         for (const Entry &aEntry : aEntries) {
             switch (aEntry.tag) {
-                case 0x829A: outTags.exposureTime = FirstRational(aFile, aEntry); break;
-                case 0x829D: outTags.fNumber = FirstRational(aFile, aEntry); break;
-                case 0x8827:
+                case kRAW_Tag_ExposureTime: outTags.exposureTime = FirstRational(aFile, aEntry); break;
+                case kRAW_Tag_FNumber: outTags.fNumber = FirstRational(aFile, aEntry); break;
+                case kRAW_Tag_ISOSpeedRatings:
                     if (aEntry.type == kShort && FirstInteger(aFile, aEntry, aIso)) outTags.iso = uint16_t(aIso);
                     break;
-                case 0x9003: outTags.dateTimeOriginal = DateText(aFile, aEntry); break;
-                case 0x920A: outTags.focalLength = FirstRational(aFile, aEntry); break;
-                case 0x927C: aLayout.hasMakerNote = true; break;
+                case kRAW_Tag_DateTimeOriginal: outTags.dateTimeOriginal = DateText(aFile, aEntry); break;
+                case kRAW_Tag_FocalLength: outTags.focalLength = FirstRational(aFile, aEntry); break;
+                case kRAW_Tag_MakerNote: aLayout.hasMakerNote = true; break;
                 default: break;
             }
         }
@@ -190,8 +192,10 @@ bool ReadCameraTags(const std::string &inPath, CameraTags &outTags, RawLayout *o
     if (aIfd1 != 0 && aIfd1 != aIfd0 && ReadDirectory(aFile, aIfd1, aEntries, aNext)) {
         bool aHasOffset = false, aHasLength = false;
         for (const Entry &aEntry : aEntries) {
-            if (aEntry.tag == 0x0201) aHasOffset = FirstInteger(aFile, aEntry, aLayout.thumbnailOffset);
-            if (aEntry.tag == 0x0202) aHasLength = FirstInteger(aFile, aEntry, aLayout.thumbnailLength);
+            if (aEntry.tag == kRAW_Tag_JPEGInterchangeFormat)
+                aHasOffset = FirstInteger(aFile, aEntry, aLayout.thumbnailOffset);
+            if (aEntry.tag == kRAW_Tag_JPEGInterchangeFormatLength)
+                aHasLength = FirstInteger(aFile, aEntry, aLayout.thumbnailLength);
         }
         aLayout.thumbnailDeclared = aHasOffset || aHasLength;
     }

@@ -19,6 +19,7 @@
 #include "ekvwriter/EkvWriter.h"
 #include "ekvwriter/Jpeg.h"
 #include "ekvwriter/Scene.h"
+#include "rawfile/EkvTags.h"
 
 namespace {
 
@@ -141,21 +142,23 @@ bool ParseSize(const std::string &inText, long &outW, long &outH) {
 // an error message, or empty.
 std::string AddCameraTags(std::map<std::string, std::string> &inValues, ekvwriter::WriteOptions &ioOptions) {
     using ekvwriter::Directory;
-    const std::pair<const char *, uint16_t> aTexts[] = {{"--model", 0x0110}, {"--artist", 0x013B},
-                                                         {"--copyright", 0x8298}};
+    const std::pair<const char *, uint16_t> aTexts[] = {
+        {"--model", kRAW_Tag_Model}, {"--artist", kRAW_Tag_Artist}, {"--copyright", kRAW_Tag_Copyright}};
     for (const auto &[aName, aTag] : aTexts)
         if (inValues.count(aName))
             ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(aTag, inValues[aName])});
     if (inValues.count("--datetime")) {
-        ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(0x0132, inValues["--datetime"])});
-        ioOptions.extraTags.push_back({Directory::Exif, ekvwriter::TextTag(0x9003, inValues["--datetime"])});
+        ioOptions.extraTags.push_back({Directory::IFD0, ekvwriter::TextTag(kRAW_Tag_DateTime, inValues["--datetime"])});
+        ioOptions.extraTags.push_back(
+            {Directory::Exif, ekvwriter::TextTag(kRAW_Tag_DateTimeOriginal, inValues["--datetime"])});
     }
     long aIso = 0;
     if (inValues.count("--iso") && !ParseInt(inValues["--iso"], 1, 65535, aIso))
         return "bad value for --iso: expected 1..65535";
-    if (aIso != 0) ioOptions.extraTags.push_back({Directory::Exif, {0x8827, kTIFF_SHORT, {aIso}}});
-    const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", 0x829A}, {"--f-number", 0x829D},
-                                                             {"--focal-length", 0x920A}};
+    if (aIso != 0) ioOptions.extraTags.push_back({Directory::Exif, {kRAW_Tag_ISOSpeedRatings, kTIFF_SHORT, {aIso}}});
+    const std::pair<const char *, uint16_t> aRationals[] = {{"--exposure-time", kRAW_Tag_ExposureTime},
+                                                            {"--f-number", kRAW_Tag_FNumber},
+                                                            {"--focal-length", kRAW_Tag_FocalLength}};
     for (const auto &[aName, aTag] : aRationals) {
         if (!inValues.count(aName)) continue;
         const std::string &aText = inValues[aName];

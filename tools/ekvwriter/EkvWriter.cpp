@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "rawfile/EkvTags.h"
+
 namespace ekvwriter {
 namespace {
 
@@ -224,23 +226,25 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
     const std::vector<int64_t> aZeros(aStrips, 0);
     std::vector<int64_t> aCounts(aStripBytes.begin(), aStripBytes.end());
     Dir aIfd0, aExif, aMaker, aThumb;
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0100, kTIFF_LONG, {aInfo.image_width}));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0101, kTIFF_LONG, {aInfo.image_length}));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0102, kTIFF_SHORT, {aInfo.bit_per_sample}));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0103, kTIFF_SHORT, {1}));  // no compression
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0106, kTIFF_SHORT, {aInfo.photometric_interpretation}));
-    aIfd0.entries.push_back(MakeBytes(0x010F, kTIFF_ASCII, {'K', 'a', 'r', 'v', 'e', 'x', 0}));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0111, kTIFF_LONG, aZeros));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0115, kTIFF_SHORT, {aInfo.sample_per_pixel}));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0116, kTIFF_LONG, {aInfo.raw_per_strip}));
-    aIfd0.entries.push_back(MakeEntry(aEnc, 0x0117, kTIFF_LONG, aCounts));
-    if (inOptions.sharpnessTag) aIfd0.entries.push_back(MakeEntry(aEnc, 0x100F, kTIFF_SSHORT, {aInfo.sharpness}));
-    if (inOptions.exif) aIfd0.entries.push_back(MakeEntry(aEnc, 0x8769, kTIFF_LONG, {0}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_ImageWidth, kTIFF_LONG, {aInfo.image_width}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_ImageLength, kTIFF_LONG, {aInfo.image_length}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_BitsPerSample, kTIFF_SHORT, {aInfo.bit_per_sample}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_Compression, kTIFF_SHORT, {1}));  // no compression
+    aIfd0.entries.push_back(
+        MakeEntry(aEnc, kRAW_Tag_PhotometricInterpretation, kTIFF_SHORT, {aInfo.photometric_interpretation}));
+    aIfd0.entries.push_back(MakeBytes(kRAW_Tag_Make, kTIFF_ASCII, {'K', 'a', 'r', 'v', 'e', 'x', 0}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_StripOffsets, kTIFF_LONG, aZeros));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_SamplesPerPixel, kTIFF_SHORT, {aInfo.sample_per_pixel}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_RowsPerStrip, kTIFF_LONG, {aInfo.raw_per_strip}));
+    aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_StripByteCounts, kTIFF_LONG, aCounts));
+    if (inOptions.sharpnessTag)
+        aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_Sharpness, kTIFF_SSHORT, {aInfo.sharpness}));
+    if (inOptions.exif) aIfd0.entries.push_back(MakeEntry(aEnc, kRAW_Tag_ExifIFD, kTIFF_LONG, {0}));
 
     if (inOptions.exif) {
-        aExif.entries.push_back(MakeBytes(0x9000, kTIFF_UNDEFINED, {'0', '2', '2', '0'}));
+        aExif.entries.push_back(MakeBytes(kRAW_Tag_ExifVersion, kTIFF_UNDEFINED, {'0', '2', '2', '0'}));
         if (inOptions.makerNote) {
-            Entry aNote{0x927C, kTIFF_UNDEFINED, 0, {0, 0, 0, 0}};
+            Entry aNote{kRAW_Tag_MakerNote, kTIFF_UNDEFINED, 0, {0, 0, 0, 0}};
             aExif.entries.push_back(aNote);
         }
         std::vector<uint8_t> aCfa(8);
@@ -248,7 +252,7 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
         aSizeEnc.put16(aCfa, 0, uint16_t(aInfo.cfa_pattern.size[0]));
         aSizeEnc.put16(aCfa, 2, uint16_t(aInfo.cfa_pattern.size[1]));
         for (int i = 0; i < 4; ++i) aCfa[4 + i] = aInfo.cfa_pattern.value[i];
-        aExif.entries.push_back(MakeBytes(0xA302, kTIFF_UNDEFINED, aCfa));
+        aExif.entries.push_back(MakeBytes(kRAW_Tag_CFAPattern, kTIFF_UNDEFINED, aCfa));
     }
 
     const bool aWithMaker = inOptions.exif && inOptions.makerNote;
@@ -261,27 +265,30 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
         const int16 *m = aInfo.color_matrix;
         const int16 *ob = aInfo.optical_black;
         const int16 *cs = aInfo.chromasupless;
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x1011, kTIFF_SSHORT, {m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x1012, kTIFF_SHORT, {ob[0], ob[1], ob[2], ob[3]}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x1017, kTIFF_SSHORT, halves(aInfo.wb_gain_gr)));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x1018, kTIFF_SSHORT, halves(aInfo.wb_gain_gb)));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x1029, kTIFF_SHORT, {aInfo.tone_mode}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x102A, kTIFF_SSHORT, {aInfo.enhancer}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x102B, kTIFF_SHORT, {cs[0], cs[1], cs[2], cs[3], cs[4], cs[5]}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x102C, kTIFF_SHORT,
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_ColorMatrix, kTIFF_SSHORT,
+                                           {m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_OpticalBlack, kTIFF_SHORT, {ob[0], ob[1], ob[2], ob[3]}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_WBGainGr, kTIFF_SSHORT, halves(aInfo.wb_gain_gr)));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_WBGainGb, kTIFF_SSHORT, halves(aInfo.wb_gain_gb)));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_ToneMode, kTIFF_SHORT, {aInfo.tone_mode}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_Enhancer, kTIFF_SSHORT, {aInfo.enhancer}));
+        aMaker.entries.push_back(
+            MakeEntry(aEnc, kRAW_Tag_ChromaSuppress, kTIFF_SHORT, {cs[0], cs[1], cs[2], cs[3], cs[4], cs[5]}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_ValidBits, kTIFF_SHORT,
                                            {aInfo.valid_bits_per_pixel[0], aInfo.valid_bits_per_pixel[1]}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x102D, kTIFF_SSHORT, {aInfo.coring}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x102E, kTIFF_LONG, {aInfo.output_image_width}));
-        aMaker.entries.push_back(MakeEntry(aEnc, 0x102F, kTIFF_LONG, {aInfo.output_image_height}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_Coring, kTIFF_SSHORT, {aInfo.coring}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_OutputImageWidth, kTIFF_LONG, {aInfo.output_image_width}));
+        aMaker.entries.push_back(MakeEntry(aEnc, kRAW_Tag_OutputImageHeight, kTIFF_LONG, {aInfo.output_image_height}));
     }
 
     // The thumbnail IFD carries no image size tags: the reader shares IFD0's tag table
     // for it, so a width there would replace the mosaic's.
     const bool aWithThumb = !inOptions.thumbnailJpeg.empty();
     if (aWithThumb) {
-        aThumb.entries.push_back(MakeEntry(aEnc, 0x0103, kTIFF_SHORT, {6}));  // JPEG
-        aThumb.entries.push_back(MakeEntry(aEnc, 0x0201, kTIFF_LONG, {0}));
-        aThumb.entries.push_back(MakeEntry(aEnc, 0x0202, kTIFF_LONG, {int64_t(inOptions.thumbnailJpeg.size())}));
+        aThumb.entries.push_back(MakeEntry(aEnc, kRAW_Tag_Compression, kTIFF_SHORT, {6}));  // JPEG
+        aThumb.entries.push_back(MakeEntry(aEnc, kRAW_Tag_JPEGInterchangeFormat, kTIFF_LONG, {0}));
+        aThumb.entries.push_back(MakeEntry(aEnc, kRAW_Tag_JPEGInterchangeFormatLength, kTIFF_LONG,
+                                           {int64_t(inOptions.thumbnailJpeg.size())}));
     }
 
     for (const auto &[aDir, aTag] : inOptions.extraTags) {
@@ -334,14 +341,14 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
     if (aFilePos > 0xFFFFFFFFull) return fail("file larger than 4 GiB");
 
     // Offsets known now.
-    Find(aIfd0, 0x0111)->data = aEnc.values(kTIFF_LONG, aStripOffsets);
-    if (inOptions.exif) Find(aIfd0, 0x8769)->data = aEnc.values(kTIFF_LONG, {aLayout.exifIfd});
+    Find(aIfd0, kRAW_Tag_StripOffsets)->data = aEnc.values(kTIFF_LONG, aStripOffsets);
+    if (inOptions.exif) Find(aIfd0, kRAW_Tag_ExifIFD)->data = aEnc.values(kTIFF_LONG, {aLayout.exifIfd});
     if (aWithMaker) {
-        Entry *aNote = Find(aExif, 0x927C);
+        Entry *aNote = Find(aExif, kRAW_Tag_MakerNote);
         aNote->count = aLayout.makerNoteSize;
         aNote->data = aEnc.values(kTIFF_LONG, {aLayout.makerNote});
     }
-    if (aWithThumb) Find(aThumb, 0x0201)->data = aEnc.values(kTIFF_LONG, {aLayout.jpeg});
+    if (aWithThumb) Find(aThumb, kRAW_Tag_JPEGInterchangeFormat)->data = aEnc.values(kTIFF_LONG, {aLayout.jpeg});
 
     // Bytes.
     std::vector<uint8_t> &aBytes = aResult.bytes;

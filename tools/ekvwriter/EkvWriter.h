@@ -44,7 +44,7 @@ struct WriteOptions {
 
     bool exif = true;       // write the Exif IFD (with the CFA pattern)
     bool makerNote = true;  // write the maker note in the Exif IFD
-    bool sharpnessTag = true;  // write 0x100F (sharpness) in IFD0
+    bool sharpnessTag = true;  // write the sharpness tag in IFD0
     std::vector<uint8_t> thumbnailJpeg;  // empty: no thumbnail IFD
     // The CFA pattern's repeat sizes are stored in the file's byte order as Exif does;
     // with this set they are stored low byte first in either order.
