@@ -22,9 +22,24 @@ const Rect kOutSize = {0, 0, kOutHeight, kOutWidth};
 struct Band {
     std::vector<uint16> mosaic, r, g, b, r2, g2, b2, edge, lut;
     std::vector<double> y, cr, cb, e1, ef, yf, crf, cbf;
-    Band() : mosaic(kSamples), r(kPixels), g(kPixels), b(kPixels), r2(kPixels), g2(kPixels), b2(kPixels),
-             edge(kSamples), lut(kRAW_LUTEntries), y(kPixels), cr(kPixels), cb(kPixels), e1(kPixels), ef(kPixels),
-             yf(kPixels), crf(kPixels), cbf(kPixels) {
+    Band()
+        : mosaic(kSamples),
+          r(kPixels),
+          g(kPixels),
+          b(kPixels),
+          r2(kPixels),
+          g2(kPixels),
+          b2(kPixels),
+          edge(kSamples),
+          lut(kRAW_LUTEntries),
+          y(kPixels),
+          cr(kPixels),
+          cb(kPixels),
+          e1(kPixels),
+          ef(kPixels),
+          yf(kPixels),
+          crf(kPixels),
+          cbf(kPixels) {
         std::mt19937 aRandom(1);
         std::uniform_int_distribution<int> aSample(0, (1 << kBits) - 1);
         for (auto &s : mosaic) s = static_cast<uint16>(aSample(aRandom));
@@ -49,7 +64,7 @@ enum Form { kOptimised = 0, kUpToAVX2 = 1, kBaseline = 2, kReference = 3 };
 
 Form BeginForm(benchmark::State &ioState) {
     Form aForm = static_cast<Form>(ioState.range(0));
-    RAW_LimitKernels(aForm == kUpToAVX2 ? kRAW_KernelsAVX2
+    RAW_LimitKernels(aForm == kUpToAVX2   ? kRAW_KernelsAVX2
                      : aForm == kBaseline ? kRAW_KernelsBaseline
                                           : kRAW_KernelsAVX512);
     const char *kLabels[] = {"optimised", "AVX2 kernels", "SSE2 kernels", "reference"};
@@ -82,7 +97,8 @@ void BM_WhiteBalance(benchmark::State &ioState) {
     std::vector<uint16> aWork(kSamples);
     for (auto _ : ioState) {
         std::memcpy(aWork.data(), b.mosaic.data(), kSamples * sizeof(uint16));
-        RUN_STAGE(aForm, RAW_WhiteBalance, aWork.data(), kBandWidth, kBandHeight, kCFA, 64, 64, 64, 64, 1.5, 1.3, kBits);
+        RUN_STAGE(aForm, RAW_WhiteBalance, aWork.data(), kBandWidth, kBandHeight, kCFA, 64, 64, 64, 64, 1.5, 1.3,
+                  kBits);
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -92,9 +108,8 @@ void BM_LowPassFilter(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_LowPassFilter, b.mosaic.data(), kBandWidth, kBandHeight, kCFA,
-                  kRAW_LPFInnerWeight, kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, kBits, &kOutSize,
-                          b.r.data(), b.g.data(), b.b.data());
+        RUN_STAGE(aForm, RAW_LowPassFilter, b.mosaic.data(), kBandWidth, kBandHeight, kCFA, kRAW_LPFInnerWeight,
+                  kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, kBits, &kOutSize, b.r.data(), b.g.data(), b.b.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -105,8 +120,8 @@ void BM_ColorationControl(benchmark::State &ioState) {
     Band &b = TheBand();
     double aWB_R = ioState.range(1) ? 0.8 : 1.5;  // below 1: the ceilings are active
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_ColorationControl, b.r.data(), b.g.data(), b.b.data(), aWB_R, 1.2, 0, kBits, 32, 32, 32, 32, &kOutSize,
-                              b.r2.data(), b.g2.data(), b.b2.data());
+        RUN_STAGE(aForm, RAW_ColorationControl, b.r.data(), b.g.data(), b.b.data(), aWB_R, 1.2, 0, kBits, 32, 32, 32,
+                  32, &kOutSize, b.r2.data(), b.g2.data(), b.b2.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -116,8 +131,8 @@ void BM_ColorAdjust(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_ColorAdjust, b.r2.data(), b.g2.data(), b.b2.data(), 1.5, -0.3, -0.2, -0.2, 1.4, -0.2, 0.0, -0.5, 1.5, kBits,
-                        &kOutSize, b.r.data(), b.g.data(), b.b.data());
+        RUN_STAGE(aForm, RAW_ColorAdjust, b.r2.data(), b.g2.data(), b.b2.data(), 1.5, -0.3, -0.2, -0.2, 1.4, -0.2, 0.0,
+                  -0.5, 1.5, kBits, &kOutSize, b.r.data(), b.g.data(), b.b.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -127,8 +142,8 @@ void BM_LUTAdjust(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_LUTAdjust, b.r.data(), b.g.data(), b.b.data(), b.lut.data(), b.lut.data(), b.lut.data(), 1, kBits,
-                      &kOutSize, b.r2.data(), b.g2.data(), b.b2.data());
+        RUN_STAGE(aForm, RAW_LUTAdjust, b.r.data(), b.g.data(), b.b.data(), b.lut.data(), b.lut.data(), b.lut.data(), 1,
+                  kBits, &kOutSize, b.r2.data(), b.g2.data(), b.b2.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -138,7 +153,8 @@ void BM_EdgeLUTAdjust(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_EdgeLUTAdjust, b.mosaic.data(), kBandWidth, kBandHeight, b.lut.data(), 1, kBits, b.edge.data());
+        RUN_STAGE(aForm, RAW_EdgeLUTAdjust, b.mosaic.data(), kBandWidth, kBandHeight, b.lut.data(), 1, kBits,
+                  b.edge.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -148,7 +164,8 @@ void BM_Convert2YC(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_Convert2YC, b.r2.data(), b.g2.data(), b.b2.data(), kBits, &kOutSize, b.y.data(), b.cr.data(), b.cb.data());
+        RUN_STAGE(aForm, RAW_Convert2YC, b.r2.data(), b.g2.data(), b.b2.data(), kBits, &kOutSize, b.y.data(),
+                  b.cr.data(), b.cb.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -158,8 +175,8 @@ void BM_EdgeBPF(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_EdgeBPF, b.mosaic.data(), kBandWidth, kBandHeight, kCFA,
-                  kRAW_BPFInnerWeight, kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, kBits, &kOutSize, b.e1.data());
+        RUN_STAGE(aForm, RAW_EdgeBPF, b.mosaic.data(), kBandWidth, kBandHeight, kCFA, kRAW_BPFInnerWeight,
+                  kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, kBits, &kOutSize, b.e1.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -180,9 +197,9 @@ void BM_ColorRestrainEdgeAdd(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_ColorRestrainEdgeAdd, b.y.data(), b.cr.data(), b.cb.data(), b.ef.data(), b.r2.data(), b.g2.data(),
-                                 b.b2.data(), b.e1.data(), 100, 1023, 700, 1023, 8, 0.5, kBits, &kOutSize, b.yf.data(),
-                                 b.crf.data(), b.cbf.data());
+        RUN_STAGE(aForm, RAW_ColorRestrainEdgeAdd, b.y.data(), b.cr.data(), b.cb.data(), b.ef.data(), b.r2.data(),
+                  b.g2.data(), b.b2.data(), b.e1.data(), 100, 1023, 700, 1023, 8, 0.5, kBits, &kOutSize, b.yf.data(),
+                  b.crf.data(), b.cbf.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);
@@ -192,8 +209,8 @@ void BM_ConvertToRGB(benchmark::State &ioState) {
     const Form aForm = BeginForm(ioState);
     Band &b = TheBand();
     for (auto _ : ioState) {
-        RUN_STAGE(aForm, RAW_ConvertToRGB, b.yf.data(), b.crf.data(), b.cbf.data(), kBits, &kOutSize, b.r.data(), b.g.data(),
-                         b.b.data());
+        RUN_STAGE(aForm, RAW_ConvertToRGB, b.yf.data(), b.crf.data(), b.cbf.data(), kBits, &kOutSize, b.r.data(),
+                  b.g.data(), b.b.data());
         benchmark::ClobberMemory();
     }
     PerPixel(ioState);

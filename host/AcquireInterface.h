@@ -77,10 +77,7 @@ enum {
     kMinHandleProcsCount = 7
 };
 
-enum {
-    plugInModeRGBColor = 3,
-    plugInModeRGB48 = 11
-};
+enum { plugInModeRGBColor = 3, plugInModeRGB48 = 11 };
 
 typedef struct AcquireRecord {
     int32 serialNumber;
@@ -171,8 +168,8 @@ enum {
     acquireSelectorFinalize = 5
 };
 
-typedef void(KARVEX_CDECL *AcquireEntryProc)(int16 selector, AcquireRecord *acquireParamBlock,
-                                              intptr_t *data, int16 *result);
+typedef void(KARVEX_CDECL *AcquireEntryProc)(int16 selector, AcquireRecord *acquireParamBlock, intptr_t *data,
+                                             int16 *result);
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define KARVEX_PIN(type, field, off) static_assert(offsetof(type, field) == off, #type "." #field)

@@ -65,8 +65,7 @@ Boolean FSSpecToNativePath(const FSSpec *inSpec, char *outPath, int32 inSize) {
     if (inSpec == nullptr || outPath == nullptr || inSize <= 0) return false;
     outPath[0] = 0;
     const std::vector<std::string> &dirs = Directories();
-    if (inSpec->name[0] == 0 || inSpec->parID < 1 || static_cast<size_t>(inSpec->parID) > dirs.size())
-        return false;
+    if (inSpec->name[0] == 0 || inSpec->parID < 1 || static_cast<size_t>(inSpec->parID) > dirs.size()) return false;
     std::string path = dirs[inSpec->parID - 1];
     path.append(reinterpret_cast<const char *>(inSpec->name + 1), inSpec->name[0]);
     if (path.size() + 1 > static_cast<size_t>(inSize)) return false;

@@ -11,10 +11,10 @@
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipCreateBitmapFromStream)(IStream *, Gdiplus::GpBitmap **);
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipCreateFromHDC)(HDC, Gdiplus::GpGraphics **);
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipSetInterpolationMode)(Gdiplus::GpGraphics *,
-                                                                        Gdiplus::InterpolationMode);
+                                                                       Gdiplus::InterpolationMode);
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipSetPixelOffsetMode)(Gdiplus::GpGraphics *, Gdiplus::PixelOffsetMode);
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipDrawImageRectI)(Gdiplus::GpGraphics *, Gdiplus::GpImage *, INT, INT,
-                                                                  INT, INT);
+                                                                 INT, INT);
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipDeleteGraphics)(Gdiplus::GpGraphics *);
 typedef Gdiplus::GpStatus(WINGDIPAPI *PreviewGdipDisposeImage)(Gdiplus::GpImage *);
 

@@ -116,14 +116,13 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
 
     // 1. Bring the samples to host order with the valid bits at the bottom.
     const Boolean aReference = sRAW_ReferenceStages;
-    RAW_STAGE(aReference, RAW_ShiftRight, inBayer, inWidth, inHeight, VB, static_cast<uint16>(info->valid_bits_per_pixel[1]),
-                   info->endian);
+    RAW_STAGE(aReference, RAW_ShiftRight, inBayer, inWidth, inHeight, VB,
+              static_cast<uint16>(info->valid_bits_per_pixel[1]), info->endian);
 
     // 2. Stage parameters of the method; method 0 is plain development.
     uint16 OB_R = 0, OB_Gr = 0, OB_Gb = 0, OB_B = 0;
     double WB_R = 1.0, WB_B = 1.0;
-    double CMX1 = 1.0, CMX2 = 0.0, CMX3 = 0.0, CMX4 = 0.0, CMX5 = 1.0, CMX6 = 0.0, CMX7 = 0.0, CMX8 = 0.0,
-           CMX9 = 1.0;
+    double CMX1 = 1.0, CMX2 = 0.0, CMX3 = 0.0, CMX4 = 0.0, CMX5 = 1.0, CMX6 = 0.0, CMX7 = 0.0, CMX8 = 0.0, CMX9 = 1.0;
     double Kedge = 1.0, Kcoring = 0.0;
     int16 CSG1 = 0;
     double CSG2 = 0.0;
@@ -176,15 +175,15 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R1) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G1) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B1))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_LowPassFilter, inBayer, inWidth, inHeight, CFA, kRAW_LPFInnerWeight,
-              kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, VB, inArea, p->YL_R1, p->YL_G1, p->YL_B1);
+    RAW_STAGE(aReference, RAW_LowPassFilter, inBayer, inWidth, inHeight, CFA, kRAW_LPFInnerWeight, kRAW_LPFMixedWeight,
+              kRAW_LPFOuterWeight, VB, inArea, p->YL_R1, p->YL_G1, p->YL_B1);
 
     // 6. Coloration control.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R2) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G2) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B2))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_ColorationControl, p->YL_R1, p->YL_G1, p->YL_B1, WB_R, WB_B, info->tone_mode, VB, OB_R, OB_Gr, OB_Gb, OB_B,
-                          inArea, p->YL_R2, p->YL_G2, p->YL_B2);
+    RAW_STAGE(aReference, RAW_ColorationControl, p->YL_R1, p->YL_G1, p->YL_B1, WB_R, WB_B, info->tone_mode, VB, OB_R,
+              OB_Gr, OB_Gb, OB_B, inArea, p->YL_R2, p->YL_G2, p->YL_B2);
     RAW_FREE(aProcs, p, YL_R1);
     RAW_FREE(aProcs, p, YL_G1);
     RAW_FREE(aProcs, p, YL_B1);
@@ -193,8 +192,8 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R3) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G3) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B3))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_ColorAdjust, p->YL_R2, p->YL_G2, p->YL_B2, CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8, CMX9, VB, inArea,
-                    p->YL_R3, p->YL_G3, p->YL_B3);
+    RAW_STAGE(aReference, RAW_ColorAdjust, p->YL_R2, p->YL_G2, p->YL_B2, CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8,
+              CMX9, VB, inArea, p->YL_R3, p->YL_G3, p->YL_B3);
     RAW_FREE(aProcs, p, YL_R2);
     RAW_FREE(aProcs, p, YL_G2);
     RAW_FREE(aProcs, p, YL_B2);
@@ -203,8 +202,8 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R4) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G4) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B4))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_LUTAdjust, p->YL_R3, p->YL_G3, p->YL_B3, LUT_Tone0, LUT_Tone1, LUT_Tone2, info->tone_mode, VB, inArea,
-                  p->YL_R4, p->YL_G4, p->YL_B4);
+    RAW_STAGE(aReference, RAW_LUTAdjust, p->YL_R3, p->YL_G3, p->YL_B3, LUT_Tone0, LUT_Tone1, LUT_Tone2, info->tone_mode,
+              VB, inArea, p->YL_R4, p->YL_G4, p->YL_B4);
     RAW_FREE(aProcs, p, YL_R3);
     RAW_FREE(aProcs, p, YL_G3);
     RAW_FREE(aProcs, p, YL_B3);
@@ -222,8 +221,8 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
 
     // 11. Band-pass detail.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_Edge1)) return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_EdgeBPF, p->Bayer_Edge, inWidth, inHeight, CFA, kRAW_BPFInnerWeight,
-              kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, VB, inArea, p->YH_Edge1);
+    RAW_STAGE(aReference, RAW_EdgeBPF, p->Bayer_Edge, inWidth, inHeight, CFA, kRAW_BPFInnerWeight, kRAW_BPFMixedWeight,
+              kRAW_BPFOuterWeight, VB, inArea, p->YH_Edge1);
     DoFreePlane(aProcs, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID);
 
     // 12. Coring and edge gain.
@@ -235,8 +234,8 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     if (!RAW_ALLOC(aProcs, aRealSize, p, YHL_YF) || !RAW_ALLOC(aProcs, aRealSize, p, YHL_CrF) ||
         !RAW_ALLOC(aProcs, aRealSize, p, YHL_CbF))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_ColorRestrainEdgeAdd, p->YL_Y1, p->YL_Cr1, p->YL_Cb1, p->YH_EdgeF, p->YL_R4, p->YL_G4, p->YL_B4, p->YH_Edge1,
-                             CSK1, CSK2, CSK3, CSK4, CSG1, CSG2, VB, inArea, p->YHL_YF, p->YHL_CrF, p->YHL_CbF);
+    RAW_STAGE(aReference, RAW_ColorRestrainEdgeAdd, p->YL_Y1, p->YL_Cr1, p->YL_Cb1, p->YH_EdgeF, p->YL_R4, p->YL_G4,
+              p->YL_B4, p->YH_Edge1, CSK1, CSK2, CSK3, CSK4, CSG1, CSG2, VB, inArea, p->YHL_YF, p->YHL_CrF, p->YHL_CbF);
 
     // 14. Everything but the final luminance and colour differences.
     RAW_FREE(aProcs, p, YL_R4);

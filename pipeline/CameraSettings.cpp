@@ -10,10 +10,8 @@ uint32 RAW_ReadCFAPatternValue(const uint8_t *CFA) {
         case kRAW_Pattern_RGGB:
         case kRAW_Pattern_GRBG:
         case kRAW_Pattern_GBRG:
-        case kRAW_Pattern_BGGR:
-            return aValue;
-        default:
-            return kRAW_Pattern_RGGB;
+        case kRAW_Pattern_BGGR: return aValue;
+        default: return kRAW_Pattern_RGGB;
     }
 }
 

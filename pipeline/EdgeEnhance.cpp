@@ -7,9 +7,8 @@
 #include "PipelineSupport.h"
 #include "kernels/StageKernels.h"
 
-void RAW_EdgeBPF(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
-                 double BPF_Ka2, double BPF_Kb2, double BPF_Kc2, uint16 ValidBits, const Rect *OutSize,
-                 double *YH_Edge1) {
+void RAW_EdgeBPF(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA, double BPF_Ka2,
+                 double BPF_Kb2, double BPF_Kc2, uint16 ValidBits, const Rect *OutSize, double *YH_Edge1) {
     int32 aRowPhase, aColumnPhase;
     RAW_PatternPhase(RAW_ReadCFAPatternValue(CFA), &aRowPhase, &aColumnPhase);
     // Greens sit where row + column is odd in the RGGB cell.

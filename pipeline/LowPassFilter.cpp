@@ -7,9 +7,9 @@
 
 // Rows specialised by parity; within a row the kernel forms every weight x sample product
 // once and the windows add the same products in the same order as the reference form.
-void RAW_LowPassFilter(const uint16 *Bayer, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
-                       double LPF_Ka1, double LPF_Kb1, double LPF_Kc1, uint16 ValidBits,
-                       const Rect *OutSize, uint16 *YL_R1, uint16 *YL_G1, uint16 *YL_B1) {
+void RAW_LowPassFilter(const uint16 *Bayer, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA, double LPF_Ka1,
+                       double LPF_Kb1, double LPF_Kc1, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R1,
+                       uint16 *YL_G1, uint16 *YL_B1) {
     double aMax = RAW_SampleLimit(ValidBits);
     int32 aRowPhase, aColumnPhase;
     RAW_PatternPhase(RAW_ReadCFAPatternValue(CFA), &aRowPhase, &aColumnPhase);

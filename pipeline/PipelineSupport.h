@@ -70,10 +70,22 @@ static inline uint16 RAW_ClipToSample(double v, double inMax) {
 // row r, column c has the colour that RGGB gives to (r + outRowPhase, c + outColumnPhase).
 static inline void RAW_PatternPhase(uint32 inPattern, int32 *outRowPhase, int32 *outColumnPhase) {
     switch (inPattern) {
-        case kRAW_Pattern_GRBG: *outRowPhase = 0; *outColumnPhase = 1; break;
-        case kRAW_Pattern_GBRG: *outRowPhase = 1; *outColumnPhase = 0; break;
-        case kRAW_Pattern_BGGR: *outRowPhase = 1; *outColumnPhase = 1; break;
-        default: *outRowPhase = 0; *outColumnPhase = 0; break;
+        case kRAW_Pattern_GRBG:
+            *outRowPhase = 0;
+            *outColumnPhase = 1;
+            break;
+        case kRAW_Pattern_GBRG:
+            *outRowPhase = 1;
+            *outColumnPhase = 0;
+            break;
+        case kRAW_Pattern_BGGR:
+            *outRowPhase = 1;
+            *outColumnPhase = 1;
+            break;
+        default:
+            *outRowPhase = 0;
+            *outColumnPhase = 0;
+            break;
     }
 }
 

@@ -6,10 +6,9 @@
 // The shift between a depth and the 16-bit scale of the tables.
 static inline uint32 RAW_ToneShift(uint16 inValidBits) { return 16u - (inValidBits > 16 ? 16u : inValidBits); }
 
-void RAW_LUTAdjust(const uint16 *YL_R3, const uint16 *YL_G3, const uint16 *YL_B3,
-                   const uint16 *Tone_LUT0, const uint16 *Tone_LUT1, const uint16 *Tone_LUT2,
-                   int16 ToneMode, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R4,
-                   uint16 *YL_G4, uint16 *YL_B4) {
+void RAW_LUTAdjust(const uint16 *YL_R3, const uint16 *YL_G3, const uint16 *YL_B3, const uint16 *Tone_LUT0,
+                   const uint16 *Tone_LUT1, const uint16 *Tone_LUT2, int16 ToneMode, uint16 ValidBits,
+                   const Rect *OutSize, uint16 *YL_R4, uint16 *YL_G4, uint16 *YL_B4) {
     const uint16 *aTable = RAW_ToneTableOfMode(ToneMode, Tone_LUT0, Tone_LUT1, Tone_LUT2);
     int32 aCount = RAW_PixelCount(OutSize);
     if (aCount <= 0) return;

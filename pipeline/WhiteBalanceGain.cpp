@@ -66,16 +66,36 @@ static Boolean DoMeasureGains(Globals *globals, uint16 inOB[4], double *ioWB_R, 
         return false;
     }
     RAW_ShiftRight(aBayer, static_cast<uint16>(info->image_width), kWBAreaSize,
-                   static_cast<uint16>(info->valid_bits_per_pixel[0]), static_cast<uint16>(info->valid_bits_per_pixel[1]),
-                   info->endian);
+                   static_cast<uint16>(info->valid_bits_per_pixel[0]),
+                   static_cast<uint16>(info->valid_bits_per_pixel[1]), info->endian);
 
     // The colour of each position of a cell, by the pattern code: 0 R, 1 Gr, 2 Gb, 3 B.
     int aColour[4];
     switch (RAW_ReadCFAPatternValue(info->cfa_pattern.value)) {
-        case kRAW_Pattern_GRBG: aColour[0] = 1; aColour[1] = 0; aColour[2] = 3; aColour[3] = 2; break;
-        case kRAW_Pattern_GBRG: aColour[0] = 2; aColour[1] = 3; aColour[2] = 0; aColour[3] = 1; break;
-        case kRAW_Pattern_BGGR: aColour[0] = 3; aColour[1] = 2; aColour[2] = 1; aColour[3] = 0; break;
-        default: aColour[0] = 0; aColour[1] = 1; aColour[2] = 2; aColour[3] = 3; break;
+        case kRAW_Pattern_GRBG:
+            aColour[0] = 1;
+            aColour[1] = 0;
+            aColour[2] = 3;
+            aColour[3] = 2;
+            break;
+        case kRAW_Pattern_GBRG:
+            aColour[0] = 2;
+            aColour[1] = 3;
+            aColour[2] = 0;
+            aColour[3] = 1;
+            break;
+        case kRAW_Pattern_BGGR:
+            aColour[0] = 3;
+            aColour[1] = 2;
+            aColour[2] = 1;
+            aColour[3] = 0;
+            break;
+        default:
+            aColour[0] = 0;
+            aColour[1] = 1;
+            aColour[2] = 2;
+            aColour[3] = 3;
+            break;
     }
 
     RAW_WBSum aSum[4] = {};  // WBr, WBgr, WBgb, WBb

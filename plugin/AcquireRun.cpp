@@ -188,8 +188,8 @@ static Boolean DoBeginRun(Globals *globals) {
     int32 aWidth = globals->info.output_image_width;
     int32 aBand = static_cast<int32>(globals->band);
     for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) {
-        globals->layer_ptr[aIndex] =
-            reinterpret_cast<uint16 *>(RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand * 2, &globals->layer_id[aIndex]));
+        globals->layer_ptr[aIndex] = reinterpret_cast<uint16 *>(
+            RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand * 2, &globals->layer_id[aIndex]));
         globals->small_layer_ptr[aIndex] = reinterpret_cast<uint8_t *>(
             RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand, &globals->small_layer_id[aIndex]));
     }
@@ -235,9 +235,9 @@ static Boolean DoConvertBand(Globals *globals) {
         area.left = 0;
         area.bottom = static_cast<int16>(globals->band - 4);
         area.right = static_cast<int16>(info->output_image_width);
-        aConverted = DoConvert(globals, static_cast<uint16>(info->image_width), static_cast<uint16>(globals->band),
-                               aBayer, &area, aLUT, globals->layer_ptr[0], globals->layer_ptr[1],
-                               globals->layer_ptr[2]);
+        aConverted =
+            DoConvert(globals, static_cast<uint16>(info->image_width), static_cast<uint16>(globals->band), aBayer,
+                      &area, aLUT, globals->layer_ptr[0], globals->layer_ptr[1], globals->layer_ptr[2]);
     }
 
     for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)

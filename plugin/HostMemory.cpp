@@ -48,9 +48,8 @@ Boolean HostHandleProcsAvailable(const HandleProcs *procs, Boolean *outNewerVers
         if (outNewerVersion != nullptr) *outNewerVersion = true;
         return false;
     }
-    return procs->handleProcsVersion == kCurrentHandleProcsVersion &&
-           procs->numHandleProcs >= kMinHandleProcsCount && procs->newProc != nullptr &&
-           procs->disposeProc != nullptr && procs->getSizeProc != nullptr &&
+    return procs->handleProcsVersion == kCurrentHandleProcsVersion && procs->numHandleProcs >= kMinHandleProcsCount &&
+           procs->newProc != nullptr && procs->disposeProc != nullptr && procs->getSizeProc != nullptr &&
            procs->setSizeProc != nullptr;
 }
 

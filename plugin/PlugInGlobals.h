@@ -16,12 +16,7 @@ typedef void *KarvexInstance;
 typedef intptr_t KarvexWindow;
 #endif
 
-enum {
-    kResultSuccess = 0,
-    kResultUserCanceled = -128,
-    kResultMemFull = -108,
-    kResultBadParameters = -30000
-};
+enum { kResultSuccess = 0, kResultUserCanceled = -128, kResultMemFull = -108, kResultBadParameters = -30000 };
 
 enum { kPlaneCount = 3, kLUTCount = 5 };
 
@@ -61,12 +56,11 @@ extern "C" {
 #if defined(_WIN32)
 __declspec(dllexport)
 #endif
-void KARVEX_CDECL ENTRYPOINT(int16 selector, AcquireRecord *acquireParamBlock, intptr_t *data,
-                             int16 *result);
+    void KARVEX_CDECL ENTRYPOINT(int16 selector, AcquireRecord *acquireParamBlock, intptr_t *data, int16 *result);
 }
 
-Globals *AllocateGlobals(int16 *resultAddr, AcquireRecord *paramBlockAddr, HandleProcs *procs,
-                         int32 size, intptr_t *data, void (*InitGlobals)(Globals *));
+Globals *AllocateGlobals(int16 *resultAddr, AcquireRecord *paramBlockAddr, HandleProcs *procs, int32 size,
+                         intptr_t *data, void (*InitGlobals)(Globals *));
 void DoInitGlobals(Globals *globalPtr);
 void DoAbout(AboutRecord *acquireParamBlock);
 void DoPrepare(Globals *globals);

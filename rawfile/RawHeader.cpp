@@ -20,8 +20,7 @@ const int64_t kMakerNoteHeaderSize = 10;
 uint16 RAW_Swap16(uint16 inValue) { return static_cast<uint16>((inValue >> 8) | (inValue << 8)); }
 
 uint32 RAW_Swap32(uint32 inValue) {
-    return (inValue >> 24) | ((inValue >> 8) & 0x0000FF00u) | ((inValue << 8) & 0x00FF0000u) |
-           (inValue << 24);
+    return (inValue >> 24) | ((inValue >> 8) & 0x0000FF00u) | ((inValue << 8) & 0x00FF0000u) | (inValue << 24);
 }
 
 // Bytes as they stand, in host (little-endian) order, as a copy into a record gives them.
@@ -51,8 +50,8 @@ int16 RAW_Signed16(uint32 inBits) { return static_cast<int16>(static_cast<uint16
 
 // Reads inCount 16-bit values at the entry's offset into outValues, or nothing at all
 // when the array does not lie inside the bytes read.
-void RAW_Read16Array(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
-                     uint16 inMode, int inCount, int16 *outValues) {
+void RAW_Read16Array(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize, uint16 inMode, int inCount,
+                     int16 *outValues) {
     int64_t aStart = inEntry->offset;
     if (!RAW_Inside(aStart, 2 * static_cast<int64_t>(inCount), inSize)) return;
     for (int aIndex = 0; aIndex < inCount; ++aIndex)
@@ -61,8 +60,8 @@ void RAW_Read16Array(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 
 
 // StripOffsets and StripByteCounts: several values from the offset, or the value field
 // itself. Values past the 15th have nowhere to go and are ignored.
-void RAW_ReadStripArray(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
-                        uint16 inMode, int32 *outValues) {
+void RAW_ReadStripArray(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize, uint16 inMode,
+                        int32 *outValues) {
     if (inEntry->length <= 1) {
         outValues[0] = static_cast<int32>(inEntry->offset);
         return;
@@ -83,52 +82,54 @@ int32 RAW_PackHalves(uint32 inField) {
     return static_cast<int32>(static_cast<uint32>(aFirst * 65536 + aSecond));
 }
 
-void RAW_ApplyMainEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
-                        uint16 inMode, RAW_Info *outInfo) {
+void RAW_ApplyMainEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize, uint16 inMode,
+                        RAW_Info *outInfo) {
     switch (inEntry->tag) {
-    case kRAW_Tag_ImageWidth: outInfo->image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case kRAW_Tag_ImageLength: outInfo->image_length = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case kRAW_Tag_BitsPerSample: outInfo->bit_per_sample = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case kRAW_Tag_PhotometricInterpretation:
-        outInfo->photometric_interpretation = RAW_ReadIFD_ShortOrLong(inEntry);
-        break;
-    case kRAW_Tag_StripOffsets: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_offsets); break;
-    case kRAW_Tag_SamplesPerPixel: outInfo->sample_per_pixel = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case kRAW_Tag_RowsPerStrip: outInfo->raw_per_strip = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case kRAW_Tag_StripByteCounts: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_byte_count); break;
-    case kRAW_Tag_Sharpness: outInfo->sharpness = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case kRAW_Tag_CFAPattern: {
-        // The repeat size is read low byte first whatever the file's byte order.
-        int64_t aStart = inEntry->offset;
-        if (!RAW_Inside(aStart, 8, inSize)) break;
-        const uint8_t *aPattern = inPtr + aStart;
-        outInfo->cfa_pattern.size[0] = static_cast<int16>(RAW_Raw16(aPattern));
-        outInfo->cfa_pattern.size[1] = static_cast<int16>(RAW_Raw16(aPattern + 2));
-        for (int aIndex = 0; aIndex < 4; ++aIndex) outInfo->cfa_pattern.value[aIndex] = aPattern[4 + aIndex];
-        break;
-    }
-    default: break;
+        case kRAW_Tag_ImageWidth: outInfo->image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
+        case kRAW_Tag_ImageLength: outInfo->image_length = RAW_ReadIFD_LongOrShort(inEntry); break;
+        case kRAW_Tag_BitsPerSample: outInfo->bit_per_sample = RAW_ReadIFD_ShortOrLong(inEntry); break;
+        case kRAW_Tag_PhotometricInterpretation:
+            outInfo->photometric_interpretation = RAW_ReadIFD_ShortOrLong(inEntry);
+            break;
+        case kRAW_Tag_StripOffsets: RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_offsets); break;
+        case kRAW_Tag_SamplesPerPixel: outInfo->sample_per_pixel = RAW_ReadIFD_ShortOrLong(inEntry); break;
+        case kRAW_Tag_RowsPerStrip: outInfo->raw_per_strip = RAW_ReadIFD_LongOrShort(inEntry); break;
+        case kRAW_Tag_StripByteCounts:
+            RAW_ReadStripArray(inEntry, inPtr, inSize, inMode, outInfo->strip_byte_count);
+            break;
+        case kRAW_Tag_Sharpness: outInfo->sharpness = RAW_ReadIFD_ShortOrLong(inEntry); break;
+        case kRAW_Tag_CFAPattern: {
+            // The repeat size is read low byte first whatever the file's byte order.
+            int64_t aStart = inEntry->offset;
+            if (!RAW_Inside(aStart, 8, inSize)) break;
+            const uint8_t *aPattern = inPtr + aStart;
+            outInfo->cfa_pattern.size[0] = static_cast<int16>(RAW_Raw16(aPattern));
+            outInfo->cfa_pattern.size[1] = static_cast<int16>(RAW_Raw16(aPattern + 2));
+            for (int aIndex = 0; aIndex < 4; ++aIndex) outInfo->cfa_pattern.value[aIndex] = aPattern[4 + aIndex];
+            break;
+        }
+        default: break;
     }
 }
 
-void RAW_ApplyMakerNoteEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
-                             uint16 inMode, RAW_Info *outInfo) {
+void RAW_ApplyMakerNoteEntry(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize, uint16 inMode,
+                             RAW_Info *outInfo) {
     switch (inEntry->tag) {
-    case kRAW_Tag_ColorMatrix: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 9, outInfo->color_matrix); break;
-    case kRAW_Tag_OpticalBlack: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 4, outInfo->optical_black); break;
-    case kRAW_Tag_WBGainGr: outInfo->wb_gain_gr = RAW_PackHalves(inEntry->offset); break;
-    case kRAW_Tag_WBGainGb: outInfo->wb_gain_gb = RAW_PackHalves(inEntry->offset); break;
-    case kRAW_Tag_ToneMode: outInfo->tone_mode = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case kRAW_Tag_Enhancer: outInfo->enhancer = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case kRAW_Tag_ChromaSuppress: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 6, outInfo->chromasupless); break;
-    case kRAW_Tag_ValidBits:
-        outInfo->valid_bits_per_pixel[0] = RAW_Signed16(inEntry->offset);
-        outInfo->valid_bits_per_pixel[1] = RAW_Signed16(inEntry->offset >> 16);
-        break;
-    case kRAW_Tag_Coring: outInfo->coring = RAW_ReadIFD_ShortOrLong(inEntry); break;
-    case kRAW_Tag_OutputImageWidth: outInfo->output_image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
-    case kRAW_Tag_OutputImageHeight: outInfo->output_image_height = RAW_ReadIFD_LongOrShort(inEntry); break;
-    default: break;
+        case kRAW_Tag_ColorMatrix: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 9, outInfo->color_matrix); break;
+        case kRAW_Tag_OpticalBlack: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 4, outInfo->optical_black); break;
+        case kRAW_Tag_WBGainGr: outInfo->wb_gain_gr = RAW_PackHalves(inEntry->offset); break;
+        case kRAW_Tag_WBGainGb: outInfo->wb_gain_gb = RAW_PackHalves(inEntry->offset); break;
+        case kRAW_Tag_ToneMode: outInfo->tone_mode = RAW_ReadIFD_ShortOrLong(inEntry); break;
+        case kRAW_Tag_Enhancer: outInfo->enhancer = RAW_ReadIFD_ShortOrLong(inEntry); break;
+        case kRAW_Tag_ChromaSuppress: RAW_Read16Array(inEntry, inPtr, inSize, inMode, 6, outInfo->chromasupless); break;
+        case kRAW_Tag_ValidBits:
+            outInfo->valid_bits_per_pixel[0] = RAW_Signed16(inEntry->offset);
+            outInfo->valid_bits_per_pixel[1] = RAW_Signed16(inEntry->offset >> 16);
+            break;
+        case kRAW_Tag_Coring: outInfo->coring = RAW_ReadIFD_ShortOrLong(inEntry); break;
+        case kRAW_Tag_OutputImageWidth: outInfo->output_image_width = RAW_ReadIFD_LongOrShort(inEntry); break;
+        case kRAW_Tag_OutputImageHeight: outInfo->output_image_height = RAW_ReadIFD_LongOrShort(inEntry); break;
+        default: break;
     }
 }
 
@@ -146,18 +147,18 @@ TIFF_IFD_Entry RAW_EntryAt(const uint8_t *inData, int64_t inOffset, uint16 inMod
 
 // What the walk of the directories has found so far.
 struct RAW_HeaderWalk {
-    const uint8_t *exif;       // Exif IFD, or null
-    const uint8_t *jpeg;       // JPEG data, or null
+    const uint8_t *exif;  // Exif IFD, or null
+    const uint8_t *jpeg;  // JPEG data, or null
     uint32 jpegLength;
-    int64_t makerNote;         // file offset of the maker note, or -1
-    int64_t nextIFD;           // offset after the last whole entry read, or -1
+    int64_t makerNote;  // file offset of the maker note, or -1
+    int64_t nextIFD;    // offset after the last whole entry read, or -1
 };
 
 // Applies the whole entries of the directory whose count lies at inOffset and reports in
 // ioWalk what the caller looks for in that directory. inCountSize is 2 for a directory,
 // and the entries follow at inOffset + inEntriesAt.
-void RAW_WalkDirectory(const uint8_t *inData, int32 inSize, uint16 inMode, int64_t inOffset,
-                       int64_t inEntriesAt, uint32 inType, RAW_Info *ioInfo, RAW_HeaderWalk *ioWalk) {
+void RAW_WalkDirectory(const uint8_t *inData, int32 inSize, uint16 inMode, int64_t inOffset, int64_t inEntriesAt,
+                       uint32 inType, RAW_Info *ioInfo, RAW_HeaderWalk *ioWalk) {
     ioWalk->nextIFD = -1;
     if (!RAW_Inside(inOffset + inEntriesAt - 2, 2, inSize)) return;
     int64_t aCount = RAW_Get16(inData + inOffset + inEntriesAt - 2, inMode);
@@ -178,7 +179,9 @@ void RAW_WalkDirectory(const uint8_t *inData, int32 inSize, uint16 inMode, int64
     if (RAW_Inside(aNext, 4, inSize)) ioWalk->nextIFD = RAW_Get32(inData + aNext, inMode);
 }
 
-bool RAW_IsStartOfImage(const uint8_t *inData, int64_t inAt) { return inData[inAt] == 0xFF && inData[inAt + 1] == 0xD8; }
+bool RAW_IsStartOfImage(const uint8_t *inData, int64_t inAt) {
+    return inData[inAt] == 0xFF && inData[inAt + 1] == 0xD8;
+}
 
 // Copies the thumbnail JPEG out of the header bytes. The start is the last FF D8 FF E0 at
 // an even distance from the first FF D8 at or after the JPEG position (or that first
@@ -261,8 +264,8 @@ int32 RAW_ReadIFD_LongOrShort(const TIFF_IFD_Entry *inEntry) {
 }
 
 // A pointer tag whose value lies outside the bytes read gives null, like no pointer.
-const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
-                           uint16 inMode, uint32 inType, RAW_Info *outInfo) {
+const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize, uint16 inMode,
+                           uint32 inType, RAW_Info *outInfo) {
     if (inType == kRAW_MakerNoteIFD) {
         RAW_ApplyMakerNoteEntry(inEntry, inPtr, inSize, inMode, outInfo);
         return nullptr;
@@ -273,8 +276,8 @@ const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, 
     return nullptr;
 }
 
-OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo,
-                         HandleProcs *inHandleProcs, Handle *outThumbnail) {
+OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo, HandleProcs *inHandleProcs,
+                         Handle *outThumbnail) {
     *outThumbnail = nullptr;
     OSErr aResult = 0;
     // Fewer bytes than the TIFF header: nothing to parse, the record stays as it is.
@@ -294,19 +297,18 @@ OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo,
     if (aThumbnailIFD > 0) {
         RAW_WalkDirectory(inData, inSize, aMode, aThumbnailIFD, 2, kRAW_ThumbnailIFD, ioInfo, &aWalk);
         if (aWalk.jpeg != nullptr)
-            aResult = RAW_ExtractThumbnail(inData, inSize, aWalk.jpeg - inData, aWalk.jpegLength,
-                                           inHandleProcs, outThumbnail);
+            aResult = RAW_ExtractThumbnail(inData, inSize, aWalk.jpeg - inData, aWalk.jpegLength, inHandleProcs,
+                                           outThumbnail);
     }
 
     // The maker note: a 10-byte header whose last two bytes count the entries after it.
     if (aWalk.makerNote >= 0 && RAW_Inside(aWalk.makerNote, kMakerNoteHeaderSize, inSize))
-        RAW_WalkDirectory(inData, inSize, aMode, aWalk.makerNote, kMakerNoteHeaderSize, kRAW_MakerNoteIFD,
-                          ioInfo, &aWalk);
+        RAW_WalkDirectory(inData, inSize, aMode, aWalk.makerNote, kMakerNoteHeaderSize, kRAW_MakerNoteIFD, ioInfo,
+                          &aWalk);
     return aResult;
 }
 
-OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHandleProcs,
-                     Handle *outThumbnail) {
+OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHandleProcs, Handle *outThumbnail) {
     *outThumbnail = nullptr;
     int16 aRefNum = 0;
     Boolean aOpen = FSpOpenDF(inFile, fsRdPerm, &aRefNum) == noErr;
@@ -325,8 +327,8 @@ OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHand
         FSClose(aRefNum);
         if (aCount < 0 || aCount > kRAW_HeaderMaxSize) aCount = 0;
     }
-    OSErr aResult = RAW_ReadHeaderInfo(reinterpret_cast<const uint8_t *>(aData), aCount, ioInfo,
-                                       inHandleProcs, outThumbnail);
+    OSErr aResult =
+        RAW_ReadHeaderInfo(reinterpret_cast<const uint8_t *>(aData), aCount, ioInfo, inHandleProcs, outThumbnail);
     RAW_UnlockHandle(inHandleProcs, aBuffer);
     RAW_DisposeHandle(inHandleProcs, aBuffer);
     return aResult;

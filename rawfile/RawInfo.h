@@ -14,14 +14,22 @@ enum { kRAW_EKVVersion = 0x454B, kRAW_BigEndian = 0x4D4D, kRAW_LittleEndian = 0x
 enum {
     kRAW_IFD0 = 0,
     kRAW_ThumbnailIFD = 1,
-    kRAW_ExifIFD = 0x65787072,    // 'expr'
+    kRAW_ExifIFD = 0x65787072,      // 'expr'
     kRAW_MakerNoteIFD = 0x6D6B6E74  // 'mknt'
 };
 
 // TIFF field types.
 enum {
-    kTIFF_BYTE = 1, kTIFF_ASCII = 2, kTIFF_SHORT = 3, kTIFF_LONG = 4, kTIFF_RATIONAL = 5,
-    kTIFF_SBYTE = 6, kTIFF_UNDEFINED = 7, kTIFF_SSHORT = 8, kTIFF_SLONG = 9, kTIFF_SRATIONAL = 10
+    kTIFF_BYTE = 1,
+    kTIFF_ASCII = 2,
+    kTIFF_SHORT = 3,
+    kTIFF_LONG = 4,
+    kTIFF_RATIONAL = 5,
+    kTIFF_SBYTE = 6,
+    kTIFF_UNDEFINED = 7,
+    kTIFF_SSHORT = 8,
+    kTIFF_SLONG = 9,
+    kTIFF_SRATIONAL = 10
 };
 
 typedef struct CFA_PatternRec {
@@ -80,18 +88,17 @@ void RAW_DefaultInfo(RAW_Info *inInfo);
 
 Boolean RAW_IsEKV(const FSSpec *inFile);
 Boolean RAW_IsEKVHeader(const TIFF_Header *inHeader);
-OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHandleProcs,
-                     Handle *outThumbnail);
+OSErr RAW_ReadHeader(const FSSpec *inFile, RAW_Info *ioInfo, HandleProcs *inHandleProcs, Handle *outThumbnail);
 // Parses header bytes read from file offset 0. inSize is the number of bytes actually
 // read: nothing outside them is ever looked at.
-OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo,
-                         HandleProcs *inHandleProcs, Handle *outThumbnail);
+OSErr RAW_ReadHeaderInfo(const uint8_t *inData, int32 inSize, RAW_Info *ioInfo, HandleProcs *inHandleProcs,
+                         Handle *outThumbnail);
 void RAW_EndianIFDEntry(TIFF_IFD_Entry *ioEntry, uint16 inMode);
 // Applies one normalised entry. Returns inPtr + value for the pointer tags (Exif IFD and
 // JPEG thumbnail, EkvTags.h) when that position lies inside the inSize bytes, null
 // otherwise and for every other tag. inSize bounds every array the entry points to.
-const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize,
-                           uint16 inMode, uint32 inType, RAW_Info *outInfo);
+const uint8_t *RAW_ReadIFD(const TIFF_IFD_Entry *inEntry, const uint8_t *inPtr, int32 inSize, uint16 inMode,
+                           uint32 inType, RAW_Info *outInfo);
 int16 RAW_ReadIFD_ShortOrLong(const TIFF_IFD_Entry *inEntry);
 int32 RAW_ReadIFD_LongOrShort(const TIFF_IFD_Entry *inEntry);
 
@@ -106,7 +113,6 @@ static inline int RAW_ValidBitsShift(uint16 ValidBits, uint16 Offset) {
     int aShift = 16 - static_cast<int>(ValidBits) - static_cast<int>(Offset);
     return aShift < 0 ? 0 : aShift;
 }
-void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
-                    uint16 Endian);
+void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset, uint16 Endian);
 
 #endif

@@ -78,8 +78,7 @@ OSErr RAW_ReadStrip(const FSSpec *inFile, const RAW_Info *inInfo, uint32 inFrom,
     uint64_t aStart = static_cast<uint64_t>(inFrom) * aRowBytes;
     uint64_t aCount = static_cast<uint64_t>(inLength) * aRowBytes;
     // The row buffer holds 2 bytes a sample whatever the stored width.
-    if (aCount * static_cast<uint64_t>(3 - aSampleBytes) > static_cast<uint64_t>(kRAW_MaxHandleSize))
-        return memFullErr;
+    if (aCount * static_cast<uint64_t>(3 - aSampleBytes) > static_cast<uint64_t>(kRAW_MaxHandleSize)) return memFullErr;
     int64_t aBytes = static_cast<int64_t>(aCount);
 
     if (aBytes == 0) {

@@ -4,8 +4,7 @@
 
 #include "../pipeline/kernels/StageKernels.h"
 
-void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset,
-                    uint16 Endian) {
+void RAW_ShiftRight(uint16 *Bayer, uint16 Bayer_H, uint16 Bayer_V, uint16 ValidBits, uint16 Offset, uint16 Endian) {
     if (ValidBits <= 8) return;
     int aShift = RAW_ValidBitsShift(ValidBits, Offset);
     size_t aCount = static_cast<size_t>(Bayer_H) * static_cast<size_t>(Bayer_V);

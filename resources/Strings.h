@@ -9,10 +9,10 @@
 #define IDS_NOT_EKV 16003
 #define IDS_DAMAGED_EKV 16004
 
-#define STR_ABOUT                                          \
-    "Karvex RAW File Import Plug-in, version 1.0\n"        \
-    "\n"                                                   \
-    "Imports the raw files of Karvex digital cameras.\n"   \
+#define STR_ABOUT                                        \
+    "Karvex RAW File Import Plug-in, version 1.0\n"      \
+    "\n"                                                 \
+    "Imports the raw files of Karvex digital cameras.\n" \
     "Made by the Karvex RAW import team."
 #define STR_CAPTION "Karvex RAW File"
 #define STR_NO_QUICKTIME \

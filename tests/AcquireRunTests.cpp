@@ -710,8 +710,8 @@ TEST(AcquireRunImport, WithoutTheMediaLayerOnlyAboutWorks) {
     DoModuleLoad(hDLLInstance);
     {
         TestHost host;
-        for (int16 sel : {acquireSelectorStart, acquireSelectorContinue, acquireSelectorFinish,
-                          acquireSelectorPrepare, acquireSelectorFinalize}) {
+        for (int16 sel : {acquireSelectorStart, acquireSelectorContinue, acquireSelectorFinish, acquireSelectorPrepare,
+                          acquireSelectorFinalize}) {
             host.messages.clear();
             EXPECT_EQ(host.call(sel), kResultUserCanceled) << sel;
             ASSERT_EQ(host.messages.size(), 1u) << sel;

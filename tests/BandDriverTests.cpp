@@ -182,8 +182,8 @@ Planes Driver(TestHost &ioHost, Globals &g, uint16 inHeight, Lookups &l, bool *o
     const Rect a{0, 0, static_cast<int16>(inHeight - 4), static_cast<int16>(g.info.output_image_width)};
     const size_t n = static_cast<size_t>(a.bottom) * a.right;
     Planes out{std::vector<uint16_t>(n), std::vector<uint16_t>(n), std::vector<uint16_t>(n)};
-    Boolean ok = DoConvert(&g, static_cast<uint16>(g.info.image_width), inHeight, bayer.data(), &a, l.ptr,
-                           out.r.data(), out.g.data(), out.b.data());
+    Boolean ok = DoConvert(&g, static_cast<uint16>(g.info.image_width), inHeight, bayer.data(), &a, l.ptr, out.r.data(),
+                           out.g.data(), out.b.data());
     if (outOK) *outOK = ok;
     EXPECT_EQ(ioHost.liveBuffers(), 0u);
     return out;

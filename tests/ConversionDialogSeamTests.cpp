@@ -47,11 +47,11 @@ TEST(ConversionDialogSeam, AnswersBecomeMethodPointAndResult) {
         bool convert;
         Point expected;
     } cases[] = {
-        {0, Point{10, 20}, true, Point{-1, -1}},    // "RGB Conversion" clears the point
+        {0, Point{10, 20}, true, Point{-1, -1}},  // "RGB Conversion" clears the point
         {1, Point{10, 20}, true, Point{10, 20}},
         {2, Point{239, 319}, true, Point{239, 319}},
         {2, Point{-1, -1}, true, Point{-1, -1}},
-        {1, Point{240, 5}, true, Point{-1, -1}},    // outside the preview: nothing picked
+        {1, Point{240, 5}, true, Point{-1, -1}},  // outside the preview: nothing picked
         {1, Point{5, 320}, true, Point{-1, -1}},
         {1, Point{0, 0}, false, Point{0, 0}},
     };

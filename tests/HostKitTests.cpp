@@ -32,14 +32,14 @@ TEST(HostKitPool, MisuseIsRecordedAndNothingIsTouched) {
     BufferID aBuffer = nullptr;
     ASSERT_EQ(aPool.allocateBuffer(16, &aBuffer), 0);
     char aForeign[32] = {};
-    aPool.unlockHandle(aHandle);                                  // not locked
-    aPool.lockHandle(reinterpret_cast<Handle>(aForeign));          // unknown
-    aPool.freeBuffer(reinterpret_cast<BufferID>(aForeign));        // unknown
+    aPool.unlockHandle(aHandle);                             // not locked
+    aPool.lockHandle(reinterpret_cast<Handle>(aForeign));    // unknown
+    aPool.freeBuffer(reinterpret_cast<BufferID>(aForeign));  // unknown
     aPool.disposeHandle(aHandle);
-    aPool.disposeHandle(aHandle);                                  // twice
+    aPool.disposeHandle(aHandle);  // twice
     aPool.freeBuffer(aBuffer);
-    aPool.freeBuffer(aBuffer);                                     // twice
-    EXPECT_EQ(aPool.newHandle(-1), nullptr);                       // negative size
+    aPool.freeBuffer(aBuffer);                // twice
+    EXPECT_EQ(aPool.newHandle(-1), nullptr);  // negative size
     EXPECT_EQ(aPool.allocateBuffer(-1, &aBuffer), -50);
     EXPECT_EQ(aBuffer, nullptr);
     EXPECT_EQ(aPool.misuse().size(), 7u);
@@ -242,9 +242,9 @@ namespace {
 class ScriptedModule : public hostkit::ImportDriver {
 public:
     int16 startResult = 0;
-    int deliveries = 2;       // planes delivered before the null data
-    bool outside = false;     // the second delivery lies outside the document
-    bool endless = false;     // never hands back null data
+    int deliveries = 2;    // planes delivered before the null data
+    bool outside = false;  // the second delivery lies outside the document
+    bool endless = false;  // never hands back null data
     std::vector<std::string> log;
     uint16_t samples[8] = {};
 
@@ -297,9 +297,9 @@ TEST(HostKitRun, SelectorsInOrderAndEveryDeliveryChecked) {
     hostkit::RunOutcome aOutcome = RunScript(aModule);
     EXPECT_EQ(aOutcome.code, 0);
     EXPECT_EQ(aOutcome.continueCalls, 3);
-    EXPECT_EQ(aModule.log, (std::vector<std::string>{"call 4", "call 1", "started", "begin 4x2", "call 2", "take 0",
-                                                      "call 2", "take 1", "call 2", "end", "ended", "call 3",
-                                                      "call 5"}));
+    EXPECT_EQ(aModule.log,
+              (std::vector<std::string>{"call 4", "call 1", "started", "begin 4x2", "call 2", "take 0", "call 2",
+                                        "take 1", "call 2", "end", "ended", "call 3", "call 5"}));
 
     ScriptedModule aOutside;
     aOutside.outside = true;
@@ -307,7 +307,7 @@ TEST(HostKitRun, SelectorsInOrderAndEveryDeliveryChecked) {
     EXPECT_EQ(aOutcome.code, kResultBadParameters);
     EXPECT_NE(aOutcome.detail, "");
     EXPECT_EQ(aOutside.log, (std::vector<std::string>{"call 4", "call 1", "started", "begin 4x2", "call 2", "take 0",
-                                                       "call 2", "violated", "ended", "call 3", "call 5"}));
+                                                      "call 2", "violated", "ended", "call 3", "call 5"}));
 }
 
 TEST(HostKitRun, AFailedStartIsNotFinishedAndAnEndlessModuleIsStopped) {

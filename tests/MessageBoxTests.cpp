@@ -24,7 +24,7 @@ TEST(MessageBoxes, AboutShowsFourLinesWithTheSecondEmpty) {
     EXPECT_EQ(aText[aFirst + 1], '\n');  // the second line is empty
     size_t aThird = aText.find('\n', aFirst + 2);
     ASSERT_NE(aThird, std::string::npos);
-    EXPECT_EQ(aText.find('\n', aThird + 1), std::string::npos);  // four lines in all
+    EXPECT_EQ(aText.find('\n', aThird + 1), std::string::npos);             // four lines in all
     EXPECT_NE(aText.substr(aThird + 1).find("Karvex"), std::string::npos);  // the maker
 }
 

@@ -28,9 +28,8 @@ Rgb RunMatrix(const Rgb &inPlanes, const double inMatrix[9], int inBits) {
     Rgb aOut{std::vector<uint16>(n, 0xBEEF), std::vector<uint16>(n, 0xBEEF), std::vector<uint16>(n, 0xBEEF)};
     Rect aRect = OutRect(n, 1);
     const double *m = inMatrix;
-    RAW_ColorAdjust(inPlanes.r.data(), inPlanes.g.data(), inPlanes.b.data(), m[0], m[1], m[2], m[3], m[4], m[5],
-                    m[6], m[7], m[8], static_cast<uint16>(inBits), &aRect, aOut.r.data(), aOut.g.data(),
-                    aOut.b.data());
+    RAW_ColorAdjust(inPlanes.r.data(), inPlanes.g.data(), inPlanes.b.data(), m[0], m[1], m[2], m[3], m[4], m[5], m[6],
+                    m[7], m[8], static_cast<uint16>(inBits), &aRect, aOut.r.data(), aOut.g.data(), aOut.b.data());
     return aOut;
 }
 
@@ -120,7 +119,8 @@ TEST(PipelineColoration, MatchesAPerPixelFormula) {
         // Highlights are where the stage acts: push half the pixels near full scale.
         for (int k = 0; k < n; k += 2) aIn.r[k] = static_cast<uint16>(aMax - (aIn.r[k] % 64));
         double aWB_R = RandomReal(aRandom, 0.3, 1.6), aWB_B = RandomReal(aRandom, 0.3, 1.6);
-        uint16 aOB_R = static_cast<uint16>(RandomInt(aRandom, 0, 200)), aOB_B = static_cast<uint16>(RandomInt(aRandom, 0, 200));
+        uint16 aOB_R = static_cast<uint16>(RandomInt(aRandom, 0, 200)),
+               aOB_B = static_cast<uint16>(RandomInt(aRandom, 0, 200));
         Rgb aOut = RunColoration(aIn, aWB_R, aWB_B, aOB_R, aOB_B, aBits);
         for (int k = 0; k < n; ++k) {
             uint16 r, g, b;

@@ -24,8 +24,8 @@ std::vector<double> RunBPF(const std::vector<uint16> &inBand, int inBandWidth, i
 
 // The band-pass from its definition: every green of the window, weighed by where it
 // lies (the two next to the centre, the two far corners on their diagonal, the rest).
-std::vector<double> ReferenceBPF(const std::vector<uint16> &inBand, int inBandWidth, const Layout &inLayout, int inWidth,
-                                 int inHeight, int inBits, double inKa, double inKb, double inKc) {
+std::vector<double> ReferenceBPF(const std::vector<uint16> &inBand, int inBandWidth, const Layout &inLayout,
+                                 int inWidth, int inHeight, int inBits, double inKa, double inKb, double inKc) {
     std::vector<double> aOut(inWidth * inHeight);
     double aLimit = static_cast<double>(1u << inBits);
     for (int i = 0; i < inHeight; ++i) {
@@ -162,7 +162,8 @@ TEST(PipelineEdgeBPF, MatchesAPerPixelFormulaForEveryLayoutAndParity) {
             double aKb = aTrial == 0 ? kKb2 : RandomReal(aRandom, -1.0, 1.0);
             double aKc = aTrial == 0 ? kKc2 : RandomReal(aRandom, -1.0, 1.0);
             std::vector<uint16> aBand = RandomSamples(aRandom, aBandWidth * aBandHeight, (1u << aBits) - 1);
-            std::vector<double> aOut = RunBPF(aBand, aBandWidth, aBandHeight, aLayout, aWidth, aHeight, aBits, aKa, aKb, aKc);
+            std::vector<double> aOut =
+                RunBPF(aBand, aBandWidth, aBandHeight, aLayout, aWidth, aHeight, aBits, aKa, aKb, aKc);
             std::vector<double> aRef = ReferenceBPF(aBand, aBandWidth, aLayout, aWidth, aHeight, aBits, aKa, aKb, aKc);
             ASSERT_EQ(aOut, aRef) << aLayout.name << " trial " << aTrial;
         }
@@ -174,8 +175,8 @@ namespace {
 std::vector<double> RunCoring(const std::vector<double> &inEdge, double inKedge, double inKcoring, int inBits) {
     std::vector<double> aOut(inEdge.size(), -12345.0);
     Rect aRect = OutRect(static_cast<int>(inEdge.size()), 1);
-    RAW_CoringEdge(inEdge.data(), kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, inKedge, inKcoring, static_cast<uint16>(inBits),
-                   &aRect, aOut.data());
+    RAW_CoringEdge(inEdge.data(), kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, inKedge, inKcoring,
+                   static_cast<uint16>(inBits), &aRect, aOut.data());
     return aOut;
 }
 

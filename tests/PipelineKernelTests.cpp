@@ -35,8 +35,8 @@ const int kCounts[] = {1, 3, 7, 8, 17, 33, 2240};
 struct Area {
     int left, top, width, height;
 };
-const Area kAreas[] = {{0, 0, 16, 6}, {1, 0, 15, 5}, {0, 1, 17, 4}, {1, 1, 1, 1}, {2, 3, 2, 1},
-                       {3, 2, 30, 7}, {1, 0, 301, 3}, {0, 1, 256, 2}};
+const Area kAreas[] = {{0, 0, 16, 6}, {1, 0, 15, 5}, {0, 1, 17, 4},  {1, 1, 1, 1},
+                       {2, 3, 2, 1},  {3, 2, 30, 7}, {1, 0, 301, 3}, {0, 1, 256, 2}};
 
 Rect RectOf(const Area &a) {
     return Rect{static_cast<int16>(a.top), static_cast<int16>(a.left), static_cast<int16>(a.top + a.height),
@@ -68,9 +68,10 @@ TEST_P(PipelineKernels, WhiteBalance) {
                 std::vector<uint16> aSlow = aFast;
                 uint16 ob[4];
                 for (auto &o : ob) o = static_cast<uint16>(RandomInt(mRandom, 0, 300));
-                double wr = RandomReal(mRandom, 0.4, 3.0), wb = RandomInt(mRandom, 0, 3) == 0 ? 1.0 : RandomReal(mRandom, 0.4, 3.0);
-                RAW_WhiteBalance(aFast.data(), static_cast<uint16>(w), static_cast<uint16>(h), aLayout.cfa.data(), ob[0],
-                                 ob[1], ob[2], ob[3], wr, wb, static_cast<uint16>(aBits));
+                double wr = RandomReal(mRandom, 0.4, 3.0),
+                       wb = RandomInt(mRandom, 0, 3) == 0 ? 1.0 : RandomReal(mRandom, 0.4, 3.0);
+                RAW_WhiteBalance(aFast.data(), static_cast<uint16>(w), static_cast<uint16>(h), aLayout.cfa.data(),
+                                 ob[0], ob[1], ob[2], ob[3], wr, wb, static_cast<uint16>(aBits));
                 RAW_WhiteBalance_Reference(aSlow.data(), static_cast<uint16>(w), static_cast<uint16>(h),
                                            aLayout.cfa.data(), ob[0], ob[1], ob[2], ob[3], wr, wb,
                                            static_cast<uint16>(aBits));
@@ -90,7 +91,8 @@ TEST_P(PipelineKernels, ShiftRightInBothByteOrders) {
                                static_cast<uint16>(aOffset), aEndian);
                 RAW_ShiftRight_Reference(aSlow.data(), static_cast<uint16>(w), static_cast<uint16>(h),
                                          static_cast<uint16>(aBits), static_cast<uint16>(aOffset), aEndian);
-                ASSERT_TRUE(SameBits(aFast, aSlow)) << "endian " << aEndian << " bits " << aBits << " offset " << aOffset;
+                ASSERT_TRUE(SameBits(aFast, aSlow))
+                    << "endian " << aEndian << " bits " << aBits << " offset " << aOffset;
             }
         }
     }
@@ -129,10 +131,11 @@ TEST_P(PipelineKernels, ColorationControlAndMatrix) {
                  b1 = RandomSamples(mRandom, n, SampleLimit(aBits));
             // Gains below 1 make the control active; both at least 1 make it a copy.
             double wr = RandomReal(mRandom, 0.3, 1.6), wb = RandomReal(mRandom, 0.3, 1.6);
-            uint16 obr = static_cast<uint16>(RandomInt(mRandom, 0, 400)), obb = static_cast<uint16>(RandomInt(mRandom, 0, 400));
+            uint16 obr = static_cast<uint16>(RandomInt(mRandom, 0, 400)),
+                   obb = static_cast<uint16>(RandomInt(mRandom, 0, 400));
             std::vector<uint16> fr(n), fg(n), fb(n), sr(n), sg(n), sb(n);
-            RAW_ColorationControl(r1.data(), g1.data(), b1.data(), wr, wb, 0, static_cast<uint16>(aBits), obr, 7, 9, obb,
-                                  &r, fr.data(), fg.data(), fb.data());
+            RAW_ColorationControl(r1.data(), g1.data(), b1.data(), wr, wb, 0, static_cast<uint16>(aBits), obr, 7, 9,
+                                  obb, &r, fr.data(), fg.data(), fb.data());
             RAW_ColorationControl_Reference(r1.data(), g1.data(), b1.data(), wr, wb, 0, static_cast<uint16>(aBits), obr,
                                             7, 9, obb, &r, sr.data(), sg.data(), sb.data());
             ASSERT_TRUE(SameBits(fr, sr) && SameBits(fg, sg) && SameBits(fb, sb)) << "bits " << aBits << " n " << n;
@@ -163,11 +166,13 @@ TEST_P(PipelineKernels, ToneLookups) {
                           static_cast<uint16>(aBits), &r, fr.data(), fg.data(), fb.data());
             RAW_LUTAdjust_Reference(r3.data(), g3.data(), b3.data(), t, aTable.data() + 7, t, static_cast<int16>(aMode),
                                     static_cast<uint16>(aBits), &r, sr.data(), sg.data(), sb.data());
-            ASSERT_TRUE(SameBits(fr, sr) && SameBits(fg, sg) && SameBits(fb, sb)) << "bits " << aBits << " mode " << aMode;
+            ASSERT_TRUE(SameBits(fr, sr) && SameBits(fg, sg) && SameBits(fb, sb))
+                << "bits " << aBits << " mode " << aMode;
 
             std::vector<uint16> fe(r3.size()), se(r3.size());
             RAW_EdgeLUTAdjust(r3.data(), static_cast<uint16>(n), 1, t, 0, static_cast<uint16>(aBits), fe.data());
-            RAW_EdgeLUTAdjust_Reference(r3.data(), static_cast<uint16>(n), 1, t, 0, static_cast<uint16>(aBits), se.data());
+            RAW_EdgeLUTAdjust_Reference(r3.data(), static_cast<uint16>(n), 1, t, 0, static_cast<uint16>(aBits),
+                                        se.data());
             ASSERT_TRUE(SameBits(fe, se)) << "edge bits " << aBits;
         }
     }
@@ -202,18 +207,21 @@ TEST_P(PipelineKernels, BandPassAndCoring) {
                 std::vector<double> f(n), s(n);
                 RAW_EdgeBPF(aBand.data(), static_cast<uint16>(bw), static_cast<uint16>(bh), aLayout.cfa.data(), ka, kb,
                             kc, static_cast<uint16>(aBits), &r, f.data());
-                RAW_EdgeBPF_Reference(aBand.data(), static_cast<uint16>(bw), static_cast<uint16>(bh), aLayout.cfa.data(),
-                                      ka, kb, kc, static_cast<uint16>(aBits), &r, s.data());
+                RAW_EdgeBPF_Reference(aBand.data(), static_cast<uint16>(bw), static_cast<uint16>(bh),
+                                      aLayout.cfa.data(), ka, kb, kc, static_cast<uint16>(aBits), &r, s.data());
                 ASSERT_TRUE(SameBits(f, s)) << aLayout.name << " bits " << aBits << " left " << a.left;
 
                 // Coring on the band-pass values, with values exactly at +-Kcoring mixed in.
-                double kedge = RandomReal(mRandom, -0.5, 3.0), kcoring = RandomInt(mRandom, 0, 3) == 0 ? 0.0 : RandomReal(mRandom, 0.0, 40.0);
+                double kedge = RandomReal(mRandom, -0.5, 3.0),
+                       kcoring = RandomInt(mRandom, 0, 3) == 0 ? 0.0 : RandomReal(mRandom, 0.0, 40.0);
                 for (size_t i = 0; i < n; i += 5) f[i] = (i % 2 == 0) ? kcoring : -kcoring;
                 Rect rn = OutRect(static_cast<int>(n), 1);
-                int16 thh = static_cast<int16>(RandomInt(mRandom, 0, 32767)), thl = static_cast<int16>(RandomInt(mRandom, -32768, 0));
+                int16 thh = static_cast<int16>(RandomInt(mRandom, 0, 32767)),
+                      thl = static_cast<int16>(RandomInt(mRandom, -32768, 0));
                 std::vector<double> fe(n), se(n);
                 RAW_CoringEdge(f.data(), thh, thl, kedge, kcoring, static_cast<uint16>(aBits), &rn, fe.data());
-                RAW_CoringEdge_Reference(f.data(), thh, thl, kedge, kcoring, static_cast<uint16>(aBits), &rn, se.data());
+                RAW_CoringEdge_Reference(f.data(), thh, thl, kedge, kcoring, static_cast<uint16>(aBits), &rn,
+                                         se.data());
                 ASSERT_TRUE(SameBits(fe, se)) << "coring bits " << aBits << " Kcoring " << kcoring;
             }
         }
@@ -225,10 +233,13 @@ TEST_P(PipelineKernels, ChromaSuppressionAndRGB) {
         double aMax = SampleMax(aBits);
         for (int n : kCounts) {
             Rect r = OutRect(n, 1);
-            auto r4 = RandomSamples(mRandom, n, static_cast<uint32>(aMax)), g4 = RandomSamples(mRandom, n, static_cast<uint32>(aMax)),
+            auto r4 = RandomSamples(mRandom, n, static_cast<uint32>(aMax)),
+                 g4 = RandomSamples(mRandom, n, static_cast<uint32>(aMax)),
                  b4 = RandomSamples(mRandom, n, static_cast<uint32>(aMax));
-            auto y = RandomReals(mRandom, n, -0.2 * aMax, 1.2 * aMax), cr = RandomReals(mRandom, n, -1.2 * aMax, 1.2 * aMax),
-                 cb = RandomReals(mRandom, n, -1.2 * aMax, 1.2 * aMax), ef = RandomReals(mRandom, n, -0.3 * aMax, 0.3 * aMax),
+            auto y = RandomReals(mRandom, n, -0.2 * aMax, 1.2 * aMax),
+                 cr = RandomReals(mRandom, n, -1.2 * aMax, 1.2 * aMax),
+                 cb = RandomReals(mRandom, n, -1.2 * aMax, 1.2 * aMax),
+                 ef = RandomReals(mRandom, n, -0.3 * aMax, 0.3 * aMax),
                  e1 = RandomReals(mRandom, n, -1.1 * aMax, 1.1 * aMax);
             e1[0] = -0.0;  // the absolute value of a negative zero
             uint16 csk[4];
@@ -236,18 +247,19 @@ TEST_P(PipelineKernels, ChromaSuppressionAndRGB) {
             int16 csg1 = static_cast<int16>(RandomInt(mRandom, -300, 300));
             double csg2 = RandomReal(mRandom, -2.0, 2.0);
             std::vector<double> fy(n), fcr(n), fcb(n), sy(n), scr(n), scb(n);
-            RAW_ColorRestrainEdgeAdd(y.data(), cr.data(), cb.data(), ef.data(), r4.data(), g4.data(), b4.data(), e1.data(),
-                                     csk[0], csk[1], csk[2], csk[3], csg1, csg2, static_cast<uint16>(aBits), &r,
-                                     fy.data(), fcr.data(), fcb.data());
-            RAW_ColorRestrainEdgeAdd_Reference(y.data(), cr.data(), cb.data(), ef.data(), r4.data(), g4.data(), b4.data(),
-                                               e1.data(), csk[0], csk[1], csk[2], csk[3], csg1, csg2,
+            RAW_ColorRestrainEdgeAdd(y.data(), cr.data(), cb.data(), ef.data(), r4.data(), g4.data(), b4.data(),
+                                     e1.data(), csk[0], csk[1], csk[2], csk[3], csg1, csg2, static_cast<uint16>(aBits),
+                                     &r, fy.data(), fcr.data(), fcb.data());
+            RAW_ColorRestrainEdgeAdd_Reference(y.data(), cr.data(), cb.data(), ef.data(), r4.data(), g4.data(),
+                                               b4.data(), e1.data(), csk[0], csk[1], csk[2], csk[3], csg1, csg2,
                                                static_cast<uint16>(aBits), &r, sy.data(), scr.data(), scb.data());
             ASSERT_TRUE(SameBits(fy, sy) && SameBits(fcr, scr) && SameBits(fcb, scb)) << "bits " << aBits << " n " << n;
 
             std::vector<uint16> fr(n), fg(n), fb(n), sr(n), sg(n), sb(n);
-            RAW_ConvertToRGB(y.data(), cr.data(), cb.data(), static_cast<uint16>(aBits), &r, fr.data(), fg.data(), fb.data());
-            RAW_ConvertToRGB_Reference(y.data(), cr.data(), cb.data(), static_cast<uint16>(aBits), &r, sr.data(), sg.data(),
-                                       sb.data());
+            RAW_ConvertToRGB(y.data(), cr.data(), cb.data(), static_cast<uint16>(aBits), &r, fr.data(), fg.data(),
+                             fb.data());
+            RAW_ConvertToRGB_Reference(y.data(), cr.data(), cb.data(), static_cast<uint16>(aBits), &r, sr.data(),
+                                       sg.data(), sb.data());
             ASSERT_TRUE(SameBits(fr, sr) && SameBits(fg, sg) && SameBits(fb, sb)) << "rgb bits " << aBits;
         }
     }

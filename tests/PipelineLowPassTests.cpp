@@ -14,8 +14,8 @@ struct Planes {
     std::vector<uint16> r, g, b;
 };
 
-Planes RunLPF(const std::vector<uint16> &inBand, int inBandWidth, int inBandHeight, const Layout &inLayout,
-              int inWidth, int inHeight, int inBits, double inKa = kKa, double inKb = kKb, double inKc = kKc) {
+Planes RunLPF(const std::vector<uint16> &inBand, int inBandWidth, int inBandHeight, const Layout &inLayout, int inWidth,
+              int inHeight, int inBits, double inKa = kKa, double inKb = kKb, double inKc = kKc) {
     Planes aOut{std::vector<uint16>(inWidth * inHeight, 0xBEEF), std::vector<uint16>(inWidth * inHeight, 0xBEEF),
                 std::vector<uint16>(inWidth * inHeight, 0xBEEF)};
     Rect aRect = OutRect(inWidth, inHeight);
@@ -111,7 +111,7 @@ TEST(PipelineLowPass, ReadsOnlyTheWindowsAndNeverTheLastBandRow) {
     const int kW = 10, kH = 6;
     std::vector<uint16> aBand(kW * kH, 500);
     std::vector<uint16> aPoisoned = aBand;
-    for (int c = 0; c < kW; ++c) aPoisoned[5 * kW + c] = 4095;                     // last row
+    for (int c = 0; c < kW; ++c) aPoisoned[5 * kW + c] = 4095;  // last row
     for (int r = 0; r < kH; ++r) aPoisoned[r * kW + 7] = aPoisoned[r * kW + 8] = aPoisoned[r * kW + 9] = 4095;
     for (const Layout &aLayout : Layouts()) {
         Planes aClean = RunLPF(aBand, kW, kH, aLayout, 4, 2, 12);
@@ -138,8 +138,8 @@ TEST(PipelineLowPass, EmptyOutSizeWritesNothing) {
     EXPECT_TRUE(aOut.r.empty());
     uint16 aSentinel = 0xBEEF;
     Rect aRect{0, 0, 0, 4};
-    RAW_LowPassFilter(aBand.data(), 8, 8, Layouts()[0].cfa.data(), kKa, kKb, kKc, 12, &aRect, &aSentinel,
-                      &aSentinel, &aSentinel);
+    RAW_LowPassFilter(aBand.data(), 8, 8, Layouts()[0].cfa.data(), kKa, kKb, kKc, 12, &aRect, &aSentinel, &aSentinel,
+                      &aSentinel);
     EXPECT_EQ(aSentinel, 0xBEEF);
 }
 

@@ -37,8 +37,8 @@ namespace {
 // Band of 4 x 2 samples in RGGB: R Gr R Gr / Gb B Gb B.
 struct SmallBand {
     std::vector<uint16> s;
-    void run(uint16 inOB_R, uint16 inOB_Gr, uint16 inOB_Gb, uint16 inOB_B, double inWB_R, double inWB_B,
-             uint16 inBits, const uint8_t *inCFA = Layouts()[0].cfa.data()) {
+    void run(uint16 inOB_R, uint16 inOB_Gr, uint16 inOB_Gb, uint16 inOB_B, double inWB_R, double inWB_B, uint16 inBits,
+             const uint8_t *inCFA = Layouts()[0].cfa.data()) {
         RAW_WhiteBalance(s.data(), 4, 2, inCFA, inOB_R, inOB_Gr, inOB_Gb, inOB_B, inWB_R, inWB_B, inBits);
     }
 };
@@ -55,7 +55,7 @@ TEST(PipelineWhiteBalance, TwelveBitExamples) {
     EXPECT_EQ(aBand.s[3], 0);     // a Gr of 50 below its black level
     SmallBand aRed50{{50, 0, 0, 0, 0, 0, 0, 0}};
     aRed50.run(64, 64, 0, 0, 1.5, 1.0, 12);
-    EXPECT_EQ(aRed50.s[0], 0);    // red 50 below OB_R
+    EXPECT_EQ(aRed50.s[0], 0);  // red 50 below OB_R
 }
 
 TEST(PipelineWhiteBalance, RedBelowBlackBecomesZeroAndGainsApplyToRedAndBlueOnly) {

@@ -95,8 +95,8 @@ OSErr Parse(const std::vector<uint8_t> &inBytes, size_t inSize, TestHost &ioHost
     std::vector<uint8_t> aCopy(inBytes.begin(), inBytes.begin() + static_cast<std::ptrdiff_t>(inSize));
     HandleProcs *aProcs = ioHost.record()->handleProcs;
     Handle aThumbnail = reinterpret_cast<Handle>(1);
-    OSErr aResult = RAW_ReadHeaderInfo(aCopy.empty() ? nullptr : aCopy.data(), static_cast<int32>(inSize),
-                                       ioInfo, aProcs, &aThumbnail);
+    OSErr aResult = RAW_ReadHeaderInfo(aCopy.empty() ? nullptr : aCopy.data(), static_cast<int32>(inSize), ioInfo,
+                                       aProcs, &aThumbnail);
     if (outThumbnail != nullptr) outThumbnail->clear();
     if (aThumbnail != nullptr) {
         int32 aSize = HostGetHandleSize(aProcs, aThumbnail);
@@ -387,7 +387,8 @@ TEST(EkvHeader, MoreThanFifteenStripsKeepTheFirstFifteen) {
         for (int i = 0; i < kRAW_MaxStrips; ++i) EXPECT_EQ(aCut.strip_byte_count[i], 50 + i);
         RAW_Info aShorter = Defaults();
         Parse(b.data(), 200 + 15 * 4 - 1, aHost, &aShorter);
-        for (int i = 0; i < kRAW_MaxStrips; ++i) EXPECT_EQ(aShorter.strip_byte_count[i], Defaults().strip_byte_count[i]);
+        for (int i = 0; i < kRAW_MaxStrips; ++i)
+            EXPECT_EQ(aShorter.strip_byte_count[i], Defaults().strip_byte_count[i]);
     }
 }
 
@@ -622,7 +623,8 @@ TEST(EkvThumbnail, LengthZeroOrNoJPEGPositionGivesNone) {
 
 TEST(EkvThumbnail, LaterStartMarkerAtAnEvenDistanceMovesTheStartNotTheEnd) {
     TestHost aHost;
-    std::vector<uint8_t> aJPEG = {0, 0, 0xFF, 0xD8, 0xFF, 0xDB, 7, 7, 0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3, 4, 5, 6, 0xFF, 0xD9, 9, 9};
+    std::vector<uint8_t> aJPEG = {0,    0, 0xFF, 0xD8, 0xFF, 0xDB, 7, 7,    0xFF, 0xD8, 0xFF,
+                                  0xE0, 1, 2,    3,    4,    5,    6, 0xFF, 0xD9, 9,    9};
     std::vector<uint8_t> aThumbnail;
     RAW_Info aInfo = Defaults();
     // The scan starts at 100 and finds the first marker at 102; the end is 102 + 18 = 120.
@@ -752,8 +754,8 @@ TEST(EkvBounds, EveryTruncationParsesWithinTheBytesAndKeepsDefaultsOrFullValues)
 
         std::vector<size_t> aCuts;
         for (size_t n = 0; n <= 200; ++n) aCuts.push_back(n);
-        for (size_t aBoundary : {226, 230, 300, 302, 326, 330, 400, 412, 420, 432, 460, 468, 480, 498, 500, 508,
-                                 520, 532, 600, 608, 610, 622, 778, 1000, 1002, 1063, 1064})
+        for (size_t aBoundary : {226, 230, 300, 302, 326, 330, 400, 412, 420, 432,  460,  468,  480, 498,
+                                 500, 508, 520, 532, 600, 608, 610, 622, 778, 1000, 1002, 1063, 1064})
             for (int d : {-1, 0, 1}) aCuts.push_back(static_cast<size_t>(static_cast<int>(aBoundary) + d));
         aCuts.push_back(aFile.data().size());
 
@@ -817,7 +819,7 @@ TEST(EkvBounds, EntryCountRunningPastTheBytesAppliesTheWholeEntriesOnly) {
     Bytes b(false);
     b.header();
     b.directory(8, {{kRAW_Tag_ImageWidth, kLong, 1, 1234}, {kRAW_Tag_ImageLength, kLong, 1, 999}}, -1);
-    b.u16(8, 0xFFFF);  // claims 65535 entries
+    b.u16(8, 0xFFFF);                   // claims 65535 entries
     b.u16(34, kRAW_Tag_BitsPerSample);  // the start of a third entry, cut short
     RAW_Info aInfo = Defaults();
     std::vector<uint8_t> aThumbnail;

@@ -140,7 +140,8 @@ inline std::vector<uint8_t> BuildEkv(const EkvSpec &s) {
         e += 12;
     };
     auto halves = [](int16_t a, int16_t c) {
-        return static_cast<uint32_t>(static_cast<uint16_t>(a)) | (static_cast<uint32_t>(static_cast<uint16_t>(c)) << 16);
+        return static_cast<uint32_t>(static_cast<uint16_t>(a)) |
+               (static_cast<uint32_t>(static_cast<uint16_t>(c)) << 16);
     };
     put(kRAW_Tag_ColorMatrix, 8, 9, arraysAt);
     put(kRAW_Tag_OpticalBlack, 8, 4, arraysAt + 32);
@@ -176,7 +177,8 @@ inline unsigned long ProcessId() {
 class TempFile {
 public:
     TempFile(const std::string &inName, const std::vector<uint8_t> &inBytes) {
-        mPath = (std::filesystem::temp_directory_path() / ("karvex_run_" + std::to_string(ProcessId()) + "_" + inName)).string();
+        mPath = (std::filesystem::temp_directory_path() / ("karvex_run_" + std::to_string(ProcessId()) + "_" + inName))
+                    .string();
         std::ofstream aOut(mPath, std::ios::binary | std::ios::trunc);
         aOut.write(reinterpret_cast<const char *>(inBytes.data()), static_cast<std::streamsize>(inBytes.size()));
     }
@@ -231,12 +233,12 @@ struct Document {
     int32_t width = 0, height = 0;
     int colBytes = 0;
     std::vector<std::vector<uint16_t>> planes;  // 3 planes of width x height, 0xFFFF where nothing came
-    std::vector<Rect> rects;                     // theRect of each plane-delivering call
-    std::vector<int> planeOrder;                 // loPlane of each call
-    int continues = 0;                           // Continue calls, the final one included
+    std::vector<Rect> rects;                    // theRect of each plane-delivering call
+    std::vector<int> planeOrder;                // loPlane of each call
+    int continues = 0;                          // Continue calls, the final one included
     int16 lastResult = 0;
-    bool ended = false;                          // a Continue returned data null with result 0
-    bool badCall = false;                        // loPlane != hiPlane, wrong strides or tile size
+    bool ended = false;    // a Continue returned data null with result 0
+    bool badCall = false;  // loPlane != hiPlane, wrong strides or tile size
 };
 
 // Calls Continue until the module ends the image (or fails, or the call limit is hit),

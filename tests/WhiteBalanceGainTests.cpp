@@ -57,7 +57,7 @@ Globals MakeGlobals(TestHost &ioHost, const TempFile &inFile, int32_t inWidth, i
     }
     i.strip_offsets[0] = static_cast<int32>(kStripAt);
     i.strip_byte_count[0] = inWidth * inRows * 2;
-    i.wb_gain_gr = (256 << 16) | 96;  // 1.5
+    i.wb_gain_gr = (256 << 16) | 96;   // 1.5
     i.wb_gain_gb = (128 << 16) | 160;  // 1.25
     g.file = inFile.fsSpec();
     g.method = inMethod;
@@ -219,8 +219,7 @@ TEST(WhiteBalanceGainFallback, AnAreaAtOrBelowTheBlackLevelGivesTheCameraGains) 
     struct Case {
         uint16_t r, g, b;
         int16 black;
-    } cases[] = {{100, 1000, 800, 100}, {50, 1000, 800, 100}, {500, 1000, 90, 100}, {500, 80, 800, 100},
-                 {0, 0, 0, 0}};
+    } cases[] = {{100, 1000, 800, 100}, {50, 1000, 800, 100}, {500, 1000, 90, 100}, {500, 80, 800, 100}, {0, 0, 0, 0}};
     for (const Case &c : cases) {
         auto f = MosaicFile("wb_black.raw", 64, 40, ByColour(c.r, c.g, c.b));
         Globals g = MakeGlobals(host, *f, 64, 40, 48, 36, 1, Point{4, 4});

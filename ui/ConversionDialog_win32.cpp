@@ -8,14 +8,7 @@
 
 #include "DialogGeometry_win32.h"
 
-enum {
-    kItemOK = 1,
-    kItemCancel = 2,
-    kItemRevert = 3,
-    kItemRadioFirst = 4,
-    kItemRadioLast = 6,
-    kItemRunning = -1
-};
+enum { kItemOK = 1, kItemCancel = 2, kItemRevert = 3, kItemRadioFirst = 4, kItemRadioLast = 6, kItemRunning = -1 };
 
 // State of the one dialog that can be up at a time.
 static Globals *sGlobals = nullptr;
@@ -30,9 +23,7 @@ static HWND DoHostWindow(void) {
     return reinterpret_cast<HWND>(sPlatform->hwnd);
 }
 
-static Boolean DoPointIsSet(const Globals *globals) {
-    return globals->wb_point.h != -1 && globals->wb_point.v != -1;
-}
+static Boolean DoPointIsSet(const Globals *globals) { return globals->wb_point.h != -1 && globals->wb_point.v != -1; }
 
 static void DoClearPoint(Globals *globals) {
     globals->wb_point.h = -1;
@@ -140,7 +131,8 @@ extern "C" __declspec(dllexport) INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMs
 Boolean OpenOurDialog(Globals *globals) {
     HWND aOwner = nullptr;
     if (globals->acquireParamBlock != nullptr && globals->acquireParamBlock->platformData != nullptr)
-        aOwner = reinterpret_cast<HWND>(static_cast<const PlatformData *>(globals->acquireParamBlock->platformData)->hwnd);
+        aOwner =
+            reinterpret_cast<HWND>(static_cast<const PlatformData *>(globals->acquireParamBlock->platformData)->hwnd);
     HWND aDialog = CreateDialogParamA(hDLLInstance, "UIPARAM", aOwner, DialogProc, reinterpret_cast<LPARAM>(globals));
     globals->dialog = aDialog;
     Boolean aOpened = false;

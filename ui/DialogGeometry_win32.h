@@ -6,12 +6,7 @@
 
 #include <windows.h>
 
-enum {
-    kPreviewLeft = 10,
-    kPreviewTop = 50,
-    kPreviewWidth = 320,
-    kPreviewHeight = 240
-};
+enum { kPreviewLeft = 10, kPreviewTop = 50, kPreviewWidth = 320, kPreviewHeight = 240 };
 
 // The vertical correction for the caption: -13 on a 96 pixel-per-inch screen, else -19.
 int DoCaptionCorrection(HWND inDialog);

@@ -49,6 +49,4 @@ void ShowQuickTimeError(const PlatformData *platform, KarvexInstance hInstance) 
 
 void ShowNotEKV(KarvexWindow hwnd, KarvexInstance hInstance) { ShowStringBox(hwnd, hInstance, IDS_NOT_EKV); }
 
-void ShowDamagedEKV(KarvexWindow hwnd, KarvexInstance hInstance) {
-    ShowStringBox(hwnd, hInstance, IDS_DAMAGED_EKV);
-}
+void ShowDamagedEKV(KarvexWindow hwnd, KarvexInstance hInstance) { ShowStringBox(hwnd, hInstance, IDS_DAMAGED_EKV); }

@@ -48,8 +48,7 @@ static void DoPreviewBounds(HWND inDialog, RECT *outBounds) {
 static void DoDrawJPEG(HWND inDialog, Handle inCopy, const RECT *inBounds) {
     if (!PreviewDecoderRunning()) return;
     IStream *aStream = nullptr;
-    if (CreateStreamOnHGlobal(reinterpret_cast<HGLOBAL>(inCopy), FALSE, &aStream) != S_OK || aStream == nullptr)
-        return;
+    if (CreateStreamOnHGlobal(reinterpret_cast<HGLOBAL>(inCopy), FALSE, &aStream) != S_OK || aStream == nullptr) return;
     Gdiplus::GpBitmap *aBitmap = nullptr;
     if (gGdipCreateBitmapFromStream(aStream, &aBitmap) == Gdiplus::Ok && aBitmap != nullptr) {
         HDC aDC = GetDC(inDialog);
@@ -57,8 +56,8 @@ static void DoDrawJPEG(HWND inDialog, Handle inCopy, const RECT *inBounds) {
         if (aDC != nullptr && gGdipCreateFromHDC(aDC, &aGraphics) == Gdiplus::Ok && aGraphics != nullptr) {
             gGdipSetInterpolationMode(aGraphics, Gdiplus::InterpolationModeBilinear);
             gGdipSetPixelOffsetMode(aGraphics, Gdiplus::PixelOffsetModeHalf);
-            gGdipDrawImageRectI(aGraphics, aBitmap, inBounds->left, inBounds->top,
-                                         inBounds->right - inBounds->left, inBounds->bottom - inBounds->top);
+            gGdipDrawImageRectI(aGraphics, aBitmap, inBounds->left, inBounds->top, inBounds->right - inBounds->left,
+                                inBounds->bottom - inBounds->top);
             gGdipDeleteGraphics(aGraphics);
         }
         if (aDC != nullptr) ReleaseDC(inDialog, aDC);

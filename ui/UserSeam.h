@@ -9,9 +9,9 @@
 
 // What the conversion dialog answers.
 typedef struct UI_DialogAnswer {
-    int16 method;      // 0, 1 or 2: the radio button the user checked last
-    Point wb_point;    // the picked preview point, or (-1, -1); honoured for methods 1 and 2
-    Boolean convert;   // true for OK, false for Cancel
+    int16 method;     // 0, 1 or 2: the radio button the user checked last
+    Point wb_point;   // the picked preview point, or (-1, -1); honoured for methods 1 and 2
+    Boolean convert;  // true for OK, false for Cancel
 } UI_DialogAnswer;
 
 typedef struct UI_Responder {
@@ -22,8 +22,7 @@ typedef struct UI_Responder {
     // A message box with its text and caption; returns once it is acknowledged.
     void (*showMessage)(void *context, const char *inText, const char *inCaption);
     // The conversion dialog; the thumbnail JPEG (or null, size 0) is what it previews.
-    void (*runDialog)(void *context, const uint8_t *inThumbnail, int32 inThumbnailSize,
-                      UI_DialogAnswer *outAnswer);
+    void (*runDialog)(void *context, const uint8_t *inThumbnail, int32 inThumbnailSize, UI_DialogAnswer *outAnswer);
     // The system's warning beep.
     void (*beep)(void *context);
 } UI_Responder;

@@ -9,37 +9,35 @@
 
 #include "../Pipeline.h"
 
-#define RAW_KERNEL_DECLARATIONS(suffix)                                                                          \
-    void RAW_KWhiteBalanceRow##suffix(uint16 *ioRow, int32 inCells, uint16 inOBEven, double inGainEven,          \
-                                      uint16 inOBOdd, double inGainOdd, double inMax);                           \
-    void RAW_KLowPassRow##suffix(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,         \
-                                 int32 inWidth, Boolean inCornerFirst, double ka, double kb, double kc,          \
-                                 double inMax, uint16 *outC0, uint16 *outG, uint16 *outC1);                      \
-    void RAW_KColorationControl##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount, \
-                                        double inClipSR, double inClipSB, double inMClipMaxR,                   \
-                                        double inMClipMaxB, int32 inMax, uint16 *outR, uint16 *outG,             \
-                                        uint16 *outB);                                                           \
-    void RAW_KColorMatrix##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount,       \
-                                  const double *inMatrix, double inMax, uint16 *outR, uint16 *outG,              \
-                                  uint16 *outB);                                                                 \
-    void RAW_KToneLookup##suffix(const uint16 *inSamples, size_t inCount, const uint16 *inTable, uint32 inShift, \
-                                 uint16 *outSamples);                                                            \
-    void RAW_KConvert2YC##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount,        \
-                                 double inMax, double *outY, double *outCr, double *outCb);                      \
-    void RAW_KEdgeBPFRow##suffix(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,         \
-                                 int32 inWidth, Boolean inGreenFirst, double ka, double kb, double kc,           \
-                                 double inMax, double *outEdge);                                                 \
-    void RAW_KCoringEdge##suffix(const double *inEdge, int32 inCount, double inKedge, double inKcoring,          \
-                                 double inTHH, double inTHL, double *outEdge);                                   \
-    void RAW_KRestrainEdgeAdd##suffix(const double *inY, const double *inCr, const double *inCb,                \
-                                      const double *inEdgeF, const uint16 *inR, const uint16 *inG,               \
-                                      const uint16 *inB, const double *inEdge1, int32 inCount, double inCSK1,    \
-                                      double inCSK2, double inCSK3, double inCSK4, double inCSG1,                \
-                                      double inCSG2, double inMax, double *outY, double *outCr, double *outCb);  \
-    void RAW_KShiftSamples##suffix(uint16 *ioSamples, size_t inCount, Boolean inSwapBytes, uint32 inShift);       \
-    void RAW_KWidenSamples##suffix(const uint8_t *inBytes, size_t inCount, uint16 *outSamples);                  \
-    void RAW_KNarrowSamples##suffix(const uint16 *inSamples, size_t inCount, uint8_t *outBytes);                 \
-    void RAW_KConvertToRGB##suffix(const double *inY, const double *inCr, const double *inCb, int32 inCount,    \
+#define RAW_KERNEL_DECLARATIONS(suffix)                                                                                \
+    void RAW_KWhiteBalanceRow##suffix(uint16 *ioRow, int32 inCells, uint16 inOBEven, double inGainEven,                \
+                                      uint16 inOBOdd, double inGainOdd, double inMax);                                 \
+    void RAW_KLowPassRow##suffix(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,               \
+                                 int32 inWidth, Boolean inCornerFirst, double ka, double kb, double kc, double inMax,  \
+                                 uint16 *outC0, uint16 *outG, uint16 *outC1);                                          \
+    void RAW_KColorationControl##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount,        \
+                                        double inClipSR, double inClipSB, double inMClipMaxR, double inMClipMaxB,      \
+                                        int32 inMax, uint16 *outR, uint16 *outG, uint16 *outB);                        \
+    void RAW_KColorMatrix##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount,              \
+                                  const double *inMatrix, double inMax, uint16 *outR, uint16 *outG, uint16 *outB);     \
+    void RAW_KToneLookup##suffix(const uint16 *inSamples, size_t inCount, const uint16 *inTable, uint32 inShift,       \
+                                 uint16 *outSamples);                                                                  \
+    void RAW_KConvert2YC##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount, double inMax, \
+                                 double *outY, double *outCr, double *outCb);                                          \
+    void RAW_KEdgeBPFRow##suffix(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,               \
+                                 int32 inWidth, Boolean inGreenFirst, double ka, double kb, double kc, double inMax,   \
+                                 double *outEdge);                                                                     \
+    void RAW_KCoringEdge##suffix(const double *inEdge, int32 inCount, double inKedge, double inKcoring, double inTHH,  \
+                                 double inTHL, double *outEdge);                                                       \
+    void RAW_KRestrainEdgeAdd##suffix(const double *inY, const double *inCr, const double *inCb,                       \
+                                      const double *inEdgeF, const uint16 *inR, const uint16 *inG, const uint16 *inB,  \
+                                      const double *inEdge1, int32 inCount, double inCSK1, double inCSK2,              \
+                                      double inCSK3, double inCSK4, double inCSG1, double inCSG2, double inMax,        \
+                                      double *outY, double *outCr, double *outCb);                                     \
+    void RAW_KShiftSamples##suffix(uint16 *ioSamples, size_t inCount, Boolean inSwapBytes, uint32 inShift);            \
+    void RAW_KWidenSamples##suffix(const uint8_t *inBytes, size_t inCount, uint16 *outSamples);                        \
+    void RAW_KNarrowSamples##suffix(const uint16 *inSamples, size_t inCount, uint8_t *outBytes);                       \
+    void RAW_KConvertToRGB##suffix(const double *inY, const double *inCr, const double *inCb, int32 inCount,           \
                                    double inMax, uint32 inShift, uint16 *outR, uint16 *outG, uint16 *outB);
 
 RAW_KERNEL_DECLARATIONS(_Base)
@@ -60,9 +58,9 @@ RAW_KERNEL_DECLARATIONS(_AVX512)
 // within the limit set.
 int32 RAW_KernelLevel(void);
 
-#define RAW_RUN_KERNEL(name, ...)                                                  \
-    (RAW_KernelLevel() == kRAW_KernelsAVX512 ? name##_AVX512(__VA_ARGS__)          \
-     : RAW_KernelLevel() == kRAW_KernelsAVX2 ? name##_AVX2(__VA_ARGS__)            \
+#define RAW_RUN_KERNEL(name, ...)                                         \
+    (RAW_KernelLevel() == kRAW_KernelsAVX512 ? name##_AVX512(__VA_ARGS__) \
+     : RAW_KernelLevel() == kRAW_KernelsAVX2 ? name##_AVX2(__VA_ARGS__)   \
                                              : name##_Base(__VA_ARGS__))
 #else
 #define RAW_RUN_KERNEL(name, ...) name##_Base(__VA_ARGS__)

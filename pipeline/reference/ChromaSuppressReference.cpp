@@ -9,10 +9,9 @@
 #include "../StageCoefficients.h"
 
 // The chroma gain of the pixel (x, y) of OutSize, 0 to 1.
-void RAW_ColorSignalRestrain(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4,
-                             const double *YH_Edge1, uint16 CSK1, uint16 CSK2, uint16 CSK3, uint16 CSK4,
-                             int16 CSG1, double CSG2, uint16 ValidBits, const Rect *OutSize, int16 x,
-                             int16 y, double *Kchrom) {
+void RAW_ColorSignalRestrain(const uint16 *YL_R4, const uint16 *YL_G4, const uint16 *YL_B4, const double *YH_Edge1,
+                             uint16 CSK1, uint16 CSK2, uint16 CSK3, uint16 CSK4, int16 CSG1, double CSG2,
+                             uint16 ValidBits, const Rect *OutSize, int16 x, int16 y, double *Kchrom) {
     double aMax = RAW_SampleMax(ValidBits);
     int32 aIndex = static_cast<int32>(y) * (OutSize->right - OutSize->left) + x;
     double e = YH_Edge1[aIndex];

@@ -4,10 +4,10 @@
 #include "../PipelineReference.h"
 #include "../PipelineSupport.h"
 
-void RAW_ColorAdjust_Reference(const uint16 *YL_R2, const uint16 *YL_G2, const uint16 *YL_B2, double CMX1,
-                               double CMX2, double CMX3, double CMX4, double CMX5, double CMX6, double CMX7,
-                               double CMX8, double CMX9, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R3,
-                               uint16 *YL_G3, uint16 *YL_B3) {
+void RAW_ColorAdjust_Reference(const uint16 *YL_R2, const uint16 *YL_G2, const uint16 *YL_B2, double CMX1, double CMX2,
+                               double CMX3, double CMX4, double CMX5, double CMX6, double CMX7, double CMX8,
+                               double CMX9, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R3, uint16 *YL_G3,
+                               uint16 *YL_B3) {
     int32 aCount = RAW_PixelCount(OutSize);
     double aMax = RAW_SampleMax(ValidBits);
     for (int32 aIndex = 0; aIndex < aCount; ++aIndex) {

@@ -15,8 +15,8 @@ static inline uint16 RAW_CeilingToSample(double inLevel, int32 inMax) {
 
 void RAW_ColorationControl_Reference(const uint16 *YL_R1, const uint16 *YL_G1, const uint16 *YL_B1, double WB_R,
                                      double WB_B, int16 /*ToneMode*/, uint16 ValidBits, uint16 OB_R, uint16 /*OB_Gr*/,
-                                     uint16 /*OB_Gb*/, uint16 OB_B, const Rect *OutSize, uint16 *YL_R2,
-                                     uint16 *YL_G2, uint16 *YL_B2) {
+                                     uint16 /*OB_Gb*/, uint16 OB_B, const Rect *OutSize, uint16 *YL_R2, uint16 *YL_G2,
+                                     uint16 *YL_B2) {
     int32 aCount = RAW_PixelCount(OutSize);
     if (aCount <= 0) return;
     if (WB_R >= 1.0 && WB_B >= 1.0) {

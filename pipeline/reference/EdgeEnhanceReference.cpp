@@ -29,17 +29,18 @@ void RAW_EdgeBPF_Reference(const uint16 *Bayer_Edge, uint16 Bayer_H, uint16 /*Ba
         for (int32 j = 0; j < aWidth; ++j) {
             double e;
             if (((i + j + aGreenPhase) & 1) == 0)  // green at the window's top-left
-                e = BPF_Ka2 * (p2[1] + p3[2]) + BPF_Kb2 * (p1[2] + p3[0] + p2[3] + p4[1]) +
-                    BPF_Kc2 * (p1[0] + p4[3]);
+                e = BPF_Ka2 * (p2[1] + p3[2]) + BPF_Kb2 * (p1[2] + p3[0] + p2[3] + p4[1]) + BPF_Kc2 * (p1[0] + p4[3]);
             else
-                e = BPF_Ka2 * (p2[2] + p3[1]) + BPF_Kb2 * (p1[1] + p2[0] + p3[3] + p4[2]) +
-                    BPF_Kc2 * (p1[3] + p4[0]);
+                e = BPF_Ka2 * (p2[2] + p3[1]) + BPF_Kb2 * (p1[1] + p2[0] + p3[3] + p4[2]) + BPF_Kc2 * (p1[3] + p4[0]);
             if (e < aMin)
                 e = aMin;
             else if (e > aMax)
                 e = aMax;
             *aOut++ = e;
-            ++p1; ++p2; ++p3; ++p4;
+            ++p1;
+            ++p2;
+            ++p3;
+            ++p4;
         }
     }
 }

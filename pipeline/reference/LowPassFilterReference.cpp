@@ -15,7 +15,7 @@ static inline void RAW_LPFCornerWindow(const uint16 *p1, const uint16 *p2, const
                                        const RAW_LPFWeights *k, double *outC0, double *outG, double *outC1) {
     *outC0 = k->kc * p1[0] + k->kb * p1[2] + k->kb * p3[0] + k->ka * p3[2];
     *outG = kRAW_LPFGreenScale * (k->kb * p1[1] + k->kc * p1[3] + k->kb * p2[0] + k->ka * p2[2] + k->ka * p3[1] +
-                   k->kb * p3[3] + k->kc * p4[0] + k->kb * p4[2]);
+                                  k->kb * p3[3] + k->kc * p4[0] + k->kb * p4[2]);
     *outC1 = k->ka * p2[1] + k->kb * p2[3] + k->kb * p4[1] + k->kc * p4[3];
 }
 
@@ -25,13 +25,13 @@ static inline void RAW_LPFGreenWindow(const uint16 *p1, const uint16 *p2, const 
                                       const RAW_LPFWeights *k, double *outC0, double *outG, double *outC1) {
     *outC0 = k->kb * p1[1] + k->kc * p1[3] + k->ka * p3[1] + k->kb * p3[3];
     *outG = kRAW_LPFGreenScale * (k->kc * p1[0] + k->kb * p1[2] + k->ka * p2[1] + k->kb * p2[3] + k->kb * p3[0] +
-                   k->ka * p3[2] + k->kb * p4[1] + k->kc * p4[3]);
+                                  k->ka * p3[2] + k->kb * p4[1] + k->kc * p4[3]);
     *outC1 = k->kb * p2[0] + k->ka * p2[2] + k->kc * p4[0] + k->kb * p4[2];
 }
 
 void RAW_LowPassFilter_Reference(const uint16 *Bayer, uint16 Bayer_H, uint16 /*Bayer_V*/, const uint8_t *CFA,
-                                 double LPF_Ka1, double LPF_Kb1, double LPF_Kc1, uint16 ValidBits,
-                                 const Rect *OutSize, uint16 *YL_R1, uint16 *YL_G1, uint16 *YL_B1) {
+                                 double LPF_Ka1, double LPF_Kb1, double LPF_Kc1, uint16 ValidBits, const Rect *OutSize,
+                                 uint16 *YL_R1, uint16 *YL_G1, uint16 *YL_B1) {
     RAW_LPFWeights aWeights = {LPF_Ka1, LPF_Kb1, LPF_Kc1};
     double aMax = RAW_SampleMax(ValidBits);
     int32 aRowPhase, aColumnPhase;
@@ -53,18 +53,20 @@ void RAW_LowPassFilter_Reference(const uint16 *Bayer, uint16 Bayer_H, uint16 /*B
                 if (aCornerColumn)
                     RAW_LPFCornerWindow(p1, p2, p3, p4, &aWeights, &dr, &dg, &db);  // R at top-left
                 else
-                    RAW_LPFGreenWindow(p1, p2, p3, p4, &aWeights, &dr, &dg, &db);   // Gr at top-left
+                    RAW_LPFGreenWindow(p1, p2, p3, p4, &aWeights, &dr, &dg, &db);  // Gr at top-left
             } else {
                 if (aCornerColumn)
-                    RAW_LPFGreenWindow(p1, p2, p3, p4, &aWeights, &db, &dg, &dr);   // Gb at top-left
+                    RAW_LPFGreenWindow(p1, p2, p3, p4, &aWeights, &db, &dg, &dr);  // Gb at top-left
                 else
                     RAW_LPFCornerWindow(p1, p2, p3, p4, &aWeights, &db, &dg, &dr);  // B at top-left
             }
             *lr++ = RAW_ClipToSample(dr, aMax);
             *lg++ = RAW_ClipToSample(dg, aMax);
             *lb++ = RAW_ClipToSample(db, aMax);
-            ++p1; ++p2; ++p3; ++p4;
+            ++p1;
+            ++p2;
+            ++p3;
+            ++p4;
         }
     }
 }
-

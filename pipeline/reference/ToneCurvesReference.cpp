@@ -27,10 +27,9 @@ static inline uint16 RAW_ToneLookupSample(const RAW_ToneLookup *inLookup, uint16
     return static_cast<uint16>(aOut > inLookup->max ? inLookup->max : aOut);
 }
 
-void RAW_LUTAdjust_Reference(const uint16 *YL_R3, const uint16 *YL_G3, const uint16 *YL_B3,
-                             const uint16 *Tone_LUT0, const uint16 *Tone_LUT1, const uint16 *Tone_LUT2,
-                             int16 ToneMode, uint16 ValidBits, const Rect *OutSize, uint16 *YL_R4,
-                             uint16 *YL_G4, uint16 *YL_B4) {
+void RAW_LUTAdjust_Reference(const uint16 *YL_R3, const uint16 *YL_G3, const uint16 *YL_B3, const uint16 *Tone_LUT0,
+                             const uint16 *Tone_LUT1, const uint16 *Tone_LUT2, int16 ToneMode, uint16 ValidBits,
+                             const Rect *OutSize, uint16 *YL_R4, uint16 *YL_G4, uint16 *YL_B4) {
     const uint16 *aTable = RAW_ToneTableOfMode(ToneMode, Tone_LUT0, Tone_LUT1, Tone_LUT2);
     RAW_ToneLookup aLookup;
     RAW_InitToneLookup(&aLookup, aTable, ValidBits);

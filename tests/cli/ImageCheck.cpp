@@ -172,7 +172,10 @@ int PrintProfile(const char *inPath) {
     cmsGetProfileInfoASCII(aProfile, cmsInfoDescription, "en", "US", aDescription, sizeof aDescription);
     auto *aCurve = static_cast<cmsToneCurve *>(cmsReadTag(aProfile, cmsSigRedTRCTag));
     bool aRgb = cmsGetColorSpace(aProfile) == cmsSigRgbData;
-    std::printf("%s %s%s\n", aDescription, aCurve == nullptr ? "nocurve" : cmsIsToneCurveLinear(aCurve) ? "linear" : "curved",
+    std::printf("%s %s%s\n", aDescription,
+                aCurve == nullptr              ? "nocurve"
+                : cmsIsToneCurveLinear(aCurve) ? "linear"
+                                               : "curved",
                 aRgb ? "" : " not-rgb");
     cmsCloseProfile(aProfile);
     return 0;
@@ -184,7 +187,8 @@ long SrgbCode(unsigned inLinear) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: ekv_imagecheck info|stats|profile FILE | pixel FILE X Y | diff A B | reduce|srgb A16 B8\n");
+    std::fprintf(stderr,
+                 "usage: ekv_imagecheck info|stats|profile FILE | pixel FILE X Y | diff A B | reduce|srgb A16 B8\n");
     return 2;
 }
 

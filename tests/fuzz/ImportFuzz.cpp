@@ -41,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *inData, size_t inSize) {
     testhost::TestHost aHost;
     aHost.answers.file = aPath;
     aHost.answers.method = static_cast<int16>(inData[0] % 3);
-    aHost.answers.wbPoint = inData[1] == 0xFF ? Point{-1, -1} : Point{static_cast<int16>(inData[1] % 240),
-                                                                        static_cast<int16>(inData[2] + inData[1] / 240)};
+    aHost.answers.wbPoint =
+        inData[1] == 0xFF ? Point{-1, -1}
+                          : Point{static_cast<int16>(inData[1] % 240), static_cast<int16>(inData[2] + inData[1] / 240)};
     AcquireRecord *aRecord = aHost.record();
     if (aHost.call(acquireSelectorPrepare) == 0 && aHost.call(acquireSelectorStart) == 0) {
         const int32 aWidth = aRecord->imageSize.h, aHeight = aRecord->imageSize.v;

@@ -58,20 +58,23 @@ int main(int argc, char **argv) {
                     const int aSample = ekvwriter::BytesPerSample(aBits);
                     const uint32_t aStream = static_cast<uint32_t>(W * H * aSample);
                     switch (aLayout) {
-                    case 0: o.info.raw_per_strip = H; break;                   // one strip
-                    case 1: o.info.raw_per_strip = 8; break;                   // whole rows
-                    case 2: o.stripBytes = {aStream / 3 + 7, aStream / 3 - 5, aStream - 2 * (aStream / 3) - 2}; break;
-                    default:                                                    // out of order, with gaps
-                        o.info.raw_per_strip = 6;
-                        o.stripOrder = {5, 4, 3, 2, 1, 0};
-                        o.stripGap = 6;
-                        break;
+                        case 0: o.info.raw_per_strip = H; break;  // one strip
+                        case 1: o.info.raw_per_strip = 8; break;  // whole rows
+                        case 2:
+                            o.stripBytes = {aStream / 3 + 7, aStream / 3 - 5, aStream - 2 * (aStream / 3) - 2};
+                            break;
+                        default:  // out of order, with gaps
+                            o.info.raw_per_strip = 6;
+                            o.stripOrder = {5, 4, 3, 2, 1, 0};
+                            o.stripGap = 6;
+                            break;
                     }
                     o.makerNote = (aExtras & 1) == 0;
                     if ((aExtras & 2) == 0) o.thumbnailJpeg = aJpeg;
                     std::vector<uint16_t> aMosaic(static_cast<size_t>(W) * H);
                     const uint32_t aMax = (1u << aBits) - 1;
-                    for (size_t i = 0; i < aMosaic.size(); ++i) aMosaic[i] = static_cast<uint16_t>((i * 2654435761u >> 7) & aMax);
+                    for (size_t i = 0; i < aMosaic.size(); ++i)
+                        aMosaic[i] = static_cast<uint16_t>((i * 2654435761u >> 7) & aMax);
                     ekvwriter::WriteResult r = ekvwriter::WriteEkv(aMosaic, o);
                     if (!r.ok) {
                         std::fprintf(stderr, "karvex_fuzz_seeds: %s\n", r.error.c_str());
@@ -80,13 +83,15 @@ int main(int argc, char **argv) {
                     const std::string aName = std::string(aEndian == kRAW_BigEndian ? "mm" : "ii") + "_" +
                                               std::to_string(aBits) + "_l" + std::to_string(aLayout) + "_x" +
                                               std::to_string(aExtras) + ".ekv";
-                    std::vector<uint8_t> aImport = {static_cast<uint8_t>(aCount % 3), static_cast<uint8_t>(aCount % 2 ? 0xFF : 40),
-                                                    60};
+                    std::vector<uint8_t> aImport = {static_cast<uint8_t>(aCount % 3),
+                                                    static_cast<uint8_t>(aCount % 2 ? 0xFF : 40), 60};
                     aImport.insert(aImport.end(), r.bytes.begin(), r.bytes.end());
                     // The strip target: table, width, bits, offset, byte order, rows, first row, file.
                     std::vector<uint8_t> aStrip;
-                    for (int k = 0; k < kRAW_MaxStrips; ++k) Put32(aStrip, static_cast<uint32_t>(r.info.strip_offsets[k]));
-                    for (int k = 0; k < kRAW_MaxStrips; ++k) Put32(aStrip, static_cast<uint32_t>(r.info.strip_byte_count[k]));
+                    for (int k = 0; k < kRAW_MaxStrips; ++k)
+                        Put32(aStrip, static_cast<uint32_t>(r.info.strip_offsets[k]));
+                    for (int k = 0; k < kRAW_MaxStrips; ++k)
+                        Put32(aStrip, static_cast<uint32_t>(r.info.strip_byte_count[k]));
                     aStrip.push_back(static_cast<uint8_t>(W));
                     aStrip.push_back(0);
                     aStrip.push_back(static_cast<uint8_t>(aBits));

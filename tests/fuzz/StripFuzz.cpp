@@ -14,12 +14,12 @@ namespace {
 struct Params {
     int32 offsets[kRAW_MaxStrips];
     int32 counts[kRAW_MaxStrips];
-    uint16 width;      // capped to 512
-    uint8_t bits;      // valid bits
-    uint8_t offset;    // bit offset
-    uint8_t big;       // odd: big-endian
-    uint8_t length;    // rows, capped to 40
-    uint32 from;       // first row
+    uint16 width;    // capped to 512
+    uint8_t bits;    // valid bits
+    uint8_t offset;  // bit offset
+    uint8_t big;     // odd: big-endian
+    uint8_t length;  // rows, capped to 40
+    uint32 from;     // first row
 };
 const size_t kParams = 4 * kRAW_MaxStrips * 2 + 2 + 4 + 4;
 

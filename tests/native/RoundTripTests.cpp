@@ -48,7 +48,8 @@ void ExpectRows(const std::string &inPath, const RAW_Info &inInfo, const std::ve
         RAW_ShiftRight(aSamples, uint16(aW), uint16(aRows), uint16(inInfo.valid_bits_per_pixel[0]),
                        uint16(inInfo.valid_bits_per_pixel[1]), inInfo.endian);
         std::vector<uint16_t> aGot(aSamples, aSamples + aRows * aW);
-        std::vector<uint16_t> aWant(inMosaic.begin() + size_t(aFrom) * aW, inMosaic.begin() + size_t(aFrom + aRows) * aW);
+        std::vector<uint16_t> aWant(inMosaic.begin() + size_t(aFrom) * aW,
+                                    inMosaic.begin() + size_t(aFrom + aRows) * aW);
         RAW_UnlockHandle(nullptr, aData);
         RAW_DisposeHandle(nullptr, aData);
         ASSERT_EQ(aGot, aWant) << "rows " << aFrom << " to " << aFrom + aRows - 1;
@@ -187,8 +188,8 @@ TEST(RoundTripDirectories, OddFilesFromTheTestOptions) {
 TEST(RoundTripSample, EkvMakeVariationsReadBack) {
     const std::string aPath = ScratchPath(".ekv");
     CommandResult c = RunCommand(std::string(KARVEX_EKV_MAKE) + " sample -o '" + aPath +
-                          "' --width 200 --height 64 --bits 12 --big-endian --pattern GBRG --strips 5"
-                          " --no-thumbnail --black 60,61,62,63 --wb-gr 256,120 --tone-mode 0 --sharpness 4");
+                                 "' --width 200 --height 64 --bits 12 --big-endian --pattern GBRG --strips 5"
+                                 " --no-thumbnail --black 60,61,62,63 --wb-gr 256,120 --tone-mode 0 --sharpness 4");
     ASSERT_EQ(c.status, 0) << c.out;
     std::vector<uint8_t> aBytes = LoadFile(aPath);
     ReadBack b = ReadHeaderBytes(aBytes);

@@ -55,14 +55,11 @@ TEST_P(ThumbnailSizes, DecodesToTheSizeWrittenAndShowsTheChart) {
     EXPECT_EQ(b.thumbnail, aJpeg);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ThumbnailSizes,
-                         ::testing::Values(ThumbSize{160, 120, kRAW_LittleEndian, 6.0},
-                                           ThumbSize{320, 240, kRAW_BigEndian, 4.0},
-                                           ThumbSize{37, 5, kRAW_LittleEndian, 20.0},
-                                           ThumbSize{1, 1, kRAW_BigEndian, 6.0}),
-                         [](const auto &inInfo) {
-                             return std::to_string(inInfo.param.width) + "x" + std::to_string(inInfo.param.height);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ThumbnailSizes,
+    ::testing::Values(ThumbSize{160, 120, kRAW_LittleEndian, 6.0}, ThumbSize{320, 240, kRAW_BigEndian, 4.0},
+                      ThumbSize{37, 5, kRAW_LittleEndian, 20.0}, ThumbSize{1, 1, kRAW_BigEndian, 6.0}),
+    [](const auto &inInfo) { return std::to_string(inInfo.param.width) + "x" + std::to_string(inInfo.param.height); });
 
 TEST(Thumbnail, ChartHasItsParts) {
     // Patches, star, ramp and gradients sit where the chart puts them.
@@ -75,7 +72,8 @@ TEST(Thumbnail, ChartHasItsParts) {
     ekvwriter::ChartColor(0.94, 0.70, 4.0 / 3.0, c);  // bright end
     EXPECT_GT(c[1], 0.8);
     EXPECT_EQ(c[0], c[2]);
-    ekvwriter::RgbImage a = ekvwriter::RenderThumbnail(64, 48, 4.0 / 3.0), b = ekvwriter::RenderThumbnail(64, 48, 4.0 / 3.0);
+    ekvwriter::RgbImage a = ekvwriter::RenderThumbnail(64, 48, 4.0 / 3.0),
+                        b = ekvwriter::RenderThumbnail(64, 48, 4.0 / 3.0);
     EXPECT_EQ(a.rgb, b.rgb);
 }
 

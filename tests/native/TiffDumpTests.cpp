@@ -97,8 +97,10 @@ TEST_P(TiffDumpByteOrder, ExifIfdHoldsCfaPatternAndMakerNote) {
     const std::vector<int64_t> aSignature(aNote->second.values.begin(), aNote->second.values.begin() + 8);
     EXPECT_EQ(aSignature, Values({'K', 'A', 'R', 'V', 'X', '0', '1', '0'}));
     // Entry count 11, in the file's byte order.
-    if (GetParam() == kRAW_BigEndian) EXPECT_EQ(aNote->second.values[9], 11);
-    else EXPECT_EQ(aNote->second.values[8], 11);
+    if (GetParam() == kRAW_BigEndian)
+        EXPECT_EQ(aNote->second.values[9], 11);
+    else
+        EXPECT_EQ(aNote->second.values[8], 11);
     const std::vector<uint8_t> &b = w.result.bytes;
     EXPECT_EQ(std::vector<uint8_t>(b.begin() + w.result.layout.makerNote, b.begin() + w.result.layout.makerNote + 5),
               std::vector<uint8_t>({'K', 'A', 'R', 'V', 'X'}));

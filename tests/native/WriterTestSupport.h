@@ -97,7 +97,7 @@ inline std::vector<DumpDirectory> ParseTiffDump(const std::string &inText) {
         } else if (!aDirs.empty() && std::regex_match(aLine, m, kTag)) {
             std::string aFirst = m[1], aSecond = m[2];
             uint32_t aTag = std::isdigit(static_cast<unsigned char>(aFirst[0])) ? uint32_t(std::stoul(aFirst))
-                                                                                 : uint32_t(std::stoul(aSecond));
+                                                                                : uint32_t(std::stoul(aSecond));
             DumpTag t;
             t.type = m[3];
             t.count = uint32_t(std::stoul(m[4]));

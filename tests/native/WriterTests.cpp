@@ -126,15 +126,17 @@ TEST(WriterGainWords, PackedAsTheReaderUnpacksThem) {
 }
 
 // Mean of one CFA colour over an output-pixel rectangle of the mosaic.
-double MeanOf(const std::vector<uint16_t> &inMosaic, const RAW_Info &inInfo, int inColour, int inX0, int inY0,
-              int inX1, int inY1) {
+double MeanOf(const std::vector<uint16_t> &inMosaic, const RAW_Info &inInfo, int inColour, int inX0, int inY0, int inX1,
+              int inY1) {
     double aSum = 0;
     int aCount = 0;
     for (int y = inY0 + 1; y <= inY1 + 2; ++y)
         for (int x = inX0 + 1; x <= inX1 + 2; ++x) {
             int aCell = (y & 1) * 2 + (x & 1), aColour = inInfo.cfa_pattern.value[aCell];
-            if (aColour == 1) aColour = inInfo.cfa_pattern.value[(y & 1) * 2 + ((x & 1) ^ 1)] == 0 ? 1 : 2;
-            else if (aColour == 2) aColour = 3;
+            if (aColour == 1)
+                aColour = inInfo.cfa_pattern.value[(y & 1) * 2 + ((x & 1) ^ 1)] == 0 ? 1 : 2;
+            else if (aColour == 2)
+                aColour = 3;
             if (aColour != inColour) continue;
             aSum += inMosaic[size_t(y) * inInfo.image_width + x];
             ++aCount;
@@ -163,7 +165,8 @@ TEST(Scene, CameraModelIsUndoneByBlackLevelsGainsAndMatrix) {
     const double aAspect = 432.0 / 336.0;
     auto px = [&](double inX) { return int(inX / aAspect * 432); };
     auto py = [](double inY) { return int(inY * 336); };
-    const int x0 = px(0.04 + 0.03), x1 = px(0.04 + 0.095), y0 = py(0.05 + 3 * 0.145 + 0.03), y1 = py(0.05 + 3 * 0.145 + 0.11);
+    const int x0 = px(0.04 + 0.03), x1 = px(0.04 + 0.095), y0 = py(0.05 + 3 * 0.145 + 0.03),
+              y1 = py(0.05 + 3 * 0.145 + 0.11);
     double r = (MeanOf(m, aInfo, 0, x0, y0, x1, y1) - 30) * 2.0;
     double gr = MeanOf(m, aInfo, 1, x0, y0, x1, y1) - 31;
     double gb = MeanOf(m, aInfo, 2, x0, y0, x1, y1) - 32;
@@ -216,13 +219,25 @@ TEST(EkvMake, HelpAndErrors) {
 
     const std::string aPath = ScratchPath(".ekv");
     std::remove(aPath.c_str());
-    const char *aBad[] = {"", "frobnicate -o X", "sample", "sample -o X --bits 0", "sample -o X --bits 17",
-                          "sample -o X --width 15", "sample -o X --pattern RGBG", "sample -o X --strips 16",
-                          "sample -o X --rows-per-strip 100", "sample -o X --output 2254x1680",
-                          "sample -o X --black 1,2,3", "sample -o X --bits 12 --bit-offset 5",
-                          "sample -o X --thumbnail 0x5", "sample -o X --no-thumbnail --thumbnail 10x10",
-                          "sample -o X --value 3", "flat -o X --value 1024", "sample -o X --matrix 1,2",
-                          "sample -o", "sample -o /nonexistent-dir/x.ekv --width 16 --height 8 --output 12x4"};
+    const char *aBad[] = {"",
+                          "frobnicate -o X",
+                          "sample",
+                          "sample -o X --bits 0",
+                          "sample -o X --bits 17",
+                          "sample -o X --width 15",
+                          "sample -o X --pattern RGBG",
+                          "sample -o X --strips 16",
+                          "sample -o X --rows-per-strip 100",
+                          "sample -o X --output 2254x1680",
+                          "sample -o X --black 1,2,3",
+                          "sample -o X --bits 12 --bit-offset 5",
+                          "sample -o X --thumbnail 0x5",
+                          "sample -o X --no-thumbnail --thumbnail 10x10",
+                          "sample -o X --value 3",
+                          "flat -o X --value 1024",
+                          "sample -o X --matrix 1,2",
+                          "sample -o",
+                          "sample -o /nonexistent-dir/x.ekv --width 16 --height 8 --output 12x4"};
     for (const char *a : aBad) {
         std::string aArgs = a;
         size_t x = aArgs.find(" X");
@@ -237,21 +252,23 @@ TEST(EkvMake, HelpAndErrors) {
 
 TEST(EkvMake, FlatWritesOneValuePerColourAndIsDeterministic) {
     const std::string aPath = ScratchPath(".ekv");
-    CommandResult r = RunCommand(std::string(KARVEX_EKV_MAKE) + " flat -o '" + aPath +
-                                 "' --width 16 --height 8 --output 12x4 --bits 8 --value 10,20,30,40 --pattern GRBG --no-thumbnail");
+    CommandResult r =
+        RunCommand(std::string(KARVEX_EKV_MAKE) + " flat -o '" + aPath +
+                   "' --width 16 --height 8 --output 12x4 --bits 8 --value 10,20,30,40 --pattern GRBG --no-thumbnail");
     ASSERT_EQ(r.status, 0) << r.out;
     std::vector<uint8_t> aBytes = LoadFile(aPath);
     ReadBack b = ReadHeaderBytes(aBytes);
     ASSERT_EQ(b.info.strip_offsets[0] + 16 * 8, int32(aBytes.size()));
     const uint8_t *s = aBytes.data() + b.info.strip_offsets[0];
-    EXPECT_EQ(std::vector<uint8_t>(s, s + 4), std::vector<uint8_t>({20, 10, 20, 10}));      // Gr R
+    EXPECT_EQ(std::vector<uint8_t>(s, s + 4), std::vector<uint8_t>({20, 10, 20, 10}));        // Gr R
     EXPECT_EQ(std::vector<uint8_t>(s + 16, s + 20), std::vector<uint8_t>({40, 30, 40, 30}));  // B Gb
     EXPECT_EQ(b.info.bit_per_sample, 8);
     EXPECT_EQ(b.info.optical_black[0], 4);  // 16 at 10 bits, scaled to 8
 
     const std::string aOne = ScratchPath("_1.ekv"), aTwo = ScratchPath("_2.ekv");
     for (const std::string &p : {aOne, aTwo})
-        ASSERT_EQ(RunCommand(std::string(KARVEX_EKV_MAKE) + " sample -o '" + p + "' --width 128 --height 96").status, 0);
+        ASSERT_EQ(RunCommand(std::string(KARVEX_EKV_MAKE) + " sample -o '" + p + "' --width 128 --height 96").status,
+                  0);
     EXPECT_EQ(LoadFile(aOne), LoadFile(aTwo));
 }
 

@@ -39,7 +39,8 @@ TEST(AllocationSweep, EveryAllocationFailsOnceForEveryMethodAndDepth) {
             ASSERT_GT(aTotal, 10) << aName;
             int aCompleted = 0;
             for (int k = 1; k <= aTotal + 1; ++k) {
-                std::string aWhat = aName + ", allocation " + std::to_string(k) + " of " + std::to_string(aTotal) + " fails";
+                std::string aWhat =
+                    aName + ", allocation " + std::to_string(k) + " of " + std::to_string(aTotal) + " fails";
                 ImportOptions aFailing = o;
                 aFailing.host.failAllocationAt = k;
                 Outcome r = robust::Import(aFile, aWhat, aFailing);  // checks releases and misuse

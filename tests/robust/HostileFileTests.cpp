@@ -61,10 +61,13 @@ int StripCount(const Written &w) {
 
 int TypeSize(uint32_t inType) {
     switch (inType) {
-    case 3: case 8: return 2;
-    case 4: case 9: return 4;
-    case 5: case 10: return 8;
-    default: return 1;
+        case 3:
+        case 8: return 2;
+        case 4:
+        case 9: return 4;
+        case 5:
+        case 10: return 8;
+        default: return 1;
     }
 }
 
@@ -155,8 +158,8 @@ TEST(HostileFiles, TruncatedAtEveryBoundaryImportsLikeTheZeroFilledFile) {
             size_t aCountsEnd = aCountsArray + 4 * w.bytes.u32(aCountsEntry + 4);
             const Units aUnits = UnitsOf(w);
             for (size_t p : Boundaries(w, aUnits)) {
-                std::string aWhat = (aEndian == kRAW_BigEndian ? "MM " : "II ") + std::to_string(aBits) + " bits, cut at " +
-                                    std::to_string(p);
+                std::string aWhat = (aEndian == kRAW_BigEndian ? "MM " : "II ") + std::to_string(aBits) +
+                                    " bits, cut at " + std::to_string(p);
                 std::vector<uint8_t> aCut(w.file.bytes.begin(), w.file.bytes.begin() + static_cast<std::ptrdiff_t>(p));
                 Outcome aTruncated = Import(aCut, aWhat, WithPoint());
                 ++aFiles;
@@ -201,8 +204,8 @@ TEST(HostileFiles, StructuresAtOrPastTheHeaderLimitAreAbsent) {
 
     struct Pointer {
         const char *name;
-        size_t field;        // the value field that holds the position
-        size_t at, size;     // the structure
+        size_t field;           // the value field that holds the position
+        size_t at, size;        // the structure
         const Outcome *absent;  // the import when the structure is absent (null: refused)
         int thumbnailsWhenAbsent;
         // A directory across the limit keeps the whole entries before it: checked for
@@ -231,8 +234,13 @@ TEST(HostileFiles, StructuresAtOrPastTheHeaderLimitAreAbsent) {
     for (const Pointer &ptr : aPointers) {
         const std::vector<int64_t> aTargets = {
             static_cast<int64_t>(kRAW_HeaderMaxSize - ptr.size),  // the last position inside
-            kRAW_HeaderMaxSize - static_cast<int64_t>(ptr.size) + 2, kRAW_HeaderMaxSize, kRAW_HeaderMaxSize + 2,
-            static_cast<int64_t>(kPadded), static_cast<int64_t>(kPadded) + 4, 0x7FFFFFF0, 0x80000000LL,
+            kRAW_HeaderMaxSize - static_cast<int64_t>(ptr.size) + 2,
+            kRAW_HeaderMaxSize,
+            kRAW_HeaderMaxSize + 2,
+            static_cast<int64_t>(kPadded),
+            static_cast<int64_t>(kPadded) + 4,
+            0x7FFFFFF0,
+            0x80000000LL,
             0xFFFFFFF0LL};
         for (int64_t t : aTargets) {
             std::string aWhat = std::string(ptr.name) + " at " + std::to_string(t);
@@ -240,8 +248,7 @@ TEST(HostileFiles, StructuresAtOrPastTheHeaderLimitAreAbsent) {
             b.data.resize(kPadded, 0);
             if (t + static_cast<int64_t>(ptr.size) <= static_cast<int64_t>(kPadded))
                 std::copy(w.bytes.data.begin() + static_cast<std::ptrdiff_t>(ptr.at),
-                          w.bytes.data.begin() + static_cast<std::ptrdiff_t>(ptr.at + ptr.size),
-                          b.data.begin() + t);
+                          w.bytes.data.begin() + static_cast<std::ptrdiff_t>(ptr.at + ptr.size), b.data.begin() + t);
             b.put32(ptr.field, static_cast<uint32_t>(t));
             Outcome o = Import(b.data, aWhat);
             bool aInside = t + static_cast<int64_t>(ptr.size) <= kRAW_HeaderMaxSize;
@@ -271,7 +278,8 @@ TEST(HostileFiles, EntryCountsZeroAndAllOnes) {
             const char *name;
             size_t at;
         };
-        for (Dir d : {Dir{"IFD0", 8}, Dir{"Exif IFD", w.exif}, Dir{"maker note", w.maker}, Dir{"thumbnail IFD", w.thumb}}) {
+        for (Dir d :
+             {Dir{"IFD0", 8}, Dir{"Exif IFD", w.exif}, Dir{"maker note", w.maker}, Dir{"thumbnail IFD", w.thumb}}) {
             std::string aWhat = std::string(d.name) + " with " + std::to_string(aCount) + " entries";
             Bytes b = w.bytes;
             b.put16(d.at, aCount);
@@ -439,7 +447,8 @@ TEST(HostileFiles, ImageFarShorterThanTheOutput) {
         std::string aWhat = "4 rows for " + std::to_string(aOutHeight);
         Outcome o = Import(Write(aShort).file.bytes, aWhat, WithPoint());
         EXPECT_EQ(o.result, Result::Imported);
-        robust::ExpectSameImport(o, Import(Write(aTall, &aMosaic).file.bytes, aWhat + " (black below)", WithPoint()), aWhat);
+        robust::ExpectSameImport(o, Import(Write(aTall, &aMosaic).file.bytes, aWhat + " (black below)", WithPoint()),
+                                 aWhat);
     }
 }
 
@@ -541,6 +550,7 @@ TEST(HostileFiles, EveryCfaByteCombination) {
     for (uint8_t v : {uint8_t(4), uint8_t(255)}) {
         Bytes b = w.bytes;
         for (int i = 0; i < 4; ++i) b.data[aCfa + 4 + i] = v;
-        robust::ExpectSameImport(Import(b.data, "CFA high"), aLayouts[0x00010102u], "CFA bytes all " + std::to_string(v));
+        robust::ExpectSameImport(Import(b.data, "CFA high"), aLayouts[0x00010102u],
+                                 "CFA bytes all " + std::to_string(v));
     }
 }

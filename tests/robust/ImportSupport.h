@@ -84,8 +84,7 @@ Outcome Import(const std::vector<uint8_t> &inFile, const std::string &inWhat, co
 // The same with a host supplied by the caller, on a file at inPath; inChange (when given)
 // runs after Prepare (inChangeAfter 0) or after inChangeAfter Continue calls.
 Outcome ImportWith(testhost::TestHost &ioHost, const std::string &inPath, const std::string &inWhat,
-                   const ImportOptions &inOptions, int inChangeAfter = -1,
-                   const std::function<void()> &inChange = {});
+                   const ImportOptions &inOptions, int inChangeAfter = -1, const std::function<void()> &inChange = {});
 
 // Whether two outcomes are the same import: results, messages and every delivered sample.
 void ExpectSameImport(const Outcome &inA, const Outcome &inB, const std::string &inWhat);

@@ -57,18 +57,19 @@ TEST(BandStream, OrderViolationsAreRefusedWithTheirReason) {
     aNarrow.record.theRect.right = kWidth - 1;
     std::vector<Case> aCases;
     aCases.push_back({"a band out of order", {MakeDelivery(0, 2, 4, 2)}, "rows 2 to 3 out of order (row 0 was next)"});
-    aCases.push_back({"a missing band",
-                      {MakeDelivery(0, 0, 1, 2), MakeDelivery(1, 0, 1, 2), MakeDelivery(2, 0, 1, 2),
-                       MakeDelivery(0, 2, 4, 2)},
-                      "out of order (row 1 was next)"});
-    aCases.push_back({"a repeated plane", {MakeDelivery(1, 0, 2, 2), MakeDelivery(1, 0, 2, 2)},
-                      "plane 1 of rows 0 to 1 twice"});
+    aCases.push_back(
+        {"a missing band",
+         {MakeDelivery(0, 0, 1, 2), MakeDelivery(1, 0, 1, 2), MakeDelivery(2, 0, 1, 2), MakeDelivery(0, 2, 4, 2)},
+         "out of order (row 1 was next)"});
+    aCases.push_back(
+        {"a repeated plane", {MakeDelivery(1, 0, 2, 2), MakeDelivery(1, 0, 2, 2)}, "plane 1 of rows 0 to 1 twice"});
     aCases.push_back({"the next band before the planes of this one",
                       {MakeDelivery(0, 0, 2, 2), MakeDelivery(2, 0, 2, 2), MakeDelivery(0, 2, 4, 2)},
                       "rows 2 to 3 before the green plane of rows 0 to 1"});
-    aCases.push_back({"a band again", {MakeDelivery(0, 0, 2, 2), MakeDelivery(1, 0, 2, 2), MakeDelivery(2, 0, 2, 2),
-                                       MakeDelivery(0, 0, 2, 2)},
-                      "rows 0 to 1 out of order (row 2 was next)"});
+    aCases.push_back(
+        {"a band again",
+         {MakeDelivery(0, 0, 2, 2), MakeDelivery(1, 0, 2, 2), MakeDelivery(2, 0, 2, 2), MakeDelivery(0, 0, 2, 2)},
+         "rows 0 to 1 out of order (row 2 was next)"});
     aCases.push_back({"part of the rows", {aNarrow}, "columns 0 to 3 of rows 0 to 1; this host takes whole rows"});
     for (const Case &aCase : aCases) {
         RecordingSink aSink;

@@ -60,8 +60,7 @@ TEST_P(WholeImage, OptimisedEqualsStraightforwardForEveryMethod) {
     const std::string aPath = wholetest::MakeSample(aFile.name, aFile.arguments);
     for (const MethodCase &aMethod : kMethods) {
         std::ostringstream aWhat;
-        aWhat << aFile.name << ", method " << aMethod.method << ", point " << aMethod.point.h << ","
-              << aMethod.point.v;
+        aWhat << aFile.name << ", method " << aMethod.method << ", point " << aMethod.point.h << "," << aMethod.point.v;
         const wholetest::Import aReference = wholetest::RunImport(aPath, aMethod.method, aMethod.point, true);
         const ekv::RgbImage &b = aReference.result.image;
         ASSERT_GT(b.rowsDelivered, 0) << aWhat.str();
@@ -80,8 +79,8 @@ TEST_P(WholeImage, OptimisedEqualsStraightforwardForEveryMethod) {
             for (size_t i = a.samples.size(); i-- > 0;)
                 if (a.samples[i] != b.samples[i]) ++aDiffering, aFirst = i;
             EXPECT_EQ(aDiffering, 0u) << aCase << ": first at pixel " << aFirst / 3 % a.width << ","
-                                      << aFirst / 3 / a.width << " plane " << aFirst % 3 << ": "
-                                      << a.samples[aFirst] << " vs " << b.samples[aFirst];
+                                      << aFirst / 3 / a.width << " plane " << aFirst % 3 << ": " << a.samples[aFirst]
+                                      << " vs " << b.samples[aFirst];
         }
     }
 }

@@ -176,8 +176,13 @@ bool WriteMosaicRows(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows,
 }
 
 bool WriteAll(TIFF *ioTiff, const DngDescription &inDescription, const RowSource &inRows, std::string &outError) {
-    static const TIFFFieldInfo kToneCurveField = {kTagProfileToneCurve, TIFF_VARIABLE2, TIFF_VARIABLE2,
-                                                  TIFF_FLOAT, FIELD_CUSTOM, 1, 1,
+    static const TIFFFieldInfo kToneCurveField = {kTagProfileToneCurve,
+                                                  TIFF_VARIABLE2,
+                                                  TIFF_VARIABLE2,
+                                                  TIFF_FLOAT,
+                                                  FIELD_CUSTOM,
+                                                  1,
+                                                  1,
                                                   const_cast<char *>("ProfileToneCurve")};
     if (TIFFMergeFieldInfo(ioTiff, &kToneCurveField, 1) != 0) return false;
 

@@ -62,8 +62,8 @@ struct DngDescription {
 
 // Fills outRows with inCount rows of raw.width samples each, starting at inFirstRow;
 // false with a reason stops the writing.
-using RowSource = std::function<bool(uint32_t inFirstRow, uint32_t inCount, std::vector<uint16_t> &outRows,
-                                     std::string &outError)>;
+using RowSource =
+    std::function<bool(uint32_t inFirstRow, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError)>;
 
 // Writes the DNG to the open descriptor inFd, which libtiff takes over and closes in any
 // case. Rows are requested in bands, so memory stays independent of the image height.

@@ -29,10 +29,10 @@ enum class ImportStatus {
 };
 
 struct ImportRequest {
-    std::string path;          // what the open-file dialog answers
-    int16 method = 0;          // the radio button: 0, 1 or 2
-    Point wbPoint{-1, -1};     // preview point (v, h), or (-1, -1)
-    bool convert = true;       // OK (true) or Cancel (false) in the conversion dialog
+    std::string path;       // what the open-file dialog answers
+    int16 method = 0;       // the radio button: 0, 1 or 2
+    Point wbPoint{-1, -1};  // preview point (v, h), or (-1, -1)
+    bool convert = true;    // OK (true) or Cancel (false) in the conversion dialog
 };
 
 struct HostMessage {
@@ -42,11 +42,11 @@ struct HostMessage {
 
 struct ImportResult {
     ImportStatus status = ImportStatus::Ok;
-    int16 code = 0;             // the result that ended the import (0 on success)
-    std::string detail;         // for a protocol error, what was wrong
-    RgbImage image;             // the document (with a sink: its size and depth, no samples)
-    int32 rowsStreamed = 0;     // with a sink: rows from the top handed to it
-    bool sinkStopped = false;   // with a sink: it refused a band, and the import stopped
+    int16 code = 0;                     // the result that ended the import (0 on success)
+    std::string detail;                 // for a protocol error, what was wrong
+    RgbImage image;                     // the document (with a sink: its size and depth, no samples)
+    int32 rowsStreamed = 0;             // with a sink: rows from the top handed to it
+    bool sinkStopped = false;           // with a sink: it refused a band, and the import stopped
     std::vector<HostMessage> messages;  // message boxes the module showed
     int beeps = 0;
     int continueCalls = 0;

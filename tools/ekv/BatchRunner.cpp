@@ -139,8 +139,7 @@ bool StartWorker(size_t inIndex, const BatchJob &inJob, std::vector<Worker> &ioR
 
 int WaitForWorker(pid_t inPid, const std::string &inInput, std::string &ioText) {
     int aStatus = 0;
-    while (waitpid(inPid, &aStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(inPid, &aStatus, 0) < 0 && errno == EINTR) {}
     UnregisterWorker(inPid);
     if (WIFEXITED(aStatus)) return WEXITSTATUS(aStatus);
     const int aSignal = WIFSIGNALED(aStatus) ? WTERMSIG(aStatus) : 0;
@@ -162,8 +161,8 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
         while (aRunning.size() < inJobs && aNext < aCount) {
             const size_t aIndex = aNext++;
             if (!StartWorker(aIndex, inJob, aRunning)) {
-                aTexts[aIndex] = "ekv: " + inInputs[aIndex] + ": cannot start a worker process: " +
-                                 std::strerror(errno) + "\n";
+                aTexts[aIndex] =
+                    "ekv: " + inInputs[aIndex] + ": cannot start a worker process: " + std::strerror(errno) + "\n";
                 aCodes[aIndex] = kExitNoMemory;
                 aFinished[aIndex] = true;
             }

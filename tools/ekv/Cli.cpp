@@ -17,8 +17,7 @@ int Fail(int inCode, const std::string &inSubject, const std::string &inReason) 
 }
 
 int UsageError(const std::string &inCommand, const std::string &inReason) {
-    std::fprintf(stderr, "ekv %s: %s (see 'ekv %s --help')\n", inCommand.c_str(), inReason.c_str(),
-                 inCommand.c_str());
+    std::fprintf(stderr, "ekv %s: %s (see 'ekv %s --help')\n", inCommand.c_str(), inReason.c_str(), inCommand.c_str());
     return kExitUsage;
 }
 

@@ -36,7 +36,7 @@ struct ConvertOptions {
     bool reference = false;  // run the straightforward stage forms
     int jobs = 0;            // files converted at once; 0: the online processors
     TiffCompression compression = TiffCompression::None;
-    int pngLevel = -1;       // -1: the fast default
+    int pngLevel = -1;  // -1: the fast default
     ProfileChoice profile = ProfileChoice::Auto;
     bool keepLinear = false;  // --8bit of a linear document without the sRGB curve
 };
@@ -69,8 +69,8 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             outOptions.method = static_cast<int16>(aMethod);
         } else if (aArgs.option(nullptr, "--wb-point", &aValue)) {
             if (!ParsePoint(aValue, outOptions.point))
-                return UsageError("convert", "--wb-point takes H,V with H from 0 to 319 and V from 0 to 239, not '" +
-                                                 aValue + "'");
+                return UsageError(
+                    "convert", "--wb-point takes H,V with H from 0 to 319 and V from 0 to 239, not '" + aValue + "'");
             outOptions.hasPoint = true;
         } else if (aArgs.option("-o", "--output", &aValue)) {
             outOptions.outputs.output = aValue;
@@ -139,7 +139,8 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
 int ImportFailure(const std::string &inFile, const ImportResult &inResult) {
     switch (inResult.status) {
         case ImportStatus::NotEKV: return Fail(kExitNotEKV, inFile, "not an EKV file");
-        case ImportStatus::Damaged: return Fail(kExitDamaged, inFile, "damaged file (or a kind the module does not support)");
+        case ImportStatus::Damaged:
+            return Fail(kExitDamaged, inFile, "damaged file (or a kind the module does not support)");
         case ImportStatus::Cancelled: return Fail(kExitCancelled, inFile, "cancelled");
         case ImportStatus::OutOfMemory: return Fail(kExitNoMemory, inFile, "out of memory");
         case ImportStatus::ProtocolError: return Fail(kExitModule, inFile, "import ended (-30000): " + inResult.detail);
@@ -196,8 +197,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     // The module delivers whole bands only: the rows below the last one are black by
     // design. Any other row that never came is an error, not a black row.
     const RgbImage &aDocument = aResult.image;
-    int32 aExpected = aKnown ? DeliveredRows(aHeader.info.output_image_width, aHeader.info.output_image_height)
-                             : aDocument.height;
+    int32 aExpected =
+        aKnown ? DeliveredRows(aHeader.info.output_image_width, aHeader.info.output_image_height) : aDocument.height;
     if (aExpected > aDocument.height) aExpected = aDocument.height;
     if (aResult.rowsStreamed < aExpected)
         return Fail(kExitModule, inFile,

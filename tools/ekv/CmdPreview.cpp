@@ -17,8 +17,8 @@ int RunPreview(const std::vector<std::string> &inArgs) {
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     Point aPoint{-1, -1};
     if (!aPointText.empty() && !ParsePoint(aPointText, aPoint))
-        return UsageError("preview", "--wb-point takes H,V with H from 0 to 319 and V from 0 to 239, not '" +
-                                         aPointText + "'");
+        return UsageError("preview",
+                          "--wb-point takes H,V with H from 0 to 319 and V from 0 to 239, not '" + aPointText + "'");
     InstallSignalCleanup();
     PlannedOutput aOutput = OutputPlanner(aOutputs, {aFile}).plan(aFile);
     if (!aOutput.writes()) return aOutput.announce(aFile);

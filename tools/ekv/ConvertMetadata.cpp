@@ -7,11 +7,16 @@
 namespace ekv {
 
 bool ParseProfileChoice(const std::string &inText, ProfileChoice &outChoice) {
-    if (inText == "auto") outChoice = ProfileChoice::Auto;
-    else if (inText == "srgb") outChoice = ProfileChoice::Srgb;
-    else if (inText == "linear") outChoice = ProfileChoice::Linear;
-    else if (inText == "none") outChoice = ProfileChoice::None;
-    else return false;
+    if (inText == "auto")
+        outChoice = ProfileChoice::Auto;
+    else if (inText == "srgb")
+        outChoice = ProfileChoice::Srgb;
+    else if (inText == "linear")
+        outChoice = ProfileChoice::Linear;
+    else if (inText == "none")
+        outChoice = ProfileChoice::None;
+    else
+        return false;
     return true;
 }
 
@@ -48,8 +53,8 @@ std::string ColourWarning(const HeaderInfo &inHeader, int inMethod) {
     if (inMethod == 0) return {};
     for (int16 aCoefficient : inHeader.info.color_matrix)
         if (aCoefficient != 0) return {};
-    return "warning: the file has no colour matrix (all zeros, or no maker note); method " +
-           std::to_string(inMethod) + " gives a black image (method 0 does not use the matrix)";
+    return "warning: the file has no colour matrix (all zeros, or no maker note); method " + std::to_string(inMethod) +
+           " gives a black image (method 0 does not use the matrix)";
 }
 
 }  // namespace ekv

@@ -5,30 +5,30 @@ namespace ekv {
 
 // The exit codes, one line each, so that every command lists those it can give.
 #define EKV_EXIT_HEAD "Exit status:\n  0   success\n  2   bad command line\n"
-#define EKV_EXIT_HEAD_OUTPUT                                                          \
-    "Exit status:\n  0   success\n"                                                     \
-    "  2   bad command line (also an empty -o or -d, or an output name whose\n"       \
+#define EKV_EXIT_HEAD_OUTPUT                                                    \
+    "Exit status:\n  0   success\n"                                             \
+    "  2   bad command line (also an empty -o or -d, or an output name whose\n" \
     "      extension names another format)\n"
-#define EKV_EXIT_INPUT                                                               \
-    "  3   an input file is missing, unreadable or not a regular file\n"             \
-    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"              \
+#define EKV_EXIT_INPUT                                                   \
+    "  3   an input file is missing, unreadable or not a regular file\n" \
+    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"  \
     "  5   damaged EKV file (also: cut short), or one the module does not support\n"
 #define EKV_EXIT_CANCELLED "  6   the import was cancelled\n"
 #define EKV_EXIT_MEMORY "  7   out of memory\n"
 #define EKV_EXIT_OUTPUT                                                              \
     "  8   the output cannot be written (the system's reason follows: permission,\n" \
     "      full disk, file size limit...), or it would replace an input file\n"
-#define EKV_EXIT_MODULE                                                              \
-    "  9   the module broke the host interface (the import ends with -30000) or\n"   \
+#define EKV_EXIT_MODULE                                                            \
+    "  9   the module broke the host interface (the import ends with -30000) or\n" \
     "      failed with another result code\n"
 #define EKV_EXIT_THUMBNAIL "  10  the file carries no thumbnail\n"
 #define EKV_EXIT_TAIL "Every failure prints one line on standard error: \"ekv: FILE: REASON\".\n"
-#define EKV_EXIT_CODES                                                                       \
+#define EKV_EXIT_CODES                                                                              \
     EKV_EXIT_HEAD EKV_EXIT_INPUT EKV_EXIT_CANCELLED EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_MODULE \
         "  10  the file carries no thumbnail (ekv thumbnail)\n" EKV_EXIT_TAIL
 
 // The commands that write files end cleanly on these signals.
-#define EKV_EXIT_SIGNALS                                                                \
+#define EKV_EXIT_SIGNALS                                                                 \
     "  129, 130, 143  ended by SIGHUP, SIGINT (Ctrl-C) or SIGTERM: the temporary file\n" \
     "      of an unfinished output is removed; finished outputs stay\n"
 
@@ -194,7 +194,7 @@ const char *const kHelpInfo =
     "band_height, rows_per_band, document_width, document_height, document_depth,\n"
     "delivered_rows, bands.\n"
     "\n" EKV_EXIT_HEAD EKV_EXIT_INPUT EKV_EXIT_MEMORY
-        "The exit status is that of the first file that cannot be read.\n" EKV_EXIT_TAIL;
+    "The exit status is that of the first file that cannot be read.\n" EKV_EXIT_TAIL;
 
 const char *const kHelpThumbnail =
     "Usage: ekv thumbnail FILE -o OUT.jpg [--no-clobber]\n"
@@ -281,6 +281,6 @@ const char *const kHelpDng =
     "  ekv dng *.ekv -d dng/ -j 2\n"
     "  ekv dng a.ekv -o - | ssh host 'cat >a.dng'\n"
     "\n" EKV_EXIT_HEAD_OUTPUT EKV_EXIT_INPUT EKV_EXIT_MEMORY EKV_EXIT_OUTPUT EKV_EXIT_SIGNALS
-        "The exit status is that of the first failing file.\n" EKV_EXIT_TAIL;
+    "The exit status is that of the first failing file.\n" EKV_EXIT_TAIL;
 
 }  // namespace ekv

@@ -16,10 +16,10 @@ class TempOutput;
 enum class TiffCompression { None, Deflate, Zstd, Lzw };
 
 struct EncoderOptions {
-    bool png = false;                 // PNG, else TIFF
+    bool png = false;  // PNG, else TIFF
     TiffCompression tiffCompression = TiffCompression::None;
-    int pngLevel = -1;                // zlib level 0-9, or -1 for the fast default
-    bool eightBit = false;            // reduce a 16-bit document to 8 bits
+    int pngLevel = -1;      // zlib level 0-9, or -1 for the fast default
+    bool eightBit = false;  // reduce a 16-bit document to 8 bits
     EightBitCurve curve = EightBitCurve::Rounded;
     OutputMetadata metadata;
 };

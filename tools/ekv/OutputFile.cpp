@@ -100,8 +100,10 @@ TempOutput::~TempOutput() {
 }
 
 void TempOutput::discard() {
-    if (mStream != nullptr) std::fclose(mStream);
-    else if (mFd >= 0) close(mFd);
+    if (mStream != nullptr)
+        std::fclose(mStream);
+    else if (mFd >= 0)
+        close(mFd);
     mStream = nullptr;
     mFd = -1;
     if (mKeep >= 0) close(mKeep);
@@ -116,9 +118,7 @@ bool TempOutput::open(std::string &outError) {
     OutputTarget aTarget;
     if (!InspectTarget(mTarget, aTarget, outError)) return false;
     switch (aTarget.kind) {
-        case TargetKind::Stdout:
-            mDirect = STDOUT_FILENO;
-            return openUnnamed(outError);
+        case TargetKind::Stdout: mDirect = STDOUT_FILENO; return openUnnamed(outError);
         case TargetKind::Direct:
             mDirect = OpenDirect(aTarget.path);
             if (mDirect < 0) return Failed(outError, errno);
@@ -198,8 +198,10 @@ bool TempOutput::closeWriter() {
     if (mStream != nullptr) {
         aOk = std::fflush(mStream) == 0;
         int aErrno = errno;
-        if (std::fclose(mStream) != 0) aOk = false;
-        else if (!aOk) errno = aErrno;
+        if (std::fclose(mStream) != 0)
+            aOk = false;
+        else if (!aOk)
+            errno = aErrno;
         mStream = nullptr;
     } else if (mFd >= 0) {
         aOk = close(mFd) == 0;

@@ -20,8 +20,8 @@ struct FormatName {
 };
 
 // The extensions each format is known by; the first of a format is the one written.
-constexpr FormatName kExtensions[] = {
-    {"tiff", ".tif"}, {"tiff", ".tiff"}, {"png", ".png"}, {"jpeg", ".jpg"}, {"jpeg", ".jpeg"}, {"dng", ".dng"}};
+constexpr FormatName kExtensions[] = {{"tiff", ".tif"}, {"tiff", ".tiff"}, {"png", ".png"},
+                                      {"jpeg", ".jpg"}, {"jpeg", ".jpeg"}, {"dng", ".dng"}};
 
 std::string Leaf(const std::string &inPath) {
     size_t aSlash = inPath.find_last_of('/');
@@ -78,8 +78,8 @@ int RefuseRepeatedInputs(const char *inCommand, const std::vector<std::string> &
     for (size_t aFirst = 0; aFirst < inInputs.size(); ++aFirst)
         for (size_t aSecond = aFirst + 1; aSecond < inInputs.size(); ++aSecond)
             if (inInputs[aFirst] == inInputs[aSecond] || SameFile(inInputs[aFirst], inInputs[aSecond]))
-                return UsageError(inCommand, "the input " + inInputs[aSecond] + " is given twice (also as " +
-                                                 inInputs[aFirst] + ")");
+                return UsageError(
+                    inCommand, "the input " + inInputs[aSecond] + " is given twice (also as " + inInputs[aFirst] + ")");
     return kExitOk;
 }
 
@@ -106,8 +106,8 @@ int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &
         return UsageError(inCommand, "the output " + *ioOptions.output + " names a " + aNamed +
                                          " file, but --format is " + ioOptions.format);
     if (aNamed != nullptr && !aWritable)
-        return UsageError(inCommand, "the output " + *ioOptions.output + " names a " + aNamed +
-                                         " file; ekv " + inCommand + " writes " + ExtensionList(inFormats));
+        return UsageError(inCommand, "the output " + *ioOptions.output + " names a " + aNamed + " file; ekv " +
+                                         inCommand + " writes " + ExtensionList(inFormats));
     if (aNamed == nullptr && !aExtension.empty() && ioOptions.format.empty())
         return UsageError(inCommand, "the output's extension " + aExtension + " names no format this command writes (" +
                                          ExtensionList(inFormats) +
@@ -120,7 +120,7 @@ int SettleOutputOptions(const char *inCommand, const std::vector<const char *> &
 std::string OutputPlanner::Key(const std::string &inPath) {
     char aResolved[PATH_MAX];
     return realpath(DirectoryOf(inPath).c_str(), aResolved) != nullptr ? std::string(aResolved) + "/" + Leaf(inPath)
-                                                                        : inPath;
+                                                                       : inPath;
 }
 
 int PlannedOutput::announce(const std::string &inInput) const {
@@ -164,8 +164,7 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) {
 int ParseJobs(const char *inCommand, const std::string &inValue, int &outJobs) {
     long aJobs;
     if (!ParseInt(inValue, aJobs) || aJobs < 1 || aJobs > 256)
-        return UsageError(inCommand,
-                          "-j takes a number of files to convert at once (1 to 256), not '" + inValue + "'");
+        return UsageError(inCommand, "-j takes a number of files to convert at once (1 to 256), not '" + inValue + "'");
     outJobs = static_cast<int>(aJobs);
     return kExitOk;
 }

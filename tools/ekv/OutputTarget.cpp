@@ -97,8 +97,8 @@ bool InspectTarget(const std::string &inPath, OutputTarget &outTarget, std::stri
     struct stat aResolvedStat;
     // Not regular, or a link only the kernel resolves (/dev/stdout to a redirected
     // file): written through the path as it stands.
-    if (aExists && (!S_ISREG(aStat.st_mode) || stat(aResolved.c_str(), &aResolvedStat) != 0 ||
-                    !SameInode(aStat, aResolvedStat))) {
+    if (aExists &&
+        (!S_ISREG(aStat.st_mode) || stat(aResolved.c_str(), &aResolvedStat) != 0 || !SameInode(aStat, aResolvedStat))) {
         outTarget.kind = TargetKind::Direct;
         outTarget.path = inPath;
         return MayWrite(inPath, W_OK, outError);

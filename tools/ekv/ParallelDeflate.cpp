@@ -75,8 +75,8 @@ void ParallelDeflate::work() {
         mQueue.pop_front();
         aLock.unlock();
         const bool aOk = aDeflater.compress(aSegment->input, false, aSegment->output);
-        const uint32_t aAdler = static_cast<uint32_t>(
-            adler32(1, aSegment->input.data(), static_cast<uInt>(aSegment->input.size())));
+        const uint32_t aAdler =
+            static_cast<uint32_t>(adler32(1, aSegment->input.data(), static_cast<uInt>(aSegment->input.size())));
         aLock.lock();
         aSegment->ok = aOk;
         aSegment->adler = aAdler;
@@ -100,8 +100,8 @@ bool ParallelDeflate::deliverFront() {
         mInFlight.pop_front();
     }
     if (mFailed || !aSegment->ok || !sendHeaderOnce()) return fail();
-    mAdler = static_cast<uint32_t>(
-        adler32_combine(mAdler, aSegment->adler, static_cast<z_off_t>(aSegment->input.size())));
+    mAdler =
+        static_cast<uint32_t>(adler32_combine(mAdler, aSegment->adler, static_cast<z_off_t>(aSegment->input.size())));
     if (!aSegment->output.empty() && !mSink(aSegment->output.data(), aSegment->output.size())) return fail();
     mSpare = std::move(aSegment->input);
     mSpareOutput = std::move(aSegment->output);

@@ -55,8 +55,8 @@ private:
     std::vector<uint8_t> mSpareOutput;  // and its output
 
     std::mutex mMutex;
-    std::condition_variable mWork;  // a segment to compress, or stop
-    std::condition_variable mDone;  // a segment compressed
+    std::condition_variable mWork;                   // a segment to compress, or stop
+    std::condition_variable mDone;                   // a segment compressed
     std::deque<std::shared_ptr<Segment>> mInFlight;  // in stream order
     std::deque<std::shared_ptr<Segment>> mQueue;     // not yet taken by a thread
     bool mStop = false;

@@ -37,8 +37,8 @@ void CopyPlane(const AcquireRecord &inRecord, int inSampleBytes, std::vector<uin
     }
 }
 
-void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth,
-                    int32 inRows, uint16_t *outRows, size_t inStride) {
+void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth, int32 inRows,
+                    uint16_t *outRows, size_t inStride) {
     for (int32 aRow = 0; aRow < inRows; ++aRow) {
         uint16_t *aTo = outRows + static_cast<size_t>(aRow) * inStride;
         for (int32 aColumn = 0; aColumn < inWidth; ++aColumn) {

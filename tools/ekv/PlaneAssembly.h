@@ -17,8 +17,8 @@ namespace ekv {
 void CopyPlane(const AcquireRecord &inRecord, int inSampleBytes, std::vector<uint16_t> &outSamples);
 // Interleaves inRows rows of inWidth samples of three planes into RGB rows that lie
 // inStride samples apart.
-void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth,
-                    int32 inRows, uint16_t *outRows, size_t inStride);
+void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth, int32 inRows,
+                    uint16_t *outRows, size_t inStride);
 
 class PlaneAssembly {
 public:

@@ -117,10 +117,9 @@ public:
         if (mFileDepth == 8) mRow.resize(static_cast<size_t>(inShape.width) * 3);
         if (mOptions.pngLevel < 0) {
             mPrior.assign(static_cast<size_t>(inShape.width) * 3 * (mFileDepth / 8), 0);
-            mDeflate = std::make_unique<ParallelDeflate>(kFastLevel, kFastStrategy, DeflateThreads(),
-                                                         [this](const uint8_t *inBytes, size_t inSize) {
-                                                             return PngChunk(mPng, "IDAT", inBytes, inSize);
-                                                         });
+            mDeflate = std::make_unique<ParallelDeflate>(
+                kFastLevel, kFastStrategy, DeflateThreads(),
+                [this](const uint8_t *inBytes, size_t inSize) { return PngChunk(mPng, "IDAT", inBytes, inSize); });
         }
         return true;
     }

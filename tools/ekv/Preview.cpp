@@ -27,8 +27,7 @@ void JpegSilence(j_common_ptr, int) {}
 
 // Decodes into outSamples (8-bit RGB); kept free of objects with destructors because of
 // longjmp. With inHeaderOnly only the frame size is read.
-bool DecodeStream(const std::vector<uint8_t> &inJpeg, bool inHeaderOnly, RgbImage *outImage,
-                  JpegFailure *ioFailure) {
+bool DecodeStream(const std::vector<uint8_t> &inJpeg, bool inHeaderOnly, RgbImage *outImage, JpegFailure *ioFailure) {
     jpeg_decompress_struct aInfo;
     aInfo.err = jpeg_std_error(&ioFailure->manager);
     ioFailure->manager.error_exit = JpegErrorExit;
@@ -61,8 +60,8 @@ bool DecodeStream(const std::vector<uint8_t> &inJpeg, bool inHeaderOnly, RgbImag
     outImage->width = static_cast<int32_t>(aInfo.output_width);
     outImage->height = static_cast<int32_t>(aInfo.output_height);
     outImage->samples.resize(aRowSamples * aInfo.output_height);
-    JSAMPLE *aRow = static_cast<JSAMPLE *>((*aInfo.mem->alloc_small)(
-        reinterpret_cast<j_common_ptr>(&aInfo), JPOOL_IMAGE, aRowSamples));
+    JSAMPLE *aRow = static_cast<JSAMPLE *>(
+        (*aInfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&aInfo), JPOOL_IMAGE, aRowSamples));
     while (aInfo.output_scanline < aInfo.output_height) {
         size_t aLine = aInfo.output_scanline;
         jpeg_read_scanlines(&aInfo, &aRow, 1);

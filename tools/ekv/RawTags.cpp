@@ -14,8 +14,8 @@ namespace ekv {
 namespace {
 
 constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5;
-constexpr uint32_t kMaxEntries = 1024;   // more entries than any real directory holds
-constexpr uint32_t kMaxText = 65536;     // longer text is taken as malformed
+constexpr uint32_t kMaxEntries = 1024;  // more entries than any real directory holds
+constexpr uint32_t kMaxText = 65536;    // longer text is taken as malformed
 
 class TiffFile {
 public:
@@ -32,9 +32,12 @@ public:
     bool header(uint32_t &outFirstIfd) {
         uint8_t aBytes[8];
         if (!read(0, aBytes, 8)) return false;
-        if (aBytes[0] == 'I' && aBytes[1] == 'I') mBig = false;
-        else if (aBytes[0] == 'M' && aBytes[1] == 'M') mBig = true;
-        else return false;
+        if (aBytes[0] == 'I' && aBytes[1] == 'I')
+            mBig = false;
+        else if (aBytes[0] == 'M' && aBytes[1] == 'M')
+            mBig = true;
+        else
+            return false;
         outFirstIfd = u32(aBytes + 4);
         return true;
     }

@@ -32,8 +32,8 @@ struct CameraTags {
 
 // What the directories say about the thumbnail and the maker note.
 struct RawLayout {
-    bool hasExif = false;       // IFD0 points to an Exif directory that can be read
-    bool hasMakerNote = false;  // the Exif directory has a maker note entry
+    bool hasExif = false;            // IFD0 points to an Exif directory that can be read
+    bool hasMakerNote = false;       // the Exif directory has a maker note entry
     bool thumbnailDeclared = false;  // IFD1 names a JPEG (offset and length)
     uint32_t thumbnailOffset = 0, thumbnailLength = 0;
 };

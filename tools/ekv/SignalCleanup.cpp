@@ -33,8 +33,7 @@ void OnSignal(int inSignal) {
     for (auto &aWorker : sWorkers) {
         pid_t aPid = aWorker.load();
         if (aPid > 0)
-            while (waitpid(aPid, nullptr, 0) < 0 && errno == EINTR) {
-            }
+            while (waitpid(aPid, nullptr, 0) < 0 && errno == EINTR) {}
     }
     for (int aSlot = 0; aSlot < kTemporarySlots; ++aSlot)
         if (sPathInUse[aSlot].load()) unlink(sPaths[aSlot]);

@@ -12,8 +12,8 @@ bool StreamWriter::begin(const Document &inDocument) {
     mDocument = inDocument;
     std::string aError;
     mEncoder = MakeRowEncoder(mOptions);
-    if (!mOutput.open(aError) || !mEncoder->start(mOutput, {inDocument.width, inDocument.height, inDocument.depth},
-                                                  aError)) {
+    if (!mOutput.open(aError) ||
+        !mEncoder->start(mOutput, {inDocument.width, inDocument.height, inDocument.depth}, aError)) {
         mFailed = true;
         mError = aError;
         return false;

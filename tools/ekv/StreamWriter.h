@@ -59,8 +59,8 @@ private:
     std::condition_variable mSpace;  // the import waits for room in the queue
     std::deque<Band> mQueue;         // finished bands, in order
     size_t mQueuedBytes = 0;
-    std::vector<Band> mSpare;    // written bands whose storage is reused
-    bool mClosing = false;       // no more bands come
+    std::vector<Band> mSpare;  // written bands whose storage is reused
+    bool mClosing = false;     // no more bands come
     bool mFailed = false;
     std::string mError;
 };

@@ -188,12 +188,13 @@ int main(int argc, char **argv) {
     // Options taking a value, and flags.
     std::map<std::string, std::string> aValues;
     std::map<std::string, bool> aFlags;
-    const char *aValued[] = {"-o", "--width", "--height", "--output", "--bits", "--bit-offset", "--pattern",
-                             "--strips", "--rows-per-strip", "--thumbnail", "--quality", "--black", "--wb-red",
-                             "--wb-blue", "--wb-gr", "--wb-gb", "--matrix", "--tone-mode", "--enhancer",
-                             "--coring", "--sharpness", "--chroma", "--exposure", "--noise", "--value", "--dng",
-                             "--model", "--artist", "--copyright", "--datetime", "--iso", "--exposure-time",
-                             "--f-number", "--focal-length"};
+    const char *aValued[] = {"-o",           "--width",         "--height",    "--output",         "--bits",
+                             "--bit-offset", "--pattern",       "--strips",    "--rows-per-strip", "--thumbnail",
+                             "--quality",    "--black",         "--wb-red",    "--wb-blue",        "--wb-gr",
+                             "--wb-gb",      "--matrix",        "--tone-mode", "--enhancer",       "--coring",
+                             "--sharpness",  "--chroma",        "--exposure",  "--noise",          "--value",
+                             "--dng",        "--model",         "--artist",    "--copyright",      "--datetime",
+                             "--iso",        "--exposure-time", "--f-number",  "--focal-length"};
     const char *aFlagNames[] = {"--big-endian", "--little-endian", "--no-exif", "--no-makernote", "--no-thumbnail"};
     for (size_t i = 1; i < aArgs.size(); ++i) {
         const std::string &a = aArgs[i];
@@ -273,14 +274,18 @@ int main(int argc, char **argv) {
     std::vector<long> aBlack(4, scaled(16));
     if (has("--black")) {
         long v;
-        if (ParseInt(aValues["--black"], 0, aMax, v)) aBlack.assign(4, v);
-        else if (!ParseList(aValues["--black"], 4, 0, aMax, aBlack)) return bad("--black", "N or R,GR,GB,B within the valid bits");
+        if (ParseInt(aValues["--black"], 0, aMax, v))
+            aBlack.assign(4, v);
+        else if (!ParseList(aValues["--black"], 4, 0, aMax, aBlack))
+            return bad("--black", "N or R,GR,GB,B within the valid bits");
     }
     for (int i = 0; i < 4; ++i) aInfo.optical_black[i] = int16(aBlack[i]);
 
     double aRedGain = 1.75, aBlueGain = 1.5;
-    if (has("--wb-red") && !ParseReal(aValues["--wb-red"], 0.0, 511.0, aRedGain)) return bad("--wb-red", "a gain 0..511");
-    if (has("--wb-blue") && !ParseReal(aValues["--wb-blue"], 0.0, 511.0, aBlueGain)) return bad("--wb-blue", "a gain 0..511");
+    if (has("--wb-red") && !ParseReal(aValues["--wb-red"], 0.0, 511.0, aRedGain))
+        return bad("--wb-red", "a gain 0..511");
+    if (has("--wb-blue") && !ParseReal(aValues["--wb-blue"], 0.0, 511.0, aBlueGain))
+        return bad("--wb-blue", "a gain 0..511");
     aInfo.wb_gain_gr = ekvwriter::GainWordFor(aRedGain);
     aInfo.wb_gain_gb = ekvwriter::GainWordFor(aBlueGain);
     std::vector<long> aHalves;
@@ -329,9 +334,11 @@ int main(int argc, char **argv) {
         return Fail("--no-thumbnail with --thumbnail or --quality");
     if (!aFlags["--no-thumbnail"]) {
         long aThumbW = 320, aThumbH = 240, aQuality = 85;
-        if (has("--thumbnail") && !ParseSize(aValues["--thumbnail"], aThumbW, aThumbH)) return bad("--thumbnail", "WxH");
+        if (has("--thumbnail") && !ParseSize(aValues["--thumbnail"], aThumbW, aThumbH))
+            return bad("--thumbnail", "WxH");
         if (!integer("--quality", 1, 100, aQuality)) return bad("--quality", "1..100");
-        ekvwriter::RgbImage aThumb = ekvwriter::RenderThumbnail(int(aThumbW), int(aThumbH), double(aOutW) / double(aOutH));
+        ekvwriter::RgbImage aThumb =
+            ekvwriter::RenderThumbnail(int(aThumbW), int(aThumbH), double(aOutW) / double(aOutH));
         aOptions.thumbnailJpeg = ekvwriter::EncodeJpeg(aThumb, int(aQuality));
         if (aOptions.thumbnailJpeg.empty()) return Fail("the thumbnail could not be encoded");
     }
@@ -341,7 +348,8 @@ int main(int argc, char **argv) {
         std::vector<long> aFlat(4, aMax / 2);
         if (has("--value")) {
             long v;
-            if (ParseInt(aValues["--value"], 0, aMax, v)) aFlat.assign(4, v);
+            if (ParseInt(aValues["--value"], 0, aMax, v))
+                aFlat.assign(4, v);
             else if (!ParseList(aValues["--value"], 4, 0, aMax, aFlat))
                 return bad("--value", "V or R,GR,GB,B within the valid bits");
         }

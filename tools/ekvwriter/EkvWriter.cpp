@@ -19,7 +19,7 @@ struct Entry {
     uint32_t count;
     std::vector<uint8_t> data;  // value bytes in file order
     bool extra = false;
-    uint32_t valueOffset = 0;   // where data goes when it does not fit the value field
+    uint32_t valueOffset = 0;  // where data goes when it does not fit the value field
 };
 
 struct Dir {
@@ -29,9 +29,12 @@ struct Dir {
 
 int TypeSize(uint16_t inType) {
     switch (inType) {
-        case kTIFF_SHORT: case kTIFF_SSHORT: return 2;
-        case kTIFF_LONG: case kTIFF_SLONG: return 4;
-        case kTIFF_RATIONAL: case kTIFF_SRATIONAL: return 4;  // per half of a pair
+        case kTIFF_SHORT:
+        case kTIFF_SSHORT: return 2;
+        case kTIFF_LONG:
+        case kTIFF_SLONG: return 4;
+        case kTIFF_RATIONAL:
+        case kTIFF_SRATIONAL: return 4;  // per half of a pair
         default: return 1;
     }
 }
@@ -56,9 +59,12 @@ public:
         std::vector<uint8_t> aBytes(inValues.size() * aSize);
         for (size_t i = 0; i < inValues.size(); ++i) {
             uint32_t v = uint32_t(inValues[i]);
-            if (aSize == 1) aBytes[i] = uint8_t(v);
-            else if (aSize == 2) put16(aBytes, i * 2, v);
-            else put32(aBytes, i * 4, v);
+            if (aSize == 1)
+                aBytes[i] = uint8_t(v);
+            else if (aSize == 2)
+                put16(aBytes, i * 2, v);
+            else
+                put32(aBytes, i * 4, v);
         }
         return aBytes;
     }
@@ -178,19 +184,17 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
     if (BytesPerSample(aBits) == 2 && (aOffset < 0 || aBits + aOffset > 16))
         return fail("valid bits " + std::to_string(aBits) + " at offset " + std::to_string(aOffset) +
                     " do not fit 16 bits");
-    if (aInfo.image_width <= 0 || aInfo.image_length <= 0)
-        return fail("image width and length must be positive");
+    if (aInfo.image_width <= 0 || aInfo.image_length <= 0) return fail("image width and length must be positive");
     const uint64_t aSamples = uint64_t(aInfo.image_width) * uint64_t(aInfo.image_length);
     if (inMosaic.size() != aSamples)
         return fail("mosaic holds " + std::to_string(inMosaic.size()) + " samples, " +
-                    std::to_string(aInfo.image_width) + " x " + std::to_string(aInfo.image_length) +
-                    " expected");
+                    std::to_string(aInfo.image_width) + " x " + std::to_string(aInfo.image_length) + " expected");
     if (inOptions.checkSamples) {
         const uint32_t aMax = (1u << aBits) - 1;
         for (size_t i = 0; i < inMosaic.size(); ++i)
             if (inMosaic[i] > aMax)
-                return fail("sample " + std::to_string(i) + " is " + std::to_string(inMosaic[i]) +
-                            ", above " + std::to_string(aMax));
+                return fail("sample " + std::to_string(i) + " is " + std::to_string(inMosaic[i]) + ", above " +
+                            std::to_string(aMax));
     }
     const std::vector<uint8_t> aStream = EncodeSamples(inMosaic, aInfo, aEnc);
 
@@ -295,8 +299,10 @@ WriteResult WriteEkv(const std::vector<uint16_t> &inMosaic, const WriteOptions &
         Entry e = MakeEntry(aEnc, aTag.tag, aTag.type, aTag.values);
         if (aTag.countOverride) e.count = aTag.count;
         e.extra = true;
-        Dir *aTarget = aDir == Directory::IFD0 ? &aIfd0 : aDir == Directory::Exif ? &aExif
-                     : aDir == Directory::MakerNote ? &aMaker : &aThumb;
+        Dir *aTarget = aDir == Directory::IFD0        ? &aIfd0
+                       : aDir == Directory::Exif      ? &aExif
+                       : aDir == Directory::MakerNote ? &aMaker
+                                                      : &aThumb;
         if ((aTarget == &aExif && !inOptions.exif) || (aTarget == &aMaker && !aWithMaker) ||
             (aTarget == &aThumb && !aWithThumb))
             return fail("an extra tag names a directory that is not written");

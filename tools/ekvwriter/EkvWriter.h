@@ -42,9 +42,9 @@ struct WriteOptions {
     std::vector<int> stripOrder;
     uint32_t stripGap = 0;  // bytes of filler between strips in the file
 
-    bool exif = true;       // write the Exif IFD (with the CFA pattern)
-    bool makerNote = true;  // write the maker note in the Exif IFD
-    bool sharpnessTag = true;  // write the sharpness tag in IFD0
+    bool exif = true;                    // write the Exif IFD (with the CFA pattern)
+    bool makerNote = true;               // write the maker note in the Exif IFD
+    bool sharpnessTag = true;            // write the sharpness tag in IFD0
     std::vector<uint8_t> thumbnailJpeg;  // empty: no thumbnail IFD
     // The CFA pattern's repeat sizes are stored in the file's byte order as Exif does;
     // with this set they are stored low byte first in either order.
@@ -56,7 +56,7 @@ struct WriteOptions {
     std::string makerVersion = "010";
     std::vector<std::pair<Directory, ExtraTag>> extraTags;
     bool allowLargeHeader = false;  // do not insist on the 51400-byte metadata limit
-    bool checkSamples = true;        // refuse samples above 2^ValidBits - 1
+    bool checkSamples = true;       // refuse samples above 2^ValidBits - 1
 };
 
 // Where the writer put things (file offsets).

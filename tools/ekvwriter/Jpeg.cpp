@@ -26,8 +26,7 @@ void OnError(j_common_ptr inInfo) {
 }  // namespace
 
 std::vector<uint8_t> EncodeJpeg(const RgbImage &inImage, int inQuality) {
-    if (inImage.width <= 0 || inImage.height <= 0 ||
-        inImage.rgb.size() != size_t(inImage.width) * inImage.height * 3)
+    if (inImage.width <= 0 || inImage.height <= 0 || inImage.rgb.size() != size_t(inImage.width) * inImage.height * 3)
         return {};
     jpeg_compress_struct aInfo{};
     ErrorManager aErr{};

@@ -13,9 +13,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double SrgbToLinear(double inV) {
-    return inV <= 0.04045 ? inV / 12.92 : std::pow((inV + 0.055) / 1.055, 2.4);
-}
+double SrgbToLinear(double inV) { return inV <= 0.04045 ? inV / 12.92 : std::pow((inV + 0.055) / 1.055, 2.4); }
 
 double LinearToSrgb(double inV) {
     inV = std::clamp(inV, 0.0, 1.0);
@@ -23,11 +21,11 @@ double LinearToSrgb(double inV) {
 }
 
 // The 24 patches of a colour-rendition chart, in 8-bit sRGB.
-const uint8_t kPatches[24][3] = {
-    {115, 82, 68},   {194, 150, 130}, {98, 122, 157},  {87, 108, 67},   {133, 128, 177}, {103, 189, 170},
-    {214, 126, 44},  {80, 91, 166},   {193, 90, 99},   {94, 60, 108},   {157, 188, 64},  {224, 163, 46},
-    {56, 61, 150},   {70, 148, 73},   {175, 54, 60},   {231, 199, 31},  {187, 86, 149},  {8, 133, 161},
-    {243, 243, 242}, {200, 200, 200}, {160, 160, 160}, {122, 122, 121}, {85, 85, 85},    {52, 52, 52}};
+const uint8_t kPatches[24][3] = {{115, 82, 68},   {194, 150, 130}, {98, 122, 157}, {87, 108, 67},   {133, 128, 177},
+                                 {103, 189, 170}, {214, 126, 44},  {80, 91, 166},  {193, 90, 99},   {94, 60, 108},
+                                 {157, 188, 64},  {224, 163, 46},  {56, 61, 150},  {70, 148, 73},   {175, 54, 60},
+                                 {231, 199, 31},  {187, 86, 149},  {8, 133, 161},  {243, 243, 242}, {200, 200, 200},
+                                 {160, 160, 160}, {122, 122, 121}, {85, 85, 85},   {52, 52, 52}};
 
 void SetGrey(double inV, double outRgb[3]) { outRgb[0] = outRgb[1] = outRgb[2] = inV; }
 
@@ -109,9 +107,12 @@ void ChartColor(double inU, double inV, double inAspect, double outRgb[3]) {
     const double aCx = inAspect - 0.27, aCy = 0.33, aRadius = 0.24;
     double dx = x - aCx, dy = y - aCy, r = std::sqrt(dx * dx + dy * dy);
     if (r < aRadius + 0.01) {
-        if (r >= aRadius) SetGrey(0.02, outRgb);
-        else if (r < 0.006) SetGrey(0.18, outRgb);
-        else SetGrey(std::sin(36.0 * std::atan2(dy, dx)) >= 0.0 ? 0.80 : 0.03, outRgb);
+        if (r >= aRadius)
+            SetGrey(0.02, outRgb);
+        else if (r < 0.006)
+            SetGrey(0.18, outRgb);
+        else
+            SetGrey(std::sin(36.0 * std::atan2(dy, dx)) >= 0.0 ? 0.80 : 0.03, outRgb);
         return;
     }
 
@@ -183,7 +184,8 @@ std::vector<uint16_t> RenderMosaic(const RAW_Info &inInfo, const SceneOptions &i
             if (aChannel == 0) aCamera /= aGainR;
             if (aChannel == 2) aCamera /= aGainB;
             double aSigma = std::sqrt(aRead * aRead + aShot * aCamera);
-            double aValue = aBlack[aColour] + aCamera + inOptions.noise * aSigma * Gaussian(inOptions.seed, uint32_t(x), uint32_t(y));
+            double aValue = aBlack[aColour] + aCamera +
+                            inOptions.noise * aSigma * Gaussian(inOptions.seed, uint32_t(x), uint32_t(y));
             aMosaic[size_t(y) * aW + x] = uint16_t(std::clamp(std::lround(aValue), 0L, long(aMax)));
         }
     }

@@ -25,13 +25,26 @@ int32 KARVEX_CDECL SpaceProc() { return Pool().space(); }
 }  // namespace
 
 BufferProcs MakeBufferProcs(const TableOptions &inOptions) {
-    return BufferProcs{inOptions.bufferProcsVersion, inOptions.numBufferProcs, AllocateProc, LockBufferProc,
-                       UnlockBufferProc, FreeProc, SpaceProc};
+    return BufferProcs{inOptions.bufferProcsVersion,
+                       inOptions.numBufferProcs,
+                       AllocateProc,
+                       LockBufferProc,
+                       UnlockBufferProc,
+                       FreeProc,
+                       SpaceProc};
 }
 
 HandleProcs MakeHandleProcs(const TableOptions &inOptions) {
-    return HandleProcs{inOptions.handleProcsVersion, inOptions.numHandleProcs, NewProc, DisposeProc,
-                       GetSizeProc, SetSizeProc, LockHandleProc, UnlockHandleProc, RecoverSpaceProc, DisposeProc};
+    return HandleProcs{inOptions.handleProcsVersion,
+                       inOptions.numHandleProcs,
+                       NewProc,
+                       DisposeProc,
+                       GetSizeProc,
+                       SetSizeProc,
+                       LockHandleProc,
+                       UnlockHandleProc,
+                       RecoverSpaceProc,
+                       DisposeProc};
 }
 
 }  // namespace hostkit

@@ -21,8 +21,7 @@ std::string CheckDescription(const AcquireRecord &inRecord, Document &outDocumen
         return aWhy.str();
     }
     if (inRecord.imageSize.h <= 0 || inRecord.imageSize.v <= 0) {
-        aWhy << "the module describes an empty document of " << inRecord.imageSize.h << " x "
-             << inRecord.imageSize.v;
+        aWhy << "the module describes an empty document of " << inRecord.imageSize.h << " x " << inRecord.imageSize.v;
         return aWhy.str();
     }
     outDocument.width = inRecord.imageSize.h;

@@ -33,8 +33,8 @@ inline AcquireRecord *RecordOf(std::vector<unsigned char> &ioBlock) {
 
 // How one import ended.
 struct RunOutcome {
-    int16 code = 0;          // the result that ended the import (0 on success)
-    std::string detail;      // when the module broke the interface, what was wrong
+    int16 code = 0;      // the result that ended the import (0 on success)
+    std::string detail;  // when the module broke the interface, what was wrong
     int continueCalls = 0;
     bool started = false;    // Start succeeded (and Finish was called)
     bool described = false;  // Start described a document this host takes

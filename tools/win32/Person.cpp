@@ -126,7 +126,8 @@ void Person::Consider(HWND inWindow) {
 void Person::AnswerMessageBox(HWND inWindow) {
     Report("messagebox.caption", JsonString(TextOf(inWindow)));
     Report("messagebox.text", JsonString(TextOf(GetDlgItem(inWindow, 0xFFFF))));
-    PostMessageA(inWindow, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(inWindow, IDOK)));
+    PostMessageA(inWindow, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(inWindow, IDOK)));
 }
 
 void Person::AnswerOpenFile(HWND inWindow) {
@@ -251,9 +252,7 @@ void Person::AnswerConversion(HWND inDialog) {
                 PostMessageA(inDialog, WM_LBUTTONUP, 0, where);
                 break;
             }
-            case DialogAction::kScreenshot:
-                Screenshot(inDialog, action.path);
-                continue;
+            case DialogAction::kScreenshot: Screenshot(inDialog, action.path); continue;
         }
         if (!Sync()) return;
         ReportState(inDialog, "conversion.state");

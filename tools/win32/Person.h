@@ -20,8 +20,8 @@ namespace ekvhost {
 
 struct DialogAction {
     enum Kind { kRadio, kPoint, kClick, kRevert, kScreenshot } kind;
-    int x = 0;  // radio: the method; point: h; click: client x
-    int y = 0;  // point: v; click: client y
+    int x = 0;         // radio: the method; point: h; click: client x
+    int y = 0;         // point: v; click: client y
     std::string path;  // screenshot
 };
 

@@ -197,8 +197,8 @@ HWND CreateMainWindow() {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
     windowClass.lpszClassName = "KarvexHostWindow";
     if (!RegisterClassA(&windowClass)) return nullptr;
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Karvex host", WS_OVERLAPPEDWINDOW, 0, 0, 800,
-                                  600, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Karvex host", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
     if (window != nullptr) {
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
