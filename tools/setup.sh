@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtiff-dev libtiff-tools libpng-dev libpng-tools libjpeg62-turbo-dev
   liblcms2-dev pngcheck time

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
+# Every C++ file as .clang-format wants it (a listing of the differences, then failure).
+git ls-files -z '*.cpp' '*.h' '*.inc' | xargs -0 clang-format --dry-run --Werror
+
 jobs=$(nproc)
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WERROR=ON >/dev/null
 cmake --build build/native -j "$jobs"
