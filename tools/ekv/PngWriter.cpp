@@ -21,13 +21,13 @@ namespace ekv {
 namespace {
 
 // The fast default, chosen by measuring a default 16-bit document (README, benchmarks):
-// the Up filter turns the smooth rows into small differences, and zlib's Huffman-only
-// strategy codes them within 5% of the size libpng's defaults give, more than ten times
-// faster; string matching (any level with the default strategy) costs more than it saves.
+// the Up filter (applied by this encoder) turns the smooth rows into small differences,
+// and zlib's Huffman-only strategy codes them within 5% of the size libpng's defaults
+// give, more than ten times faster; string matching (any level with the default
+// strategy) costs more than it saves.
 constexpr int kFastLevel = 1;
 constexpr int kFastStrategy = Z_HUFFMAN_ONLY;
-constexpr int kFastFilter = PNG_FILTER_UP;
-// libpng hands zlib's output to the file in pieces of this size.
+// With a chosen level, libpng hands zlib's output to the file in pieces of this size.
 constexpr size_t kZlibBuffer = 256 * 1024;
 // The fast default compresses the filtered rows in segments of about this size, each on
 // a thread of its own; a few segments in flight keep memory small.
@@ -63,18 +63,16 @@ bool PngHeader(png_structp inPng, png_infop inInfo, FILE *inFile, const ImageSha
                  inFileDepth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_set_pHYs(inPng, inInfo, 2835, 2835, PNG_RESOLUTION_METER);
-    png_set_compression_buffer_size(inPng, kZlibBuffer);
-    if (inOptions.pngLevel < 0) {
-        png_set_compression_level(inPng, kFastLevel);
-        png_set_compression_strategy(inPng, kFastStrategy);
-        png_set_filter(inPng, PNG_FILTER_TYPE_BASE, kFastFilter);
-    } else {
+    // libpng filters and compresses the rows only with a chosen level; the fast default
+    // hands it finished image data chunks.
+    if (inOptions.pngLevel >= 0) {
+        png_set_compression_buffer_size(inPng, kZlibBuffer);
         png_set_compression_level(inPng, inOptions.pngLevel);
         if (inOptions.pngLevel == 0) png_set_filter(inPng, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     }
     SetPngMetadata(inPng, inInfo, inOptions.metadata);
     png_write_info(inPng, inInfo);
-    if (inFileDepth == 16) png_set_swap(inPng);
+    if (inFileDepth == 16 && inOptions.pngLevel >= 0) png_set_swap(inPng);
     return true;
 }
 
