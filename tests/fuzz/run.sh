@@ -2,14 +2,17 @@
 # Runs each fuzz target of a KARVEX_FUZZ build for a while from its seeds.
 # Usage: tests/fuzz/run.sh BUILD_DIR SECONDS_PER_TARGET [TARGET...]
 # The growing corpus stays in BUILD_DIR/fuzz-corpus/<target>, crashing inputs land in
-# BUILD_DIR/fuzz-artifacts; a crash, leak or sanitizer report fails the run.
+# BUILD_DIR/fuzz-artifacts; a crash, leak or sanitizer report fails the run. The targets'
+# scratch files go to BUILD_DIR/fuzz-tmp: a target stopped at its time limit leaves its
+# last one behind, and that must not be in the user's /tmp.
 set -euo pipefail
 build=$1
 seconds=$2
 shift 2
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(header import strip)
-mkdir -p "$build/fuzz-artifacts"
+mkdir -p "$build/fuzz-artifacts" "$build/fuzz-tmp"
+export TMPDIR="$build/fuzz-tmp"
 for t in "${targets[@]}"; do
   case $t in
     header) max_len=8192 ;;
