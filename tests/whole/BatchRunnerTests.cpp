@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,15 +49,35 @@ TEST(BatchRunner, EveryJobRunsAndTheFirstFailureInOrderIsTheStatus) {
     }
 }
 
-TEST(BatchRunner, AWorkerEndedByASignalFailsItsInputOnly) {
+// Workers take one input after another, so two jobs need two processes, and a third
+// one only to replace the worker that died; the inputs after the lost one still run.
+TEST(BatchRunner, WorkersServeManyInputsAndOneEndedByASignalFailsItsInputOnly) {
+    const std::vector<std::string> aInputs = {"a", "b", "c", "d", "e", "f", "g"};
+    const std::string aPids = wholetest::ScratchFolder() + "/batch-pids";
+    std::remove(aPids.c_str());
     testing::internal::CaptureStderr();
-    const int aExit = ekv::RunBatch({"a", "b", "c"}, 2, [](size_t inIndex, const ekv::JobReport &) {
+    const int aExit = ekv::RunBatch(aInputs, 2, [&](size_t inIndex, const ekv::JobReport &) {
         if (inIndex == 1) std::raise(SIGKILL);
+        if (FILE *aFile = std::fopen(aPids.c_str(), "a")) {
+            std::fprintf(aFile, "%zu %d\n", inIndex, static_cast<int>(::getpid()));
+            std::fclose(aFile);
+        }
         return 0;
     });
     const std::string aMessages = testing::internal::GetCapturedStderr();
     EXPECT_EQ(aExit, 9);
-    EXPECT_NE(aMessages.find("ekv: b: the worker process ended by signal 9"), std::string::npos) << aMessages;
+    EXPECT_EQ(aMessages, "ekv: b: the worker process ended by signal 9 (Killed)\n");
+    std::set<size_t> aDone;
+    std::set<int> aProcesses;
+    FILE *aFile = std::fopen(aPids.c_str(), "r");
+    ASSERT_NE(aFile, nullptr);
+    size_t aIndex;
+    int aPid;
+    while (std::fscanf(aFile, "%zu %d", &aIndex, &aPid) == 2) aDone.insert(aIndex), aProcesses.insert(aPid);
+    std::fclose(aFile);
+    EXPECT_EQ(aDone, (std::set<size_t>{0, 2, 3, 4, 5, 6}));
+    EXPECT_LE(aProcesses.size(), 3u);
+    EXPECT_EQ(aProcesses.count(static_cast<int>(::getpid())), 0u);
 }
 
 }  // namespace

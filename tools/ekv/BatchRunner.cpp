@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -66,18 +67,25 @@ int RunInProcess(const std::vector<std::string> &inInputs, const BatchJob &inJob
     return aExit;
 }
 
-// A worker process and the read ends of its two pipes: progress records and the text it
-// prints on standard error.
+// A worker process: the write end of the pipe that hands it inputs, and the read ends of
+// the pipes of its reports and of the text it prints on standard error. A worker takes
+// one input at a time and keeps running until its input pipe closes, so that its memory
+// (the module's loaded state, the host's pool of blocks) is set up once, not per input.
 struct Worker {
     pid_t pid = -1;
-    size_t index = 0;
-    int progressFd = -1;
+    int inputFd = -1;
+    int reportFd = -1;
     int textFd = -1;
+    bool busy = false;
+    size_t index = 0;  // the input it works on while busy
 };
 
-struct ProgressRecord {
-    int32_t done;
-    int32_t total;
+// What a worker reports: progress of its input, or that the input is done (its exit code).
+struct WorkerRecord {
+    enum Kind : int32_t { kProgress, kFinished };
+    int32_t kind;
+    int32_t done;   // kProgress: units done; kFinished: the exit code
+    int32_t total;  // kProgress: units in all
 };
 
 void CloseFd(int &ioFd) {
@@ -85,63 +93,126 @@ void CloseFd(int &ioFd) {
     ioFd = -1;
 }
 
-// In the new worker process: runs the job and leaves with its exit code.
-[[noreturn]] void RunWorker(size_t inIndex, const BatchJob &inJob, int inProgressFd, int inTextFd,
+// Writes all of inSize bytes, or fails; records are far below PIPE_BUF, so each arrives whole.
+bool WriteAll(int inFd, const void *inBytes, size_t inSize) {
+    const char *aNext = static_cast<const char *>(inBytes);
+    while (inSize > 0) {
+        ssize_t aWritten = write(inFd, aNext, inSize);
+        if (aWritten < 0 && errno == EINTR) continue;
+        if (aWritten <= 0) return false;
+        aNext += aWritten;
+        inSize -= static_cast<size_t>(aWritten);
+    }
+    return true;
+}
+
+// Reads exactly inSize bytes; false at the end of the pipe or on an error.
+bool ReadAll(int inFd, void *outBytes, size_t inSize) {
+    char *aNext = static_cast<char *>(outBytes);
+    while (inSize > 0) {
+        ssize_t aGot = read(inFd, aNext, inSize);
+        if (aGot < 0 && errno == EINTR) continue;
+        if (aGot <= 0) return false;
+        aNext += aGot;
+        inSize -= static_cast<size_t>(aGot);
+    }
+    return true;
+}
+
+// In the new worker process: runs the inputs it is handed, one after another, and leaves
+// when its input pipe closes.
+[[noreturn]] void RunWorker(const BatchJob &inJob, int inInputFd, int inReportFd, int inTextFd,
                             const std::vector<Worker> &inSiblings) {
     // The signal handler stops this process's own workers only (it has none).
     for (const Worker &aSibling : inSiblings) UnregisterWorker(aSibling.pid);
     dup2(inTextFd, STDERR_FILENO);
     close(inTextFd);
-    ProgressRecord aLast{-1, -1};
-    JobReport aReport;
-    aReport.progress = [&](int32_t inDone, int32_t inTotal) {
-        if (aLast.done == inDone && aLast.total == inTotal) return;
-        aLast = {inDone, inTotal};
-        // Records are far below PIPE_BUF: each write arrives whole.
-        ssize_t aWritten;
-        do aWritten = write(inProgressFd, &aLast, sizeof aLast);
-        while (aWritten < 0 && errno == EINTR);
-    };
-    aReport.aside = [] {};
-    int aCode = inJob(inIndex, aReport);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(aCode);
+    uint64_t aIndex = 0;
+    while (ReadAll(inInputFd, &aIndex, sizeof aIndex)) {
+        WorkerRecord aLast{WorkerRecord::kProgress, -1, -1};
+        JobReport aReport;
+        aReport.progress = [&](int32_t inDone, int32_t inTotal) {
+            if (aLast.done == inDone && aLast.total == inTotal) return;
+            aLast.done = inDone;
+            aLast.total = inTotal;
+            WriteAll(inReportFd, &aLast, sizeof aLast);
+        };
+        aReport.aside = [] {};
+        const int aCode = inJob(static_cast<size_t>(aIndex), aReport);
+        std::fflush(stdout);
+        std::fflush(stderr);
+        // Everything the input printed is in the text pipe before its end is reported.
+        const WorkerRecord aFinished{WorkerRecord::kFinished, aCode, 0};
+        if (!WriteAll(inReportFd, &aFinished, sizeof aFinished)) break;
+    }
+    _exit(0);
 }
 
-bool StartWorker(size_t inIndex, const BatchJob &inJob, std::vector<Worker> &ioRunning) {
-    int aProgress[2], aText[2];
-    if (pipe2(aProgress, O_CLOEXEC) != 0) return false;
+bool StartWorker(const BatchJob &inJob, std::vector<Worker> &ioWorkers) {
+    int aInput[2], aReport[2], aText[2];
+    if (pipe2(aInput, O_CLOEXEC) != 0) return false;
+    if (pipe2(aReport, O_CLOEXEC) != 0) {
+        close(aInput[0]);
+        close(aInput[1]);
+        return false;
+    }
     if (pipe2(aText, O_CLOEXEC) != 0) {
-        close(aProgress[0]);
-        close(aProgress[1]);
+        for (int aFd : {aInput[0], aInput[1], aReport[0], aReport[1]}) close(aFd);
         return false;
     }
     std::fflush(stdout);
     std::fflush(stderr);
     pid_t aPid = fork();
     if (aPid == 0) {
-        close(aProgress[0]);
+        close(aInput[1]);
+        close(aReport[0]);
         close(aText[0]);
-        RunWorker(inIndex, inJob, aProgress[1], aText[1], ioRunning);
+        // The other workers' input pipes stay with this process only: a worker must see
+        // the end of its own pipe when this process closes it.
+        for (const Worker &aSibling : ioWorkers) close(aSibling.inputFd);
+        RunWorker(inJob, aInput[0], aReport[1], aText[1], ioWorkers);
     }
-    close(aProgress[1]);
+    close(aInput[0]);
+    close(aReport[1]);
     close(aText[1]);
     if (aPid < 0) {
-        close(aProgress[0]);
-        close(aText[0]);
+        for (int aFd : {aInput[1], aReport[0], aText[0]}) close(aFd);
         return false;
     }
+    // This process reads what is there and goes on: the read ends do not block.
+    fcntl(aReport[0], F_SETFL, O_NONBLOCK);
+    fcntl(aText[0], F_SETFL, O_NONBLOCK);
     RegisterWorker(aPid);
-    ioRunning.push_back({aPid, inIndex, aProgress[0], aText[0]});
+    Worker aWorker;
+    aWorker.pid = aPid;
+    aWorker.inputFd = aInput[1];
+    aWorker.reportFd = aReport[0];
+    aWorker.textFd = aText[0];
+    ioWorkers.push_back(aWorker);
     return true;
 }
 
-int WaitForWorker(pid_t inPid, const std::string &inInput, std::string &ioText) {
+// Appends what is in the pipe to ioText; false once the pipe has ended.
+bool DrainText(int inFd, std::string *ioText) {
+    char aBytes[4096];
+    for (;;) {
+        ssize_t aGot = read(inFd, aBytes, sizeof aBytes);
+        if (aGot > 0) {
+            if (ioText != nullptr) ioText->append(aBytes, static_cast<size_t>(aGot));
+            continue;
+        }
+        if (aGot < 0 && errno == EINTR) continue;
+        return aGot < 0 && errno == EAGAIN;
+    }
+}
+
+// Waits for a worker whose report pipe has ended; the exit code for the input it was
+// working on, if any (a worker ended by a signal fails that input only).
+int WaitForWorker(const Worker &inWorker, const std::string &inInput, std::string &ioText) {
     int aStatus = 0;
-    while (waitpid(inPid, &aStatus, 0) < 0 && errno == EINTR) {}
-    UnregisterWorker(inPid);
-    if (WIFEXITED(aStatus)) return WEXITSTATUS(aStatus);
+    while (waitpid(inWorker.pid, &aStatus, 0) < 0 && errno == EINTR) {}
+    UnregisterWorker(inWorker.pid);
+    if (WIFEXITED(aStatus)) return WEXITSTATUS(aStatus) != 0 ? WEXITSTATUS(aStatus) : kExitModule;
     const int aSignal = WIFSIGNALED(aStatus) ? WTERMSIG(aStatus) : 0;
     ioText += "ekv: " + inInput + ": the worker process ended by signal " + std::to_string(aSignal) + " (" +
               strsignal(aSignal) + ")\n";
@@ -150,61 +221,89 @@ int WaitForWorker(pid_t inPid, const std::string &inInput, std::string &ioText) 
 
 int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const BatchJob &inJob) {
     InstallSignalCleanup();
+    // A worker that is gone when it is handed an input must not end this process.
+    signal(SIGPIPE, SIG_IGN);
     const size_t aCount = inInputs.size();
+    const size_t aWorkerCount = std::min(inJobs, aCount);
     BatchProgress aProgress(aCount);
     std::vector<int> aCodes(aCount, 0);
     std::vector<std::string> aTexts(aCount);
     std::vector<bool> aFinished(aCount, false);
-    std::vector<Worker> aRunning;
+    std::vector<Worker> aWorkers;
     size_t aNext = 0, aPrinted = 0;
+    bool aCanStart = true;
+    auto aFinish = [&](size_t inIndex, int inCode) {
+        aCodes[inIndex] = inCode;
+        aFinished[inIndex] = true;
+        aProgress.done(inIndex);
+    };
     while (aPrinted < aCount) {
-        while (aRunning.size() < inJobs && aNext < aCount) {
-            const size_t aIndex = aNext++;
-            if (!StartWorker(aIndex, inJob, aRunning)) {
+        // Idle workers take the next inputs; new workers start while there are inputs
+        // left and fewer workers than jobs. Workers with nothing left to do are let go.
+        for (Worker &aWorker : aWorkers) {
+            if (aWorker.busy || aWorker.inputFd < 0) continue;
+            if (aNext == aCount) {
+                CloseFd(aWorker.inputFd);
+                continue;
+            }
+            const uint64_t aIndex = aNext;
+            if (!WriteAll(aWorker.inputFd, &aIndex, sizeof aIndex)) {
+                CloseFd(aWorker.inputFd);
+                continue;
+            }
+            aWorker.busy = true;
+            aWorker.index = aNext++;
+        }
+        if (aNext < aCount && aWorkers.size() < aWorkerCount && aCanStart) {
+            if (StartWorker(inJob, aWorkers)) continue;
+            // Without any worker the next input fails; otherwise the running ones go on.
+            if (aWorkers.empty()) {
+                const size_t aIndex = aNext++;
                 aTexts[aIndex] =
                     "ekv: " + inInputs[aIndex] + ": cannot start a worker process: " + std::strerror(errno) + "\n";
-                aCodes[aIndex] = kExitNoMemory;
-                aFinished[aIndex] = true;
+                aFinish(aIndex, kExitNoMemory);
+                continue;
             }
+            aCanStart = false;
         }
         std::vector<pollfd> aPolls;
-        for (const Worker &aWorker : aRunning)
-            for (int aFd : {aWorker.progressFd, aWorker.textFd})
-                if (aFd >= 0) aPolls.push_back({aFd, POLLIN, 0});
-        if (!aPolls.empty() && poll(aPolls.data(), aPolls.size(), -1) < 0 && errno != EINTR) break;
-        for (Worker &aWorker : aRunning) {
-            char aBytes[4096];
-            if (aWorker.textFd >= 0) {
-                pollfd aPoll{aWorker.textFd, POLLIN, 0};
-                if (poll(&aPoll, 1, 0) > 0) {
-                    ssize_t aGot = read(aWorker.textFd, aBytes, sizeof aBytes);
-                    if (aGot > 0)
-                        aTexts[aWorker.index].append(aBytes, static_cast<size_t>(aGot));
-                    else if (aGot == 0 || errno != EINTR)
-                        CloseFd(aWorker.textFd);
-                }
-            }
-            if (aWorker.progressFd >= 0) {
-                pollfd aPoll{aWorker.progressFd, POLLIN, 0};
-                if (poll(&aPoll, 1, 0) > 0) {
-                    ProgressRecord aRecords[64];
-                    ssize_t aGot = read(aWorker.progressFd, aRecords, sizeof aRecords);
-                    if (aGot > 0) {
-                        const ProgressRecord &aLast = aRecords[static_cast<size_t>(aGot) / sizeof(ProgressRecord) - 1];
-                        aProgress.set(aWorker.index, aLast.done, aLast.total);
-                    } else if (aGot == 0 || errno != EINTR) {
-                        CloseFd(aWorker.progressFd);
-                    }
-                }
-            }
+        for (const Worker &aWorker : aWorkers) {
+            aPolls.push_back({aWorker.reportFd, POLLIN, 0});
+            aPolls.push_back({aWorker.textFd, POLLIN, 0});
         }
-        for (size_t aSlot = aRunning.size(); aSlot-- > 0;) {
-            Worker &aWorker = aRunning[aSlot];
-            if (aWorker.progressFd >= 0 || aWorker.textFd >= 0) continue;
-            aCodes[aWorker.index] = WaitForWorker(aWorker.pid, inInputs[aWorker.index], aTexts[aWorker.index]);
-            aFinished[aWorker.index] = true;
-            aProgress.done(aWorker.index);
-            aRunning.erase(aRunning.begin() + static_cast<long>(aSlot));
+        if (!aPolls.empty() && poll(aPolls.data(), aPolls.size(), -1) < 0 && errno != EINTR) break;
+        for (size_t aSlot = aWorkers.size(); aSlot-- > 0;) {
+            Worker &aWorker = aWorkers[aSlot];
+            if (aWorker.textFd >= 0 && !DrainText(aWorker.textFd, aWorker.busy ? &aTexts[aWorker.index] : nullptr))
+                CloseFd(aWorker.textFd);
+            WorkerRecord aRecords[64];
+            ssize_t aGot;
+            while ((aGot = read(aWorker.reportFd, aRecords, sizeof aRecords)) < 0 && errno == EINTR) {}
+            for (ssize_t i = 0; aGot > 0 && i < aGot / static_cast<ssize_t>(sizeof(WorkerRecord)); ++i) {
+                const WorkerRecord &aRecord = aRecords[i];
+                if (!aWorker.busy) continue;
+                if (aRecord.kind == WorkerRecord::kProgress) {
+                    aProgress.set(aWorker.index, aRecord.done, aRecord.total);
+                } else {
+                    // The input's text was written before its end was reported.
+                    if (aWorker.textFd >= 0) DrainText(aWorker.textFd, &aTexts[aWorker.index]);
+                    aWorker.busy = false;
+                    aFinish(aWorker.index, aRecord.done);
+                }
+            }
+            if (aGot != 0) continue;
+            // The worker has ended: after its last input, or during one.
+            if (aWorker.textFd >= 0) DrainText(aWorker.textFd, aWorker.busy ? &aTexts[aWorker.index] : nullptr);
+            std::string aLost;
+            const int aCode = WaitForWorker(aWorker, aWorker.busy ? inInputs[aWorker.index] : "", aLost);
+            if (aWorker.busy) {
+                aTexts[aWorker.index] += aLost;
+                aFinish(aWorker.index, aCode);
+            }
+            CloseFd(aWorker.inputFd);
+            CloseFd(aWorker.reportFd);
+            CloseFd(aWorker.textFd);
+            aWorkers.erase(aWorkers.begin() + static_cast<long>(aSlot));
         }
         // Messages in the order of the inputs, as one job after another prints them.
         while (aPrinted < aCount && aFinished[aPrinted]) {
@@ -214,6 +313,14 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
             }
             ++aPrinted;
         }
+    }
+    // Workers still running have been let go; they end without more work.
+    for (Worker &aWorker : aWorkers) {
+        CloseFd(aWorker.inputFd);
+        std::string aIgnored;
+        WaitForWorker(aWorker, "", aIgnored);
+        CloseFd(aWorker.reportFd);
+        CloseFd(aWorker.textFd);
     }
     aProgress.aside();
     for (int aCode : aCodes)
