@@ -1,6 +1,6 @@
 // The streaming host's order checks: bands in order from the top, whole rows, each
-// band's three planes once before the next band; complete bands reach the sink
-// interleaved, and a sink that refuses a band stops the stream.
+// band's three planes once before the next band; complete bands reach the sink with
+// their three planes, and a sink that refuses a band stops the stream.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -28,7 +28,7 @@ public:
 
 const ekv::Document kDocument{kWidth, kHeight, 16};
 
-TEST(BandStream, BandsInOrderReachTheSinkInterleaved) {
+TEST(BandStream, BandsInOrderReachTheSinkWhole) {
     RecordingSink aSink;
     ekv::BandStream aStream(kDocument, aSink);
     for (int p : {2, 0, 1}) ASSERT_EQ(aStream.add(MakeDelivery(p, 0, 2, 2).record), "");
@@ -43,7 +43,7 @@ TEST(BandStream, BandsInOrderReachTheSinkInterleaved) {
             for (int p = 0; p < 3; ++p) {
                 const ekv::Band &aBand = aSink.bands[r / 2];
                 const int aValue = p * 1000 + r * 10 + c;
-                ASSERT_EQ(aBand.samples[((r % 2) * kWidth + c) * 3 + p], r < 2 ? aValue : aValue & 0xFF);
+                ASSERT_EQ(aBand.planes[p][(r % 2) * kWidth + c], r < 2 ? aValue : aValue & 0xFF);
             }
 }
 

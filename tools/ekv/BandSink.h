@@ -1,7 +1,8 @@
-// Where a streaming import puts the document: band after band of interleaved RGB rows,
-// in order from the top, instead of one whole document in memory.
+// Where a streaming import puts the document: band after band of rows, in order from the
+// top, instead of one whole document in memory.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -11,11 +12,13 @@ namespace ekv {
 
 using hostkit::Document;
 
-// Rows top .. top + rows - 1 of the document, three samples per pixel, width * 3 per row.
+// Rows top .. top + rows - 1 of the document as the module delivered them: three planes
+// (red, green, blue) of width samples per row. The sink interleaves them, so that the
+// import's thread only copies each plane once.
 struct Band {
     int32_t top = 0;
     int32_t rows = 0;
-    std::vector<uint16_t> samples;
+    std::array<std::vector<uint16_t>, 3> planes;
 };
 
 class BandSink {

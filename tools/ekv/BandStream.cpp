@@ -54,21 +54,17 @@ std::string BandStream::add(const AcquireRecord &inRecord) {
              << mRowsDone << " was next)";
         return aWhy.str();
     }
+    if (!aAnyHeld) mBand = mSink.takeBand();
     mRect = aRect;
-    CopyPlane(inRecord, mDocument.depth / 8, mPlanes[aPlane]);
+    CopyPlane(inRecord, mDocument.depth / 8, mBand.planes[aPlane]);
     mHeld[aPlane] = true;
     if (!(mHeld[0] && mHeld[1] && mHeld[2])) return {};
 
     mHeld = {};
-    Band aBand = mSink.takeBand();
-    aBand.top = aRect.top;
-    aBand.rows = aRect.bottom - aRect.top;
-    const size_t aStride = static_cast<size_t>(mDocument.width) * 3;
-    aBand.samples.resize(aStride * static_cast<size_t>(aBand.rows));
-    InterleaveRows(mPlanes[0].data(), mPlanes[1].data(), mPlanes[2].data(), mDocument.width, aBand.rows,
-                   aBand.samples.data(), aStride);
+    mBand.top = aRect.top;
+    mBand.rows = aRect.bottom - aRect.top;
     mRowsDone = aRect.bottom;
-    if (!mSink.putBand(std::move(aBand))) mSinkStopped = true;
+    if (!mSink.putBand(std::move(mBand))) mSinkStopped = true;
     return {};
 }
 

@@ -1,11 +1,10 @@
 // The careful host's checks for a streaming import, on top of those of each delivery:
 // bands come in order from the top, cover whole rows, and each brings its three planes
-// once before the next band starts. A complete band is interleaved and handed to the sink.
+// once before the next band starts. A complete band is handed to the sink.
 #pragma once
 
 #include <array>
 #include <string>
-#include <vector>
 
 #include "BandSink.h"
 #include "host/AcquireInterface.h"
@@ -32,7 +31,7 @@ private:
     BandSink &mSink;
     Rect mRect{};
     std::array<bool, 3> mHeld{};
-    std::array<std::vector<uint16_t>, 3> mPlanes;
+    Band mBand;  // the band whose planes are coming
     int32 mRowsDone = 0;
     bool mSinkStopped = false;
 };

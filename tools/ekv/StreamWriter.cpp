@@ -1,6 +1,8 @@
 // The writer thread and its queue.
 #include "StreamWriter.h"
 
+#include "PlaneAssembly.h"
+
 namespace ekv {
 
 StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions)
@@ -34,15 +36,23 @@ bool StreamWriter::putBand(Band &&ioBand) {
     std::unique_lock<std::mutex> aLock(mMutex);
     mSpace.wait(aLock, [this] { return mQueuedBytes < 2 * kBatchBytes || mFailed; });
     if (mFailed) return false;
-    mQueuedBytes += ioBand.samples.size() * sizeof(uint16_t);
+    for (const std::vector<uint16_t> &aPlane : ioBand.planes) mQueuedBytes += aPlane.size() * sizeof(uint16_t);
     mQueue.push_back(std::move(ioBand));
     if (mQueuedBytes >= kBatchBytes) mWork.notify_one();
     return true;
 }
 
 bool StreamWriter::write(const Band &inBand) {
+    const size_t aStride = static_cast<size_t>(mDocument.width) * 3;
+    mRows.resize(aStride * static_cast<size_t>(inBand.rows));
+    InterleaveRows(inBand.planes[0].data(), inBand.planes[1].data(), inBand.planes[2].data(), mDocument.width,
+                   inBand.rows, mRows.data(), aStride);
+    return writeRows(inBand.rows);
+}
+
+bool StreamWriter::writeRows(int32_t inRows) {
     std::string aError;
-    if (mEncoder->writeRows(inBand.samples.data(), inBand.rows, aError)) return true;
+    if (mEncoder->writeRows(mRows.data(), inRows, aError)) return true;
     std::lock_guard<std::mutex> aLock(mMutex);
     mFailed = true;
     mError = aError;
@@ -80,10 +90,8 @@ void StreamWriter::stop() {
 bool StreamWriter::finish(int32_t inRowsDone, std::string &outError) {
     stop();
     if (!mFailed && mEncoder != nullptr && inRowsDone < mDocument.height) {
-        Band aBlack;
-        aBlack.rows = 1;
-        aBlack.samples.assign(static_cast<size_t>(mDocument.width) * 3, 0);
-        for (int32_t aRow = inRowsDone; aRow < mDocument.height && !mFailed; ++aRow) write(aBlack);
+        mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
+        for (int32_t aRow = inRowsDone; aRow < mDocument.height && !mFailed; ++aRow) writeRows(1);
     }
     std::string aError;
     if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {

@@ -1,7 +1,7 @@
 // An output file written while the import runs: the bands the host hands over wait in a
-// small bounded queue and a writer thread encodes, compresses and writes them, so the
-// module develops the next band meanwhile. Memory stays a few bands, whatever the
-// image's height. The file goes to a temporary output that becomes the target only when
+// small bounded queue and a writer thread interleaves, encodes, compresses and writes
+// them, so the module develops the next band meanwhile. Memory stays a few bands,
+// whatever the image's height. The file goes to a temporary output that becomes the target only when
 // complete; otherwise it is removed.
 #pragma once
 
@@ -45,7 +45,10 @@ public:
 private:
     void run();
     void stop();
+    // Interleaves a band's planes into mRows and writes them.
     bool write(const Band &inBand);
+    // Writes the first inRows rows of mRows.
+    bool writeRows(int32_t inRows);
 
     std::string mTarget;
     EncoderOptions mOptions;
@@ -53,6 +56,7 @@ private:
     TempOutput mOutput;
     std::unique_ptr<RowEncoder> mEncoder;
     std::thread mThread;
+    std::vector<uint16_t> mRows;  // the writer's interleaved rows
 
     std::mutex mMutex;
     std::condition_variable mWork;   // the writer thread waits for a batch
