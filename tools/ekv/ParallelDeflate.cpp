@@ -3,53 +3,20 @@
 
 #include <zlib.h>
 
+#include "HuffmanDeflate.h"
+
 namespace ekv {
 
 struct ParallelDeflate::Segment {
-    std::vector<uint8_t> input;
-    std::vector<uint8_t> output;
+    std::vector<uint8_t> input;  // the first inputSize bytes are the segment's
+    size_t inputSize = 0;
+    std::vector<uint8_t> output;  // the first outputSize bytes are its deflate blocks
+    size_t outputSize = 0;
     uint32_t adler = 1;
     bool done = false;
-    bool ok = false;
 };
 
-namespace {
-
-// A raw deflate stream kept for a thread's whole life and reset for every segment, so that
-// its tables are allocated once.
-class SegmentDeflater {
-public:
-    SegmentDeflater(int inLevel, int inStrategy) {
-        mReady = deflateInit2(&mStream, inLevel, Z_DEFLATED, -15, 8, inStrategy) == Z_OK;
-    }
-    ~SegmentDeflater() {
-        if (mReady) deflateEnd(&mStream);
-    }
-    SegmentDeflater(const SegmentDeflater &) = delete;
-    SegmentDeflater &operator=(const SegmentDeflater &) = delete;
-
-    // inInput ending with a sync flush (on a byte boundary), or with the final block.
-    bool compress(const std::vector<uint8_t> &inInput, bool inFinal, std::vector<uint8_t> &outOutput) {
-        if (!mReady || deflateReset(&mStream) != Z_OK) return false;
-        outOutput.resize(deflateBound(&mStream, static_cast<uLong>(inInput.size())) + 16);
-        mStream.next_in = const_cast<Bytef *>(inInput.data());
-        mStream.avail_in = static_cast<uInt>(inInput.size());
-        mStream.next_out = outOutput.data();
-        mStream.avail_out = static_cast<uInt>(outOutput.size());
-        const int aResult = deflate(&mStream, inFinal ? Z_FINISH : Z_SYNC_FLUSH);
-        outOutput.resize(outOutput.size() - mStream.avail_out);
-        return (inFinal ? aResult == Z_STREAM_END : aResult == Z_OK) && mStream.avail_in == 0;
-    }
-
-private:
-    z_stream mStream{};
-    bool mReady = false;
-};
-
-}  // namespace
-
-ParallelDeflate::ParallelDeflate(int inLevel, int inStrategy, int inThreads, Sink inSink)
-    : mLevel(inLevel), mStrategy(inStrategy), mSink(std::move(inSink)) {
+ParallelDeflate::ParallelDeflate(int inThreads, Sink inSink) : mSink(std::move(inSink)) {
     const int aThreads = inThreads < 1 ? 1 : inThreads;
     // Enough in flight to keep every thread busy while the front is handed on.
     mLimit = static_cast<size_t>(aThreads) + 1;
@@ -66,7 +33,6 @@ ParallelDeflate::~ParallelDeflate() {
 }
 
 void ParallelDeflate::work() {
-    SegmentDeflater aDeflater(mLevel, mStrategy);
     std::unique_lock<std::mutex> aLock(mMutex);
     for (;;) {
         mWork.wait(aLock, [this] { return mStop || !mQueue.empty(); });
@@ -74,22 +40,18 @@ void ParallelDeflate::work() {
         std::shared_ptr<Segment> aSegment = mQueue.front();
         mQueue.pop_front();
         aLock.unlock();
-        const bool aOk = aDeflater.compress(aSegment->input, false, aSegment->output);
+        const size_t aSize = HuffmanDeflate(aSegment->input.data(), aSegment->inputSize, aSegment->output);
         const uint32_t aAdler =
-            static_cast<uint32_t>(adler32(1, aSegment->input.data(), static_cast<uInt>(aSegment->input.size())));
+            static_cast<uint32_t>(adler32(1, aSegment->input.data(), static_cast<uInt>(aSegment->inputSize)));
         aLock.lock();
-        aSegment->ok = aOk;
+        aSegment->outputSize = aSize;
         aSegment->adler = aAdler;
         aSegment->done = true;
         mDone.notify_all();
     }
 }
 
-std::vector<uint8_t> ParallelDeflate::spareBuffer() {
-    std::vector<uint8_t> aBuffer = std::move(mSpare);
-    aBuffer.clear();
-    return aBuffer;
-}
+std::vector<uint8_t> ParallelDeflate::spareBuffer() { return std::move(mSpare); }
 
 bool ParallelDeflate::deliverFront() {
     std::shared_ptr<Segment> aSegment;
@@ -99,10 +61,9 @@ bool ParallelDeflate::deliverFront() {
         aSegment = mInFlight.front();
         mInFlight.pop_front();
     }
-    if (mFailed || !aSegment->ok || !sendHeaderOnce()) return fail();
-    mAdler =
-        static_cast<uint32_t>(adler32_combine(mAdler, aSegment->adler, static_cast<z_off_t>(aSegment->input.size())));
-    if (!aSegment->output.empty() && !mSink(aSegment->output.data(), aSegment->output.size())) return fail();
+    if (mFailed || !sendHeaderOnce()) return fail();
+    mAdler = static_cast<uint32_t>(adler32_combine(mAdler, aSegment->adler, static_cast<z_off_t>(aSegment->inputSize)));
+    if (aSegment->outputSize != 0 && !mSink(aSegment->output.data(), aSegment->outputSize)) return fail();
     mSpare = std::move(aSegment->input);
     mSpareOutput = std::move(aSegment->output);
     return true;
@@ -122,10 +83,11 @@ bool ParallelDeflate::fail() {
     return false;
 }
 
-bool ParallelDeflate::add(std::vector<uint8_t> inSegment) {
+bool ParallelDeflate::add(std::vector<uint8_t> inBuffer, size_t inSize) {
     if (mFailed) return false;
     auto aSegment = std::make_shared<Segment>();
-    aSegment->input = std::move(inSegment);
+    aSegment->input = std::move(inBuffer);
+    aSegment->inputSize = inSize;
     aSegment->output = std::move(mSpareOutput);
     {
         std::lock_guard<std::mutex> aLock(mMutex);
@@ -142,8 +104,8 @@ bool ParallelDeflate::finish() {
     while (!mInFlight.empty())
         if (!deliverFront()) return false;
     std::vector<uint8_t> aFinal;
-    SegmentDeflater aDeflater(mLevel, mStrategy);
-    if (mFailed || !aDeflater.compress({}, true, aFinal) || !sendHeaderOnce()) return fail();
+    HuffmanDeflateEnd(aFinal);
+    if (mFailed || !sendHeaderOnce()) return fail();
     const uint8_t aTrailer[4] = {static_cast<uint8_t>(mAdler >> 24), static_cast<uint8_t>(mAdler >> 16),
                                  static_cast<uint8_t>(mAdler >> 8), static_cast<uint8_t>(mAdler)};
     aFinal.insert(aFinal.end(), aTrailer, aTrailer + sizeof aTrailer);

@@ -1,7 +1,7 @@
 // One zlib stream compressed in independent segments on several threads, as pigz does:
-// every segment is raw deflate ending on a byte boundary (a sync flush), so that the
-// segments join into one stream; the Adler-32 checksums of the segments are combined in
-// order. With Huffman-only coding nothing refers back across a segment, so splitting
+// every segment is raw deflate with Huffman coding only (HuffmanDeflate), ending on a
+// byte boundary, so that the segments join into one stream; the Adler-32 checksums of
+// the segments are combined in order. Nothing refers back across a segment, so splitting
 // costs no compression. The stream is handed on in order, piece by piece.
 #pragma once
 
@@ -21,19 +21,21 @@ public:
     // Receives the stream's bytes in order; false stops the stream (a failed write).
     using Sink = std::function<bool(const uint8_t *inBytes, size_t inSize)>;
 
-    // inLevel and inStrategy are zlib's; inThreads compressing threads (at least one).
-    ParallelDeflate(int inLevel, int inStrategy, int inThreads, Sink inSink);
+    // inThreads compressing threads (at least one).
+    ParallelDeflate(int inThreads, Sink inSink);
     ~ParallelDeflate();
     ParallelDeflate(const ParallelDeflate &) = delete;
     ParallelDeflate &operator=(const ParallelDeflate &) = delete;
 
-    // Queues a segment of uncompressed bytes; hands on the finished segments at the front
-    // and waits while too many are in flight. False once the sink or zlib has failed.
-    bool add(std::vector<uint8_t> inSegment);
+    // Queues a segment: the first inSize bytes of inBuffer (at most its size). Hands on
+    // the finished segments at the front and waits while too many are in flight. False
+    // once the sink has failed.
+    bool add(std::vector<uint8_t> inBuffer, size_t inSize);
     // Hands on the rest, the final block and the checksum. False if anything failed.
     bool finish();
 
-    // A buffer for the next segment, reused from a finished one when there is one.
+    // A buffer for the next segment, reused from a finished one when there is one; its
+    // size is what it held, so that filling it again needs no new zeros.
     std::vector<uint8_t> spareBuffer();
 
 private:
@@ -44,8 +46,6 @@ private:
     bool sendHeaderOnce();
     bool fail();
 
-    const int mLevel;
-    const int mStrategy;
     Sink mSink;
     size_t mLimit;
     bool mFailed = false;

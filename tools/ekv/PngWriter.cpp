@@ -22,11 +22,9 @@ namespace {
 
 // The fast default, chosen by measuring a default 16-bit document (README, benchmarks):
 // the Up filter (applied by this encoder) turns the smooth rows into small differences,
-// and zlib's Huffman-only strategy codes them within 5% of the size libpng's defaults
-// give, more than ten times faster; string matching (any level with the default
-// strategy) costs more than it saves.
-constexpr int kFastLevel = 1;
-constexpr int kFastStrategy = Z_HUFFMAN_ONLY;
+// and Huffman coding alone codes them within 5% of the size libpng's defaults give, more
+// than ten times faster; string matching (any zlib level with its usual strategy) costs
+// more than it saves.
 // With a chosen level, libpng hands zlib's output to the file in pieces of this size.
 constexpr size_t kZlibBuffer = 256 * 1024;
 // The fast default compresses the filtered rows in segments of about this size, each on
@@ -114,9 +112,10 @@ public:
         if (mInfo == nullptr || !PngHeader(mPng, mInfo, aFile, inShape, mFileDepth, mOptions)) return failed(outError);
         if (mFileDepth == 8) mRow.resize(static_cast<size_t>(inShape.width) * 3);
         if (mOptions.pngLevel < 0) {
-            mPrior.assign(static_cast<size_t>(inShape.width) * 3 * (mFileDepth / 8), 0);
+            mRowBytes = static_cast<size_t>(inShape.width) * 3 * (mFileDepth / 8);
+            mPrior.assign((mRowBytes + 1) / 2, 0);
             mDeflate = std::make_unique<ParallelDeflate>(
-                kFastLevel, kFastStrategy, DeflateThreads(),
+                DeflateThreads(),
                 [this](const uint8_t *inBytes, size_t inSize) { return PngChunk(mPng, "IDAT", inBytes, inSize); });
         }
         return true;
@@ -139,40 +138,39 @@ public:
     bool finish(std::string &outError) override {
         errno = 0;
         if (!mDeflate) return PngEnd(mPng, mInfo) || failed(outError);
-        if (!mSegment.empty() && !mDeflate->add(std::move(mSegment))) return failed(outError);
+        if (mSegmentSize != 0 && !mDeflate->add(std::move(mSegment), mSegmentSize)) return failed(outError);
         return (mDeflate->finish() && PngChunk(mPng, "IEND", nullptr, 0)) || failed(outError);
     }
 
 private:
     // Appends a row to the current segment with the Up filter: each byte less the byte
     // above it, 16-bit samples big-endian. A full segment goes to the compressing threads.
+    // The loops read and write through pointers that do not overlap, so that the compiler
+    // may work on many samples at once.
     bool addFilteredRow(const void *inRow) {
-        if (mSegment.empty()) mSegment = mDeflate->spareBuffer();
-        const size_t aStart = mSegment.size();
-        mSegment.resize(aStart + 1 + mPrior.size());
-        uint8_t *aOut = mSegment.data() + aStart;
+        if (mSegmentSize == 0) mSegment = mDeflate->spareBuffer();
+        const size_t aStart = mSegmentSize;
+        mSegmentSize += 1 + mRowBytes;
+        if (mSegment.size() < mSegmentSize) mSegment.resize(mSegmentSize);
+        uint8_t *__restrict aOut = mSegment.data() + aStart;
         *aOut++ = PNG_FILTER_VALUE_UP;
-        uint8_t *aPrior = mPrior.data();
         if (mFileDepth == 8) {
-            const uint8_t *aRow = static_cast<const uint8_t *>(inRow);
-            for (size_t aIndex = 0; aIndex < mPrior.size(); ++aIndex) {
+            const uint8_t *__restrict aRow = static_cast<const uint8_t *>(inRow);
+            const uint8_t *__restrict aPrior = reinterpret_cast<const uint8_t *>(mPrior.data());
+            for (size_t aIndex = 0; aIndex < mRowBytes; ++aIndex)
                 aOut[aIndex] = static_cast<uint8_t>(aRow[aIndex] - aPrior[aIndex]);
-                aPrior[aIndex] = aRow[aIndex];
-            }
         } else {
-            const uint16_t *aRow = static_cast<const uint16_t *>(inRow);
-            for (size_t aIndex = 0; aIndex < mPrior.size() / 2; ++aIndex) {
-                const uint8_t aHigh = static_cast<uint8_t>(aRow[aIndex] >> 8);
-                const uint8_t aLow = static_cast<uint8_t>(aRow[aIndex]);
-                aOut[2 * aIndex] = static_cast<uint8_t>(aHigh - aPrior[2 * aIndex]);
-                aOut[2 * aIndex + 1] = static_cast<uint8_t>(aLow - aPrior[2 * aIndex + 1]);
-                aPrior[2 * aIndex] = aHigh;
-                aPrior[2 * aIndex + 1] = aLow;
+            const uint16_t *__restrict aRow = static_cast<const uint16_t *>(inRow);
+            const uint16_t *__restrict aPrior = mPrior.data();
+            for (size_t aIndex = 0; aIndex < mRowBytes / 2; ++aIndex) {
+                aOut[2 * aIndex] = static_cast<uint8_t>((aRow[aIndex] >> 8) - (aPrior[aIndex] >> 8));
+                aOut[2 * aIndex + 1] = static_cast<uint8_t>(aRow[aIndex] - aPrior[aIndex]);
             }
         }
-        if (mSegment.size() < kSegmentBytes) return true;
-        const bool aOk = mDeflate->add(std::move(mSegment));
-        mSegment.clear();
+        std::memcpy(mPrior.data(), inRow, mRowBytes);
+        if (mSegmentSize < kSegmentBytes) return true;
+        const bool aOk = mDeflate->add(std::move(mSegment), mSegmentSize);
+        mSegmentSize = 0;
         return aOk;
     }
 
@@ -189,10 +187,13 @@ private:
     png_structp mPng = nullptr;
     png_infop mInfo = nullptr;
     std::vector<uint8_t> mRow;
-    // The fast default: the unfiltered bytes of the row above, the segment being filled.
+    // The fast default: the row above as it came (its samples in host order), the segment
+    // being filled.
     std::unique_ptr<ParallelDeflate> mDeflate;
-    std::vector<uint8_t> mPrior;
-    std::vector<uint8_t> mSegment;
+    size_t mRowBytes = 0;
+    std::vector<uint16_t> mPrior;
+    std::vector<uint8_t> mSegment;  // its first mSegmentSize bytes are filled
+    size_t mSegmentSize = 0;
 };
 
 }  // namespace
