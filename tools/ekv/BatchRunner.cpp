@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +36,7 @@ public:
         draw();
     }
     void aside() { mBar.clear(); }
+    bool shown() const { return mBar.shown(); }
 
 private:
     std::string label() const {
@@ -120,8 +122,11 @@ bool ReadAll(int inFd, void *outBytes, size_t inSize) {
 }
 
 // In the new worker process: runs the inputs it is handed, one after another, and leaves
-// when its input pipe closes.
-[[noreturn]] void RunWorker(const BatchJob &inJob, int inInputFd, int inReportFd, int inTextFd,
+// when its input pipe closes. Progress is reported only for a bar that is shown, and at
+// most every kProgressInterval: each record wakes the parent process.
+constexpr std::chrono::milliseconds kProgressInterval{40};
+
+[[noreturn]] void RunWorker(const BatchJob &inJob, bool inReportProgress, int inInputFd, int inReportFd, int inTextFd,
                             const std::vector<Worker> &inSiblings) {
     // The signal handler stops this process's own workers only (it has none).
     for (const Worker &aSibling : inSiblings) UnregisterWorker(aSibling.pid);
@@ -130,9 +135,13 @@ bool ReadAll(int inFd, void *outBytes, size_t inSize) {
     uint64_t aIndex = 0;
     while (ReadAll(inInputFd, &aIndex, sizeof aIndex)) {
         WorkerRecord aLast{WorkerRecord::kProgress, -1, -1};
+        std::chrono::steady_clock::time_point aLastTime;
         JobReport aReport;
         aReport.progress = [&](int32_t inDone, int32_t inTotal) {
-            if (aLast.done == inDone && aLast.total == inTotal) return;
+            if (!inReportProgress || (aLast.done == inDone && aLast.total == inTotal)) return;
+            const auto aNow = std::chrono::steady_clock::now();
+            if (inDone < inTotal && aNow - aLastTime < kProgressInterval) return;
+            aLastTime = aNow;
             aLast.done = inDone;
             aLast.total = inTotal;
             WriteAll(inReportFd, &aLast, sizeof aLast);
@@ -148,7 +157,7 @@ bool ReadAll(int inFd, void *outBytes, size_t inSize) {
     _exit(0);
 }
 
-bool StartWorker(const BatchJob &inJob, std::vector<Worker> &ioWorkers) {
+bool StartWorker(const BatchJob &inJob, bool inReportProgress, std::vector<Worker> &ioWorkers) {
     int aInput[2], aReport[2], aText[2];
     if (pipe2(aInput, O_CLOEXEC) != 0) return false;
     if (pipe2(aReport, O_CLOEXEC) != 0) {
@@ -170,7 +179,7 @@ bool StartWorker(const BatchJob &inJob, std::vector<Worker> &ioWorkers) {
         // The other workers' input pipes stay with this process only: a worker must see
         // the end of its own pipe when this process closes it.
         for (const Worker &aSibling : ioWorkers) close(aSibling.inputFd);
-        RunWorker(inJob, aInput[0], aReport[1], aText[1], ioWorkers);
+        RunWorker(inJob, inReportProgress, aInput[0], aReport[1], aText[1], ioWorkers);
     }
     close(aInput[0]);
     close(aReport[1]);
@@ -255,7 +264,7 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
             aWorker.index = aNext++;
         }
         if (aNext < aCount && aWorkers.size() < aWorkerCount && aCanStart) {
-            if (StartWorker(inJob, aWorkers)) continue;
+            if (StartWorker(inJob, aProgress.shown(), aWorkers)) continue;
             // Without any worker the next input fails; otherwise the running ones go on.
             if (aWorkers.empty()) {
                 const size_t aIndex = aNext++;

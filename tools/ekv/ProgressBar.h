@@ -17,6 +17,8 @@ public:
     // Erases the bar from its line (it is drawn again at the next change).
     void clear();
     void setLabel(std::string inLabel);
+    // Whether the bar is shown at all (standard error is a terminal).
+    bool shown() const { return mActive; }
 
 private:
     std::string mLabel;
