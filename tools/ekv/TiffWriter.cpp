@@ -79,11 +79,16 @@ public:
         // through a copy; 8-bit rows are made in it.
         if (aCodec != COMPRESSION_NONE || mFileDepth == 8)
             mRow.resize(static_cast<size_t>(inShape.width) * 3 * (mFileDepth / 8));
+        // Uncompressed 16-bit samples in the file's byte order are written as whole strips,
+        // straight from the rows given where they hold a whole strip, without libtiff's
+        // copy of every row.
+        mRawStrips = aCodec == COMPRESSION_NONE && mFileDepth == 16 && !TIFFIsByteSwapped(mTiff);
         return true;
     }
 
     bool writeRows(const uint16_t *inSamples, int32_t inRows, std::string &outError) override {
         const size_t aCount = static_cast<size_t>(mShape.width) * 3;
+        if (mRawStrips) return writeStrips(inSamples, inRows, aCount) || failed(outError);
         for (int32_t aIndex = 0; aIndex < inRows; ++aIndex, inSamples += aCount) {
             void *aLine = const_cast<uint16_t *>(inSamples);
             if (!mRow.empty()) {
@@ -101,6 +106,8 @@ public:
 
     bool finish(std::string &outError) override {
         errno = 0;
+        if (mRawStrips && !mStrip.empty() && !writeStrip(mStrip.data(), mStrip.size() / (mShape.width * 3)))
+            return failed(outError);
         bool aOk = FinishTiffMetadata(mTiff, mOptions.metadata) && TIFFFlush(mTiff) != 0;
         TIFFClose(mTiff);
         mTiff = nullptr;
@@ -108,6 +115,34 @@ public:
     }
 
 private:
+    // Rows in strips of kStripRows: whole strips among the rows given go out as they are,
+    // the others are gathered in mStrip; the last strip of the image may be shorter.
+    bool writeStrips(const uint16_t *inSamples, int32_t inRows, size_t inCount) {
+        while (inRows > 0) {
+            if (mStrip.empty() && inRows >= static_cast<int32_t>(kStripRows)) {
+                if (!writeStrip(inSamples, kStripRows)) return false;
+                inSamples += kStripRows * inCount;
+                inRows -= kStripRows;
+                continue;
+            }
+            const size_t aRows = std::min<size_t>(static_cast<size_t>(inRows), kStripRows - mStrip.size() / inCount);
+            mStrip.insert(mStrip.end(), inSamples, inSamples + aRows * inCount);
+            inSamples += aRows * inCount;
+            inRows -= static_cast<int32_t>(aRows);
+            if (mStrip.size() == kStripRows * inCount) {
+                if (!writeStrip(mStrip.data(), kStripRows)) return false;
+                mStrip.clear();
+            }
+        }
+        return true;
+    }
+
+    bool writeStrip(const uint16_t *inSamples, size_t inRows) {
+        const tmsize_t aBytes = static_cast<tmsize_t>(inRows * mShape.width * 3 * sizeof(uint16_t));
+        errno = 0;
+        return TIFFWriteRawStrip(mTiff, mNextStrip++, const_cast<uint16_t *>(inSamples), aBytes) == aBytes;
+    }
+
     // The system's reason when a write failed, else libtiff's message.
     bool failed(std::string &outError) {
         outError = EncoderFailure(errno, mError, "libtiff");
@@ -121,6 +156,9 @@ private:
     std::string mError;
     std::vector<uint8_t> mRow;
     int32_t mNextRow = 0;
+    bool mRawStrips = false;
+    std::vector<uint16_t> mStrip;  // rows of a strip not yet complete
+    uint32_t mNextStrip = 0;
 };
 
 }  // namespace
