@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "Cli.h"
+#include "OutputFile.h"
 #include "ProgressBar.h"
 #include "SignalCleanup.h"
 
@@ -83,6 +84,8 @@ struct Worker {
 };
 
 // What a worker reports: progress of its input, or that the input is done (its exit code).
+// Records are far below PIPE_BUF, so each write arrives whole and reads of whole records
+// return whole records.
 struct WorkerRecord {
     enum Kind : int32_t { kProgress, kFinished };
     int32_t kind;
@@ -93,19 +96,6 @@ struct WorkerRecord {
 void CloseFd(int &ioFd) {
     if (ioFd >= 0) close(ioFd);
     ioFd = -1;
-}
-
-// Writes all of inSize bytes, or fails; records are far below PIPE_BUF, so each arrives whole.
-bool WriteAll(int inFd, const void *inBytes, size_t inSize) {
-    const char *aNext = static_cast<const char *>(inBytes);
-    while (inSize > 0) {
-        ssize_t aWritten = write(inFd, aNext, inSize);
-        if (aWritten < 0 && errno == EINTR) continue;
-        if (aWritten <= 0) return false;
-        aNext += aWritten;
-        inSize -= static_cast<size_t>(aWritten);
-    }
-    return true;
 }
 
 // Reads exactly inSize bytes; false at the end of the pipe or on an error.

@@ -25,21 +25,6 @@ bool Failed(std::string &outError, int inErrno) {
     return false;
 }
 
-// Writes all of the bytes, through interruptions and short writes; false with errno.
-bool WriteAll(int inFd, const unsigned char *inBytes, size_t inCount) {
-    size_t aDone = 0;
-    while (aDone < inCount) {
-        ssize_t aWritten = write(inFd, inBytes + aDone, inCount - aDone);
-        if (aWritten < 0 && errno == EINTR) continue;
-        if (aWritten <= 0) {
-            if (aWritten == 0) errno = EIO;
-            return false;
-        }
-        aDone += static_cast<size_t>(aWritten);
-    }
-    return true;
-}
-
 // A Unix-domain socket file is written by connecting to it.
 int ConnectSocket(const std::string &inPath) {
     sockaddr_un aAddress{};
@@ -253,6 +238,21 @@ bool TempOutput::commit(std::string &outError) {
     mTemp.clear();  // renamed: nothing left to remove
     discard();
     mCommitted = true;
+    return true;
+}
+
+bool WriteAll(int inFd, const void *inBytes, size_t inCount) {
+    const auto *aBytes = static_cast<const unsigned char *>(inBytes);
+    size_t aDone = 0;
+    while (aDone < inCount) {
+        ssize_t aWritten = write(inFd, aBytes + aDone, inCount - aDone);
+        if (aWritten < 0 && errno == EINTR) continue;
+        if (aWritten <= 0) {
+            if (aWritten == 0) errno = EIO;
+            return false;
+        }
+        aDone += static_cast<size_t>(aWritten);
+    }
     return true;
 }
 

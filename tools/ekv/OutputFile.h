@@ -62,4 +62,8 @@ private:
 // Writes bytes to inPath as a TempOutput does.
 bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError);
 
+// Writes all of inCount bytes to a descriptor, through interruptions and short writes;
+// false with errno.
+bool WriteAll(int inFd, const void *inBytes, size_t inCount);
+
 }  // namespace ekv
