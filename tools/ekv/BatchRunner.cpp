@@ -147,7 +147,19 @@ constexpr std::chrono::milliseconds kProgressInterval{40};
     _exit(0);
 }
 
-bool StartWorker(const BatchJob &inJob, bool inReportProgress, std::vector<Worker> &ioWorkers) {
+// Ignores SIGPIPE in this process while it lives, and tells a new worker what to restore.
+class PipeSignal {
+public:
+    PipeSignal() : mBefore(signal(SIGPIPE, SIG_IGN)) {}
+    ~PipeSignal() { signal(SIGPIPE, mBefore); }
+    void restoreInWorker() const { signal(SIGPIPE, mBefore); }
+
+private:
+    sighandler_t mBefore;
+};
+
+bool StartWorker(const BatchJob &inJob, bool inReportProgress, const PipeSignal &inPipeSignal,
+                 std::vector<Worker> &ioWorkers) {
     int aInput[2], aReport[2], aText[2];
     if (pipe2(aInput, O_CLOEXEC) != 0) return false;
     if (pipe2(aReport, O_CLOEXEC) != 0) {
@@ -163,6 +175,7 @@ bool StartWorker(const BatchJob &inJob, bool inReportProgress, std::vector<Worke
     std::fflush(stderr);
     pid_t aPid = fork();
     if (aPid == 0) {
+        inPipeSignal.restoreInWorker();
         close(aInput[1]);
         close(aReport[0]);
         close(aText[0]);
@@ -211,7 +224,11 @@ int WaitForWorker(const Worker &inWorker, const std::string &inInput, std::strin
     int aStatus = 0;
     while (waitpid(inWorker.pid, &aStatus, 0) < 0 && errno == EINTR) {}
     UnregisterWorker(inWorker.pid);
-    if (WIFEXITED(aStatus)) return WEXITSTATUS(aStatus) != 0 ? WEXITSTATUS(aStatus) : kExitModule;
+    if (WIFEXITED(aStatus) && WEXITSTATUS(aStatus) != 0) return WEXITSTATUS(aStatus);
+    if (WIFEXITED(aStatus)) {
+        ioText += "ekv: " + inInput + ": the worker process ended before the file was done\n";
+        return kExitModule;
+    }
     const int aSignal = WIFSIGNALED(aStatus) ? WTERMSIG(aStatus) : 0;
     ioText += "ekv: " + inInput + ": the worker process ended by signal " + std::to_string(aSignal) + " (" +
               strsignal(aSignal) + ")\n";
@@ -220,8 +237,9 @@ int WaitForWorker(const Worker &inWorker, const std::string &inInput, std::strin
 
 int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const BatchJob &inJob) {
     InstallSignalCleanup();
-    // A worker that is gone when it is handed an input must not end this process.
-    signal(SIGPIPE, SIG_IGN);
+    // A worker that is gone when it is handed an input must not end this process; the
+    // workers themselves keep the disposition this process had, as a job run here would.
+    const PipeSignal aPipeSignal;
     const size_t aCount = inInputs.size();
     const size_t aWorkerCount = std::min(inJobs, aCount);
     BatchProgress aProgress(aCount);
@@ -254,7 +272,7 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
             aWorker.index = aNext++;
         }
         if (aNext < aCount && aWorkers.size() < aWorkerCount && aCanStart) {
-            if (StartWorker(inJob, aProgress.shown(), aWorkers)) continue;
+            if (StartWorker(inJob, aProgress.shown(), aPipeSignal, aWorkers)) continue;
             // Without any worker the next input fails; otherwise the running ones go on.
             if (aWorkers.empty()) {
                 const size_t aIndex = aNext++;
