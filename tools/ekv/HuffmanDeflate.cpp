@@ -118,8 +118,8 @@ constexpr int ExtraBits(int inSymbol) { return inSymbol == 16 ? 2 : inSymbol == 
 // One non-final dynamic block of the bytes. The writer is worked on as a copy of its own:
 // through a reference, every store of output bytes could change it, and the compiler
 // would keep it in memory instead of in registers.
-void WriteBlock(const uint8_t *inBytes, size_t inSize, BitWriter &ioBits) {
-    BitWriter ioWriter = ioBits;
+void WriteBlock(const uint8_t *inBytes, size_t inSize, BitWriter &ioWriter) {
+    BitWriter aWriter = ioWriter;
     // Four tables, so that runs of one byte value do not wait on one counter.
     std::array<std::array<uint32_t, 256>, 4> aTables{};
     size_t i = 0;
@@ -152,14 +152,14 @@ void WriteBlock(const uint8_t *inBytes, size_t inSize, BitWriter &ioBits) {
     int aSent = 19;
     while (aSent > 4 && aRunLengths[kLengthCodeOrder[aSent - 1]] == 0) --aSent;
 
-    ioWriter.putFlushed(0 | (2 << 1), 3);  // not final; dynamic codes
-    ioWriter.putFlushed(kLiteralCodes - 257, 5);
-    ioWriter.putFlushed(2 - 1, 5);
-    ioWriter.putFlushed(static_cast<uint32_t>(aSent - 4), 4);
-    for (int k = 0; k < aSent; ++k) ioWriter.putFlushed(aRunLengths[kLengthCodeOrder[k]], 3);
+    aWriter.putFlushed(0 | (2 << 1), 3);  // not final; dynamic codes
+    aWriter.putFlushed(kLiteralCodes - 257, 5);
+    aWriter.putFlushed(2 - 1, 5);
+    aWriter.putFlushed(static_cast<uint32_t>(aSent - 4), 4);
+    for (int k = 0; k < aSent; ++k) aWriter.putFlushed(aRunLengths[kLengthCodeOrder[k]], 3);
     for (const LengthSymbol &aRun : aRuns) {
-        ioWriter.putFlushed(aRunCodes[aRun.symbol], aRunLengths[aRun.symbol]);
-        ioWriter.putFlushed(aRun.extra, ExtraBits(aRun.symbol));
+        aWriter.putFlushed(aRunCodes[aRun.symbol], aRunLengths[aRun.symbol]);
+        aWriter.putFlushed(aRun.extra, ExtraBits(aRun.symbol));
     }
 
     // Code and length of every byte in one word, for the inner loop.
@@ -167,15 +167,14 @@ void WriteBlock(const uint8_t *inBytes, size_t inSize, BitWriter &ioBits) {
     for (int aByte = 0; aByte < 256; ++aByte) aTable[aByte] = aCodes[aByte] | (uint32_t{aLengths[aByte]} << 16);
     for (i = 0; i + 3 <= inSize; i += 3) {
         const uint32_t aFirst = aTable[inBytes[i]], aSecond = aTable[inBytes[i + 1]], aThird = aTable[inBytes[i + 2]];
-        ioWriter.put(aFirst & 0xFFFF, static_cast<int>(aFirst >> 16));
-        ioWriter.put(aSecond & 0xFFFF, static_cast<int>(aSecond >> 16));
-        ioWriter.put(aThird & 0xFFFF, static_cast<int>(aThird >> 16));
-        ioWriter.flush();
+        aWriter.put(aFirst & 0xFFFF, static_cast<int>(aFirst >> 16));
+        aWriter.put(aSecond & 0xFFFF, static_cast<int>(aSecond >> 16));
+        aWriter.put(aThird & 0xFFFF, static_cast<int>(aThird >> 16));
+        aWriter.flush();
     }
-    for (; i < inSize; ++i)
-        ioWriter.putFlushed(aTable[inBytes[i]] & 0xFFFF, static_cast<int>(aTable[inBytes[i]] >> 16));
-    ioWriter.putFlushed(aCodes[kEndOfBlock], aLengths[kEndOfBlock]);
-    ioBits = ioWriter;
+    for (; i < inSize; ++i) aWriter.putFlushed(aTable[inBytes[i]] & 0xFFFF, static_cast<int>(aTable[inBytes[i]] >> 16));
+    aWriter.putFlushed(aCodes[kEndOfBlock], aLengths[kEndOfBlock]);
+    ioWriter = aWriter;
 }
 
 }  // namespace
