@@ -79,7 +79,7 @@ const char *const kHelpConvert =
     "  --wb-point H,V     the white-balance reference point clicked on the preview,\n"
     "                     in preview pixels: H from 0 to 319, V from 0 to 239 (see\n"
     "                     'ekv preview'). Methods 1 and 2 only. Without it the module\n"
-    "                     uses the gains it computed last.\n"
+    "                     uses the camera's white-balance gains recorded in the file.\n"
     "  -o, --output OUT   the output file (one input only); - for standard output.\n"
     "                     Its extension names the format: .tif or .tiff TIFF, .png\n"
     "                     PNG (any case). Another extension needs --format; one that\n"
