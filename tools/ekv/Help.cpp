@@ -264,7 +264,7 @@ const char *const kHelpDng =
     "                     write each output into DIR as NAME.dng. Without -o and -d\n"
     "                     each output goes next to its input.\n"
     "  --no-clobber       keep existing files: their inputs are skipped with a note\n"
-    "  -j, --jobs N       files to convert at once, each in a process of its own\n"
+    "  -j, --jobs N       files to convert at once, in that many worker processes\n"
     "                     (1 to 256; default: the online processors)\n"
     "  -h, --help         this text\n"
     "\n"

@@ -4,7 +4,6 @@
 // itself and compresses the image data on several threads.
 #include <png.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
