@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "AcquireHost.h"
+#include "import/AcquireHost.h"
 #include "pipeline/PipelineReference.h"
 #include "pipeline/kernels/StageKernels.h"
 

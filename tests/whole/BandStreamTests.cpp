@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "BandStream.h"
+#include "import/BandStream.h"
 #include "DeliveryTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "BatchRunner.h"
+#include "output/BatchRunner.h"
 #include "WholeTestSupport.h"
 
 namespace {

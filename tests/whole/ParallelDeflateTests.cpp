@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "HuffmanDeflate.h"
-#include "ParallelDeflate.h"
+#include "encoders/HuffmanDeflate.h"
+#include "encoders/ParallelDeflate.h"
 
 namespace {
 

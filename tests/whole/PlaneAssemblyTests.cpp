@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "DeliveryTestSupport.h"
-#include "PlaneAssembly.h"
+#include "import/PlaneAssembly.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "OutputMetadata.h"
-#include "StreamWriter.h"
+#include "metadata/OutputMetadata.h"
+#include "output/StreamWriter.h"
 #include "WholeTestSupport.h"
 
 namespace {

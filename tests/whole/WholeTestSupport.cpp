@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "AcquireHost.h"
+#include "import/AcquireHost.h"
 #include "pipeline/PipelineReference.h"
 
 namespace wholetest {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "AcquireHost.h"
+#include "import/AcquireHost.h"
 
 namespace wholetest {
 

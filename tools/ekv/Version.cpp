@@ -1,8 +1,0 @@
-// The tool's version, from the project's version in the build.
-#include "Cli.h"
-
-namespace ekv {
-
-const char *ToolVersion() { return EKV_VERSION; }
-
-}  // namespace ekv

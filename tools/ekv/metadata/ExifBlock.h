@@ -1,0 +1,17 @@
+// The camera tags as an Exif block: a little-endian TIFF structure with IFD0 (Make,
+// Model, Software, DateTime, Artist, Copyright) and an Exif directory, as PNG's eXIf
+// chunk carries it. libpng takes the block as bytes; nothing in Debian builds it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "metadata/RawTags.h"
+
+namespace ekv {
+
+// Empty when there is nothing to carry.
+std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware);
+
+}  // namespace ekv

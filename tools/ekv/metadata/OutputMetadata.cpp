@@ -1,0 +1,139 @@
+// Metadata hooks of the image writers.
+#include "metadata/OutputMetadata.h"
+
+#include <tiffio.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace ekv {
+
+namespace {
+
+void SetTiffText(TIFF *ioTiff, uint32_t inTag, const std::string &inText) {
+    if (!inText.empty()) TIFFSetField(ioTiff, inTag, inText.c_str());
+}
+
+void SetTiffRational(TIFF *ioTiff, uint32_t inTag, const Rational &inValue) {
+    if (inValue.present()) TIFFSetField(ioTiff, inTag, inValue.value());
+}
+
+// Exif's "YYYY:MM:DD HH:MM:SS" as PNG's recommended "YYYY-MM-DDTHH:MM:SS".
+void IsoDate(const std::string &inExif, char (&outText)[20]) {
+    std::snprintf(outText, sizeof outText, "%s", inExif.c_str());
+    if (inExif.size() != 19) return;
+    outText[4] = outText[7] = '-';
+    outText[10] = 'T';
+}
+
+// The sRGB transfer curve from 16-bit linear to 8-bit codes, rounded to nearest.
+const uint8_t *SrgbTable() {
+    static const std::vector<uint8_t> sTable = [] {
+        std::vector<uint8_t> aTable(65536);
+        for (uint32_t aIndex = 0; aIndex < 65536; ++aIndex) {
+            double aLinear = aIndex / 65535.0;
+            double aEncoded = aLinear <= 0.0031308 ? 12.92 * aLinear : 1.055 * std::pow(aLinear, 1.0 / 2.4) - 0.055;
+            long aCode = std::lround(aEncoded * 255.0);
+            aTable[aIndex] = static_cast<uint8_t>(aCode < 0 ? 0 : aCode > 255 ? 255 : aCode);
+        }
+        return aTable;
+    }();
+    return sTable.data();
+}
+
+}  // namespace
+
+bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
+    if (!inMetadata.iccProfile.empty() &&
+        !TIFFSetField(ioTiff, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(inMetadata.iccProfile.size()),
+                      inMetadata.iccProfile.data()))
+        return false;
+    const CameraTags &aCamera = inMetadata.camera;
+    SetTiffText(ioTiff, TIFFTAG_SOFTWARE, inMetadata.software);
+    SetTiffText(ioTiff, TIFFTAG_MAKE, aCamera.make);
+    SetTiffText(ioTiff, TIFFTAG_MODEL, aCamera.model);
+    SetTiffText(ioTiff, TIFFTAG_DATETIME, aCamera.dateTime);
+    SetTiffText(ioTiff, TIFFTAG_ARTIST, aCamera.artist);
+    SetTiffText(ioTiff, TIFFTAG_COPYRIGHT, aCamera.copyright);
+    // The Exif directory follows the image; its offset is filled in once it is written.
+    if (aCamera.hasExif() && !TIFFSetField(ioTiff, TIFFTAG_EXIFIFD, static_cast<uint64_t>(0))) return false;
+    return true;
+}
+
+bool FinishTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
+    if (!inMetadata.camera.hasExif()) return true;
+    return TIFFWriteDirectory(ioTiff) && WriteTiffExif(ioTiff, inMetadata.camera);
+}
+
+// IFD0 is written first (with a zero Exif offset), then the Exif directory after it;
+// IFD0 is then read back, given the Exif offset and rewritten. This needs a file that
+// can be read and seeked, which every writer's target is.
+bool WriteTiffExif(TIFF *ioTiff, const CameraTags &inCamera) {
+    const CameraTags &aCamera = inCamera;
+    if (!aCamera.hasExif()) return true;
+    if (TIFFCreateEXIFDirectory(ioTiff) != 0) return false;
+    SetTiffText(ioTiff, EXIFTAG_DATETIMEORIGINAL, aCamera.dateTimeOriginal);
+    SetTiffRational(ioTiff, EXIFTAG_EXPOSURETIME, aCamera.exposureTime);
+    SetTiffRational(ioTiff, EXIFTAG_FNUMBER, aCamera.fNumber);
+    SetTiffRational(ioTiff, EXIFTAG_FOCALLENGTH, aCamera.focalLength);
+    if (aCamera.iso != 0) {
+        uint16_t aIso = aCamera.iso;
+        TIFFSetField(ioTiff, EXIFTAG_ISOSPEEDRATINGS, static_cast<uint16_t>(1), &aIso);
+    }
+    uint64_t aExifOffset = 0;
+    if (!TIFFWriteCustomDirectory(ioTiff, &aExifOffset)) return false;
+    if (!TIFFSetDirectory(ioTiff, 0) || !TIFFSetField(ioTiff, TIFFTAG_EXIFIFD, aExifOffset)) return false;
+    return TIFFRewriteDirectory(ioTiff) != 0;
+}
+
+void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &inMetadata) {
+    if (!inMetadata.iccProfile.empty())
+        png_set_iCCP(ioPng, ioInfo, inMetadata.iccName.empty() ? "ICC profile" : inMetadata.iccName.c_str(),
+                     PNG_COMPRESSION_TYPE_BASE, inMetadata.iccProfile.data(),
+                     static_cast<png_uint_32>(inMetadata.iccProfile.size()));
+    // Every tag goes into the eXIf chunk, handed to libpng as a raw chunk placed before
+    // the image data: libpng's own eXIf support writes it a second time at png_write_end,
+    // which PNG forbids.
+    if (!inMetadata.exifBlock.empty()) {
+        png_unknown_chunk aExif = {};
+        const char aName[] = "eXIf";
+        for (int aIndex = 0; aIndex < 5; ++aIndex) aExif.name[aIndex] = static_cast<png_byte>(aName[aIndex]);
+        aExif.data = const_cast<png_bytep>(inMetadata.exifBlock.data());
+        aExif.size = inMetadata.exifBlock.size();
+        aExif.location = PNG_HAVE_PLTE;
+        png_set_unknown_chunks(ioPng, ioInfo, &aExif, 1);
+    }
+    // PNG's own text keywords besides, which more readers show. Fixed buffers only, since
+    // libpng may leave this function by longjmp.
+    const CameraTags &aCamera = inMetadata.camera;
+    char aCreated[20] = "";
+    IsoDate(aCamera.dateTime, aCreated);
+    const char *aPairs[][2] = {{"Software", inMetadata.software.c_str()},
+                               {"Author", aCamera.artist.c_str()},
+                               {"Copyright", aCamera.copyright.c_str()},
+                               {"Creation Time", aCreated}};
+    png_text aTexts[sizeof aPairs / sizeof aPairs[0]] = {};
+    int aCount = 0;
+    for (const auto &aPair : aPairs) {
+        if (aPair[1][0] == 0) continue;
+        aTexts[aCount].compression = PNG_TEXT_COMPRESSION_NONE;
+        aTexts[aCount].key = const_cast<char *>(aPair[0]);
+        aTexts[aCount].text = const_cast<char *>(aPair[1]);
+        ++aCount;
+    }
+    if (aCount > 0) png_set_text(ioPng, ioInfo, aTexts, aCount);
+}
+
+void ReduceRowTo8Bits(const uint16_t *inRow, uint8_t *outRow, size_t inCount, EightBitCurve inCurve) {
+    if (inCurve == EightBitCurve::Srgb) {
+        const uint8_t *aTable = SrgbTable();
+        for (size_t aIndex = 0; aIndex < inCount; ++aIndex) outRow[aIndex] = aTable[inRow[aIndex]];
+        return;
+    }
+    for (size_t aIndex = 0; aIndex < inCount; ++aIndex)
+        outRow[aIndex] = static_cast<uint8_t>((static_cast<uint32_t>(inRow[aIndex]) * 255u + 32767u) / 65535u);
+}
+
+}  // namespace ekv

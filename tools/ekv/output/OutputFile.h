@@ -1,0 +1,69 @@
+// Output files a user can trust. A regular file (new, or existing and writable) is
+// written to a temporary file in its own directory, which replaces it by a rename only
+// once complete, keeping its permission bits; a symbolic link is followed and stays.
+// Standard output ("-") and existing files that are not regular (character devices,
+// FIFOs, sockets) are never replaced: the image is built in an unnamed temporary file
+// (libtiff needs to seek) and copied to them when complete. A failed write removes the
+// temporary file and leaves any earlier target untouched. Named temporary files are
+// registered with the signal cleanup, so an interrupted run leaves none behind.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "output/OutputTarget.h"
+
+namespace ekv {
+
+class TempOutput {
+public:
+    explicit TempOutput(std::string inTarget) : mTarget(std::move(inTarget)) {}
+    ~TempOutput();
+    TempOutput(const TempOutput &) = delete;
+    TempOutput &operator=(const TempOutput &) = delete;
+
+    // Creates the temporary file (and opens a direct target); false with the reason.
+    bool open(std::string &outError);
+    // The temporary file, open for reading and writing.
+    int fd() const { return mFd; }
+    // Takes the descriptor as a stdio stream (the stream then owns it).
+    FILE *stream();
+    // The temporary file's path, or for an unnamed one a name for messages.
+    const std::string &tempPath() const { return mTemp.empty() ? mTarget : mTemp; }
+    // The writer closed the descriptor itself (libtiff does); the file stays readable
+    // through a descriptor of its own.
+    void released() { mFd = -1; }
+    // Closes what is still open, then renames the flushed file onto the target, or
+    // copies it to standard output or the direct target; false with the reason in
+    // outError (the temporary file is then removed).
+    bool commit(std::string &outError);
+
+private:
+    bool openNamed(const OutputTarget &inTarget, std::string &outError);
+    bool openUnnamed(std::string &outError);
+    bool keepDescriptor(std::string &outError);
+    bool closeWriter();
+    bool copyOut(std::string &outError);
+    void discard();
+
+    std::string mTarget;
+    std::string mFinal;  // the rename's target: mTarget with links followed
+    std::string mTemp;   // a named temporary file's path
+    int mFd = -1;        // the writer's descriptor
+    int mKeep = -1;      // our own descriptor of the temporary file
+    int mDirect = -1;    // standard output or the opened direct target
+    bool mOwnsDirect = false;
+    int mSlot = -1;  // the signal cleanup's slot for mTemp
+    FILE *mStream = nullptr;
+    bool mCommitted = false;
+};
+
+// Writes bytes to inPath as a TempOutput does.
+bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError);
+
+// Writes all of inCount bytes to a descriptor, through interruptions and short writes;
+// false with errno.
+bool WriteAll(int inFd, const void *inBytes, size_t inCount);
+
+}  // namespace ekv

@@ -1,0 +1,114 @@
+// The writer thread and its queue.
+#include "output/StreamWriter.h"
+
+#include "import/PlaneAssembly.h"
+
+namespace ekv {
+
+StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions)
+    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mOutput(mTarget) {}
+
+StreamWriter::~StreamWriter() { stop(); }
+
+bool StreamWriter::begin(const Document &inDocument) {
+    mDocument = inDocument;
+    std::string aError;
+    mEncoder = MakeRowEncoder(mOptions);
+    if (!mOutput.open(aError) ||
+        !mEncoder->start(mOutput, {inDocument.width, inDocument.height, inDocument.depth}, aError)) {
+        mFailed = true;
+        mError = aError;
+        return false;
+    }
+    mThread = std::thread(&StreamWriter::run, this);
+    return true;
+}
+
+Band StreamWriter::takeBand() {
+    std::lock_guard<std::mutex> aLock(mMutex);
+    if (mSpare.empty()) return Band();
+    Band aBand = std::move(mSpare.back());
+    mSpare.pop_back();
+    return aBand;
+}
+
+bool StreamWriter::putBand(Band &&ioBand) {
+    std::unique_lock<std::mutex> aLock(mMutex);
+    mSpace.wait(aLock, [this] { return mQueuedBytes < 2 * kBatchBytes || mFailed; });
+    if (mFailed) return false;
+    for (const std::vector<uint16_t> &aPlane : ioBand.planes) mQueuedBytes += aPlane.size() * sizeof(uint16_t);
+    mQueue.push_back(std::move(ioBand));
+    if (mQueuedBytes >= kBatchBytes) mWork.notify_one();
+    return true;
+}
+
+bool StreamWriter::write(const Band &inBand) {
+    const size_t aStride = static_cast<size_t>(mDocument.width) * 3;
+    mRows.resize(aStride * static_cast<size_t>(inBand.rows));
+    InterleaveRows(inBand.planes[0].data(), inBand.planes[1].data(), inBand.planes[2].data(), mDocument.width,
+                   inBand.rows, mRows.data(), aStride);
+    return writeRows(inBand.rows);
+}
+
+bool StreamWriter::writeRows(int32_t inRows) {
+    std::string aError;
+    if (mEncoder->writeRows(mRows.data(), inRows, aError)) return true;
+    std::lock_guard<std::mutex> aLock(mMutex);
+    mFailed = true;
+    mError = aError;
+    mSpace.notify_all();
+    return false;
+}
+
+void StreamWriter::run() {
+    std::deque<Band> aBatch;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> aLock(mMutex);
+            for (Band &aBand : aBatch) mSpare.push_back(std::move(aBand));
+            aBatch.clear();
+            mWork.wait(aLock, [this] { return mQueuedBytes >= kBatchBytes || mClosing || mFailed; });
+            if (mFailed || mQueue.empty()) return;
+            aBatch.swap(mQueue);
+            mQueuedBytes = 0;
+            mSpace.notify_one();
+        }
+        for (const Band &aBand : aBatch)
+            if (!write(aBand)) return;
+    }
+}
+
+void StreamWriter::stop() {
+    {
+        std::lock_guard<std::mutex> aLock(mMutex);
+        mClosing = true;
+        mWork.notify_all();
+    }
+    if (mThread.joinable()) mThread.join();
+}
+
+bool StreamWriter::finish(int32_t inRowsDone, std::string &outError) {
+    stop();
+    if (!mFailed && mEncoder != nullptr && inRowsDone < mDocument.height) {
+        mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
+        for (int32_t aRow = inRowsDone; aRow < mDocument.height && !mFailed; ++aRow) writeRows(1);
+    }
+    std::string aError;
+    if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {
+        mFailed = true;
+        mError = aError;
+    }
+    if (mEncoder == nullptr && !mFailed) {
+        mFailed = true;
+        mError = "no document";
+    }
+    outError = mError;
+    return !mFailed;
+}
+
+std::string StreamWriter::error() {
+    std::lock_guard<std::mutex> aLock(mMutex);
+    return mError;
+}
+
+}  // namespace ekv
