@@ -129,34 +129,53 @@ convert)
   # Methods 0, 1, 2; 1 and 2 with and without a white-balance point; 16-bit TIFF.
   for m in 0 1 2; do
     expect 0 "" "$ekv" convert s.ekv -m "$m" -o "m$m.tif"
-    tiff_is "m$m.tif" 248 196 16 && image_is "m$m.tif" "248 196 16 3"
+    tiff_is "m$m.tif" 248 182 16 && image_is "m$m.tif" "248 182 16 3"
     [ "$m" = 0 ] && continue
     expect 0 "" "$ekv" convert s.ekv -m "$m" --wb-point 60,180 -o "m${m}p.tif"
-    tiff_is "m${m}p.tif" 248 196 16
+    tiff_is "m${m}p.tif" 248 182 16
     cmp -s "m$m.tif" "m${m}p.tif" && fail "method $m: the white-balance point changed nothing"
   done
   cmp -s m0.tif m1.tif && fail "methods 0 and 1 gave the same image"
   cmp -s m1.tif m2.tif && fail "methods 1 and 2 gave the same image"
   read -r lo hi mean < <("$check" stats m2.tif)
   [ "$hi" -gt 32768 ] || fail "method 2: the brightest sample is only $hi of 65535"
-  # The whole-band rows the module delivers are not black; the rows below are.
-  [ "$("$check" pixel m2.tif 124 181)" != "0 0 0" ] || fail "the last delivered row is black"
-  [ "$("$check" pixel m2.tif 124 190)" = "0 0 0" ] || fail "an undelivered row is not black"
+  # The image ends at the last row the module delivers (whole bands), as info predicts;
+  # --full-document keeps the module's document: the same rows, then black ones. Sensor
+  # widths for each band height (30, 16, 10 and 6 rows), with and without rows left out.
+  for size in 264x200 1040x66 2016x40 3016x30; do
+    small "z$size.ekv" --width "${size%x*}" --height "${size#*x}"
+    doc=$("$ekv" info "z$size.ekv" | awk '/^document_height:/ {print $2}')
+    rows=$("$ekv" info "z$size.ekv" | awk '/^image_height:/ {print $2}')
+    expect 0 "" "$ekv" convert "z$size.ekv" -o "z$size.tif"
+    width=$("$check" info "z$size.tif" | cut -d' ' -f1)
+    image_is "z$size.tif" "$width $rows 16 3"
+    [ "$("$check" pixel "z$size.tif" 5 $((rows - 1)))" != "0 0 0" ] || fail "$size: the last row is black"
+    if [ "$rows" -lt "$doc" ]; then
+      grep -q "of $doc; the image ends there, $((doc - rows)) rows left out" err.txt || fail "$size: note $(cat err.txt)"
+    else
+      grep -q . err.txt && fail "$size: a whole-band conversion printed: $(cat err.txt)"
+    fi
+    expect 0 "" "$ekv" convert "z$size.ekv" --full-document -o "z$size-full.tif"
+    image_is "z$size-full.tif" "$width $doc 16 3"
+    [ "$("$check" top "z$size.tif" "z$size-full.tif")" = "0 0" ] || fail "$size: --full-document differs"
+    [ "$rows" -lt "$doc" ] || cmp -s "z$size.tif" "z$size-full.tif" || fail "$size: whole bands changed"
+  done
+  [ "$("$ekv" info z264x200.ekv | awk '/^image_height:/ {print $2}')" = 182 ] || fail "info: image_height"
   # 8 bits: reduced from the 16-bit document by the host, in TIFF and PNG.
   expect 0 "" "$ekv" convert s.ekv -m 2 --8bit -o m2-8.tif
-  tiff_is m2-8.tif 248 196 8
+  tiff_is m2-8.tif 248 182 8
   [ "$("$check" reduce m2.tif m2-8.tif)" = 0 ] || fail "--8bit is not the rounded 16-bit image"
   expect 0 "" "$ekv" convert s.ekv -m 1 --wb-point 0,0 --format png -o m1p.png
-  image_is m1p.png "248 196 16 3"
+  image_is m1p.png "248 182 16 3"
   expect 0 "" "$ekv" convert s.ekv -m 2 --8bit -o m2-8.png
-  image_is m2-8.png "248 196 8 3"
+  image_is m2-8.png "248 182 8 3"
   [ "$("$check" diff m2-8.tif m2-8.png | wc -l)" = 0 ] || fail "the 8-bit TIFF and PNG differ"
   expect 0 "" "$ekv" convert s.ekv -m 2 -o m2.png
   [ "$("$check" diff m2.tif m2.png | wc -l)" = 0 ] || fail "the 16-bit TIFF and PNG differ"
   # A file with 8 valid bits makes an 8-bit document.
   small b8.ekv --bits 8
   expect 0 "" "$ekv" convert b8.ekv -m 2 -o b8.tif
-  tiff_is b8.tif 248 196 8
+  tiff_is b8.tif 248 182 8
   read -r lo hi mean < <("$check" stats b8.tif)
   [ "$hi" -gt 128 ] || fail "8-bit document: the brightest sample is only $hi"
   no_temp_files
@@ -168,7 +187,7 @@ outputs)
   mkdir -p next dir
   cp one.ekv next/one.ekv
   expect 0 "" "$ekv" convert next/one.ekv -m 2
-  tiff_is next/one.tif 248 196 16
+  tiff_is next/one.tif 248 182 16
   # Several files in one call (one module, its data word kept) give what separate
   # calls give.
   expect 0 "" "$ekv" convert one.ekv two.ekv -m 2 -d dir
@@ -177,7 +196,7 @@ outputs)
   cmp -s dir/one.tif next/one.tif || fail "the first import of a call differs from a lone import"
   cmp -s dir/one.tif dir/two.tif && fail "different white balance gave the same image"
   expect 0 "" "$ekv" convert one.ekv two.ekv -m 1 --format png -d dir
-  image_is dir/one.png "248 196 16 3" && image_is dir/two.png "248 196 16 3"
+  image_is dir/one.png "248 182 16 3" && image_is dir/two.png "248 182 16 3"
   # A failure in the middle of a call: reported, the other files still converted.
   rm -f dir/*.tif
   expect 3 "missing\.ekv: no such file" "$ekv" convert one.ekv missing.ekv two.ekv -d dir
@@ -199,7 +218,7 @@ stream)
   # Compressed TIFF (with the horizontal predictor) and PNG at any level: the same samples.
   for c in deflate zstd lzw none; do
     expect 0 "" "$ekv" convert s.ekv -m 2 --compress "$c" -o "c-$c.tif"
-    tiff_is "c-$c.tif" 248 196 16
+    tiff_is "c-$c.tif" 248 182 16
     [ "$("$check" diff plain.tif "c-$c.tif" | wc -l)" = 0 ] || fail "--compress $c changed the image"
   done
   tiffinfo c-zstd.tif | grep -q "Predictor: horizontal" || fail "zstd without the horizontal predictor"
@@ -291,6 +310,7 @@ assert (i['thumbnail_width'], i['thumbnail_height']) == (320, 240)
 assert (i['image_width'], i['image_length']) == (264, 200)
 assert (i['document_width'], i['document_height'], i['document_depth']) == (248, 196, 16)
 assert (i['band_height'], i['rows_per_band'], i['delivered_rows'], i['bands']) == (30, 26, 182, 7)
+assert i['image_height'] == 182
 assert i['strip_count'] == 2 and len(i['strip_offsets']) == 2 and len(i['strip_byte_count']) == 2
 assert len(i['color_matrix']) == 9 and len(i['chromasupless']) == 6
 assert i['valid_bits_per_pixel'] == [10, 0] and i['cfa_pattern_value'] == [0, 1, 1, 2]
@@ -563,7 +583,7 @@ metadata)
     [ "$line" = "Software: ${version#ekv } is not" ] && line="Software: $version"
     grep -qF "$line" <<<"$info" || fail "tiffinfo lacks '$line': $info"
   done
-  [ "$("$check" info m2.tif)" = "248 196 16 3" ] || fail "the tagged TIFF does not read back"
+  [ "$("$check" info m2.tif)" = "248 182 16 3" ] || fail "the tagged TIFF does not read back"
   text=$(pngcheck -t m1.png)
   for line in "Software:" "$version" "Author:" "A. Person" "Copyright:" "Creation Time:" "2024-05-01T12:34:56"; do
     grep -qF -- "$line" <<<"$text" || fail "the PNG text lacks '$line': $text"

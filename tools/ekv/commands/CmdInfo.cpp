@@ -151,6 +151,8 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     int32 aRows = DeliveredRows(aInfo.output_image_width, aInfo.output_image_height);
     ioReport.number("delivered_rows", aRows);
     ioReport.number("bands", aRows / (static_cast<int32>(aBand) - 4));
+    // convert's image ends at the last row delivered (--full-document keeps them all).
+    ioReport.number("image_height", std::min(aRows, aInfo.output_image_height));
 }
 
 // One file's report, or the exit code after the message (and an error report).
