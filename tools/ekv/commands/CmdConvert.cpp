@@ -39,7 +39,7 @@ struct ConvertOptions {
     TiffCompression compression = TiffCompression::None;
     int pngLevel = -1;  // -1: the fast default
     ProfileChoice profile = ProfileChoice::Auto;
-    bool keepLinear = false;  // --8bit of a linear document without the sRGB curve
+    bool keepLinear = false;    // --8bit of a linear document without the sRGB curve
     bool fullDocument = false;  // keep the rows the module never delivers, black
 };
 
