@@ -41,6 +41,14 @@ tiff_is() {
   grep -q "Resolution: 72, 72 pixels/inch" <<<"$info" || fail "$1: tiffinfo resolution: $info"
 }
 
+# validates FILE [ALLOWED]: exiftool -validate -warning reports nothing for FILE but
+# warnings matching the extended regular expression ALLOWED.
+validates() {
+  local left
+  left=$(exiftool -validate -warning -a "$1" 2>&1 | grep -E '^(Warning|Error)' | grep -Ev -- "${2:-^$}")
+  [ -z "$left" ] || fail "exiftool -validate $1: $left"
+}
+
 no_temp_files() {
   local left
   left=$(find "${1:-.}" -name '.*.tmp-*' | head -n 3)
@@ -571,6 +579,20 @@ metadata)
   expect 0 "" "$ekv" convert s.ekv --8bit -o e2.tif
   [ "$("$check" reduce m2.tif e2.tif)" = 0 ] || fail "method 2 --8bit is not the rounded image"
   expect 2 "--linear applies to --8bit only" "$ekv" convert s.ekv -m 1 --linear
+
+  # Every kind of output validates, its Exif directory with the versions and ColorSpace:
+  # sRGB where the output is sRGB, else uncalibrated. exiftool checks TIFF compression
+  # against TIFF 6.0's list, which has neither Deflate (8) nor libtiff's Zstandard code.
+  for c in deflate lzw zstd; do expect 0 "" "$ekv" convert s.ekv --compress "$c" -o "c-$c.tif"; done
+  expect 0 "" "$ekv" convert s.ekv -m 1 --png-level 9 -o z1.png
+  for out in m0.tif:65535 m1.tif:65535 m2.tif:1 m0.png:65535 m1.png:65535 m2.png:1 n2.tif:65535 p0.png:1 \
+      p2.tif:65535 e0.tif:65535 e1.tif:1 e2.tif:1 l0.png:65535 l1.png:65535 c-deflate.tif:1 c-lzw.tif:1 \
+      c-zstd.tif:1 z1.png:65535; do
+    f=${out%:*}
+    validates "$f" "$(case $f in c-deflate.tif | c-zstd.tif) echo "IFD0(:| tag 0x0103 )Compression" ;; esac)"
+    got=$(exiftool -s3 -n -ExifVersion -FlashpixVersion -ColorSpace "$f" | tr '\n' ' ')
+    [ "$got" = "0232 0100 ${out#*:} " ] || fail "$f: Exif versions and ColorSpace '$got'"
+  done
   expect 2 "--profile linear with --8bit needs --linear" "$ekv" convert s.ekv -m 1 --8bit --profile linear
 
   # The raw's tags: TIFF tags and an Exif directory (tiffinfo), PNG text chunks.
@@ -585,7 +607,7 @@ metadata)
   done
   [ "$("$check" info m2.tif)" = "248 182 16 3" ] || fail "the tagged TIFF does not read back"
   text=$(pngcheck -t m1.png)
-  for line in "Software:" "$version" "Author:" "A. Person" "Copyright:" "Creation Time:" "2024-05-01T12:34:56"; do
+  for line in "Software:" "$version" "Author:" "A. Person" "Copyright:" "Creation Time:" "01 May 2024 12:34:56"; do
     grep -qF -- "$line" <<<"$text" || fail "the PNG text lacks '$line': $text"
   done
   # The PNG's eXIf chunk: one, before the image data, a TIFF structure that tiffdump
@@ -605,16 +627,18 @@ def ifd(off):
     tags = {}
     for i in range(struct.unpack_from('<H', block, off)[0]):
         tag, typ, cnt, val = struct.unpack_from('<HHII', block, off + 2 + 12 * i)
-        size = {2: 1, 3: 2, 4: 4, 5: 8}[typ] * cnt
+        size = {2: 1, 3: 2, 4: 4, 5: 8, 7: 1}[typ] * cnt
         raw = block[off + 10 + 12 * i:][:size] if size <= 4 else block[val:val + size]
-        tags[tag] = raw.rstrip(b'\0').decode() if typ == 2 else struct.unpack('<' + {3: 'H', 4: 'I', 5: 'II'}[typ], raw)
+        tags[tag] = (raw.rstrip(b'\0').decode() if typ == 2 else raw if typ == 7 else
+                     struct.unpack('<' + {3: 'H', 4: 'I', 5: 'II'}[typ], raw))
     return tags
 zero = ifd(8)
 exif = ifd(zero[0x8769][0])
 assert (zero[0x10F], zero[0x110], zero[0x131]) == ('Karvex', 'KX-100', sys.argv[3] + ' (Karvex RAW File import)'), zero
 assert (zero[0x132], zero[0x13B], zero[0x8298]) == ('2024:05:01 12:34:56', 'A. Person', '(c) 2024'), zero
-assert exif == {0x829A: (1, 250), 0x829D: (28, 10), 0x8827: (400,), 0x9003: '2024:05:01 12:34:56',
-                0x920A: (50, 1)}, exif
+assert exif == {0x829A: (1, 250), 0x829D: (28, 10), 0x8827: (400,), 0x9000: b'0232', 0x9003: '2024:05:01 12:34:56',
+                0x920A: (50, 1), 0xA000: b'0100', 0xA001: (65535,)}, exif
+assert list(exif) == sorted(exif), list(exif)
 PY
   tiffdump m1.exif | grep -q "Model (272) ASCII (2) 7<KX-100" || fail "tiffdump cannot read the eXIf block"
   # A plain sample: Make only, no Exif directory.

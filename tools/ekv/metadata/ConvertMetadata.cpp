@@ -44,8 +44,9 @@ OutputMetadata BuildOutputMetadata(const std::string &inRawPath, ProfileKind inP
     aMetadata.iccProfile = BuildProfile(inProfile);
     if (!aMetadata.iccProfile.empty()) aMetadata.iccName = inProfile == ProfileKind::Srgb ? "sRGB" : "Linear sRGB";
     aMetadata.software = std::string("ekv ") + ToolVersion() + " (Karvex RAW File import)";
+    aMetadata.exifColorSpace = inProfile == ProfileKind::Srgb ? kExifColorSpaceSrgb : kExifColorSpaceUncalibrated;
     ReadCameraTags(inRawPath, aMetadata.camera);
-    aMetadata.exifBlock = BuildExifBlock(aMetadata.camera, aMetadata.software);
+    aMetadata.exifBlock = BuildExifBlock(aMetadata.camera, aMetadata.software, aMetadata.exifColorSpace);
     return aMetadata;
 }
 

@@ -32,7 +32,9 @@ void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescriptio
     // Artist, copyright and the Exif placeholder in IFD0; the Exif directory once the
     // mosaic is written, as convert's TIFF writer adds them.
     ioDescription.setMetadata = [aMetadata](TIFF *ioTiff) { return SetTiffMetadata(ioTiff, aMetadata); };
-    ioDescription.finishMetadata = [aCamera](TIFF *ioTiff) { return WriteTiffExif(ioTiff, aCamera); };
+    ioDescription.finishMetadata = [aCamera](TIFF *ioTiff) {
+        return WriteTiffExif(ioTiff, aCamera, kExifColorSpaceUncalibrated);
+    };
 }
 
 }  // namespace ekv
