@@ -647,8 +647,8 @@ PY
   tiffinfo plain.tif | grep -q "Make: Karvex" || fail "Make not carried over"
   tiffinfo plain.tif | grep -q "EXIF" && fail "an Exif directory without Exif values"
   # Malformed tags are skipped: a text tag pointing past the end, a rational of the wrong
-  # type, a count that overflows, a date in another form, non-ASCII text. The image is
-  # converted and the good tags are kept.
+  # type, a count that overflows, a date in another form. The image is converted and the
+  # good tags are kept; a stray byte that is not UTF-8 is carried as U+FFFD, with a note.
   cp s.ekv bad.ekv
   python3 - bad.ekv <<'PY' || fail "could not damage the tags"
 import struct, sys
@@ -662,20 +662,44 @@ for at, tag, typ, cnt, val in entries(ifd0) + entries(exif):
     if tag == 0x0110: struct.pack_into('<I', d, at + 8, len(d) - 3)          # Model past the end
     if tag == 0x013B: struct.pack_into('<I', d, at + 4, 0xFFFFFFFF)          # Artist: huge count
     if tag == 0x0132: d[val:val + 4] = b'2024'; d[val + 4] = ord('-')        # DateTime: wrong form
-    if tag == 0x8298: d[val] = 0xE9                                          # Copyright: not ASCII
+    if tag == 0x8298: d[val] = 0xE9                                          # Copyright: not UTF-8
     if tag == 0x829A: struct.pack_into('<H', d, at + 2, 3)                   # ExposureTime: SHORT
     if tag == 0x920A: struct.pack_into('<I', d, at + 8, 0xFFFFFFF0)          # FocalLength: out of bounds
 open(sys.argv[1], 'wb').write(d)
 PY
-  expect 0 "" "$ekv" convert bad.ekv -o bad.tif
+  expect 0 "note: Copyright holds bytes that are not UTF-8" "$ekv" convert bad.ekv -o bad.tif
+  expect 0 "note: Copyright holds bytes that are not UTF-8" "$ekv" info bad.ekv
+  grep -qF $'copyright:                   \xef\xbf\xbdc) 2024' out.txt || fail "info's copyright: $(cat out.txt)"
   info=$(tiffinfo bad.tif 2>&1)
-  for tag in Model Artist DateTime: Copyright ExposureTime FocalLength; do
+  grep -qF "Copyright: ?c) 2024" <<<"$info" || fail "the Copyright's ASCII form: $info"
+  [ "$(exiftool -s3 -XMP-dc:Rights bad.tif)" = $'\xef\xbf\xbdc) 2024' ] || fail "the Copyright in XMP"
+  for tag in Model Artist DateTime: ExposureTime FocalLength; do
     grep -q "^  $tag" <<<"$info" && fail "a malformed $tag was carried over: $info"
   done
   for line in "Make: Karvex" "FNumber: 2.800000" "ISOSpeedRatings: 400"; do
     grep -qF "$line" <<<"$info" || fail "a good tag was lost next to malformed ones: $line"
   done
   "$check" diff m2.tif bad.tif | grep -q . && fail "malformed tags changed the pixels"
+  # Text that is not ASCII, as written: UTF-8 in info, an ASCII form in the TIFF and Exif
+  # text tags, the full text in XMP (TIFF tag 700, PNG iTXt) and in PNG's iTXt keywords.
+  small u.ekv --model "Zoë X-1" --artist "Zoë Ørsted & <Co>" --copyright "© 2024 Zoë" --iso 100
+  expect 0 "" "$ekv" info --json u.ekv
+  python3 -c 'import json, sys; i = json.load(open(sys.argv[1]))
+assert (i["model"], i["artist"], i["copyright"]) == ("Zoë X-1", "Zoë Ørsted & <Co>", "© 2024 Zoë"), i' out.txt ||
+    fail "info's UTF-8 text: $(cat out.txt)"
+  names=(-Model -Artist -Copyright -XMP-tiff:Model -XMP-dc:Creator -XMP-dc:Rights)
+  for f in u.tif u.png; do
+    expect 0 "" "$ekv" convert u.ekv -o "$f"
+    validates "$f"
+    got=$(exiftool -s3 -EXIF:Model -EXIF:Artist -EXIF:Copyright -XMP-tiff:Model -XMP-dc:Creator -XMP-dc:Rights "$f")
+    [ "$got" = $'Zoe X-1\nZoe Orsted & <Co>\n(c) 2024 Zoe\nZoë X-1\nZoë Ørsted & <Co>\n© 2024 Zoë' ] ||
+      fail "$f: the text tags are '$got'"
+  done
+  tiffdump u.tif | grep -q "^700 (0x2bc) BYTE" || fail "no XMP packet in tag 700: $(tiffdump u.tif)"
+  [ "$(exiftool -s3 -PNG:Author -PNG:Copyright u.png)" = $'Zoë Ørsted & <Co>\n© 2024 Zoë' ] ||
+    fail "PNG's Author and Copyright keywords"
+  [ "$(pngcheck -v u.png | grep -c "chunk iTXt")" = 3 ] && pngcheck -t u.png | grep -q "^XML:com.adobe.xmp:" ||
+    fail "no XMP iTXt chunk: $(pngcheck -v -t u.png)"
   # Random damage to the directories: info answers with valid JSON or a clean refusal,
   # convert writes a readable image or refuses; never a crash.
   python3 - s.ekv <<'PY' || fail "could not make damaged copies"

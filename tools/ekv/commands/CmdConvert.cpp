@@ -186,6 +186,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                                             inOptions.keepLinear, aKnown ? DocumentDepth(aHeader.info) : 16);
     aEncoding.curve = aColour.curve;
     aEncoding.metadata = BuildOutputMetadata(inFile, aColour.profile);
+    const std::string aTextNote = TextNote(aEncoding.metadata.camera);
+    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aTextNote.c_str());
     // The module delivers whole bands only, as many as the header's output size holds:
     // the image ends at the last row it delivers, known before the first is written.
     const int32 aDocumentRows = aKnown ? aHeader.info.output_image_height : 0;

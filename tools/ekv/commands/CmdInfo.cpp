@@ -9,6 +9,7 @@
 #include "import/HostHeaderView.h"
 #include "JsonText.h"
 #include "import/Preview.h"
+#include "metadata/ConvertMetadata.h"
 #include "metadata/RawTags.h"
 #include "pipeline/Pipeline.h"
 #include "plugin/AcquireRun.h"
@@ -132,6 +133,10 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     ioReport.text("make", aCamera.make, true);
     ioReport.text("model", aCamera.model, true);
     ioReport.text("date_time", aCamera.dateTime, true);
+    ioReport.text("artist", aCamera.artist, true);
+    ioReport.text("copyright", aCamera.copyright, true);
+    const std::string aTextNote = TextNote(aCamera);
+    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aTextNote.c_str());
 
     ioReport.number("thumbnail_bytes", static_cast<long long>(inHeader.thumbnail.size()));
     int32 aWidth = 0, aHeight = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "metadata/TextEncoding.h"
 #include "rawfile/EkvTags.h"
 
 namespace ekv {
@@ -73,12 +74,12 @@ uint32_t AppendDirectory(std::vector<uint8_t> &ioBytes, const std::vector<Field>
 
 std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware, uint16_t inColorSpace) {
     std::vector<Field> aIfd0, aExif;
-    AddText(aIfd0, kRAW_Tag_Make, inTags.make);
-    AddText(aIfd0, kRAW_Tag_Model, inTags.model);
+    AddText(aIfd0, kRAW_Tag_Make, AsciiForm(inTags.make));
+    AddText(aIfd0, kRAW_Tag_Model, AsciiForm(inTags.model));
     AddText(aIfd0, kRAW_Tag_Software, inSoftware);
     AddText(aIfd0, kRAW_Tag_DateTime, inTags.dateTime);
-    AddText(aIfd0, kRAW_Tag_Artist, inTags.artist);
-    AddText(aIfd0, kRAW_Tag_Copyright, inTags.copyright);
+    AddText(aIfd0, kRAW_Tag_Artist, AsciiForm(inTags.artist));
+    AddText(aIfd0, kRAW_Tag_Copyright, AsciiForm(inTags.copyright));
     AddRational(aExif, kRAW_Tag_ExposureTime, inTags.exposureTime);
     AddRational(aExif, kRAW_Tag_FNumber, inTags.fNumber);
     if (inTags.iso != 0) {

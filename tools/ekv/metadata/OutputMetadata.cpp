@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "metadata/TextEncoding.h"
+
 namespace ekv {
 
 namespace {
@@ -61,11 +63,14 @@ bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
         return false;
     const CameraTags &aCamera = inMetadata.camera;
     SetTiffText(ioTiff, TIFFTAG_SOFTWARE, inMetadata.software);
-    SetTiffText(ioTiff, TIFFTAG_MAKE, aCamera.make);
-    SetTiffText(ioTiff, TIFFTAG_MODEL, aCamera.model);
+    SetTiffText(ioTiff, TIFFTAG_MAKE, AsciiForm(aCamera.make));
+    SetTiffText(ioTiff, TIFFTAG_MODEL, AsciiForm(aCamera.model));
     SetTiffText(ioTiff, TIFFTAG_DATETIME, aCamera.dateTime);
-    SetTiffText(ioTiff, TIFFTAG_ARTIST, aCamera.artist);
-    SetTiffText(ioTiff, TIFFTAG_COPYRIGHT, aCamera.copyright);
+    SetTiffText(ioTiff, TIFFTAG_ARTIST, AsciiForm(aCamera.artist));
+    SetTiffText(ioTiff, TIFFTAG_COPYRIGHT, AsciiForm(aCamera.copyright));
+    const std::string &aXmp = inMetadata.xmpPacket;
+    if (!aXmp.empty() && !TIFFSetField(ioTiff, TIFFTAG_XMLPACKET, static_cast<uint32_t>(aXmp.size()), aXmp.data()))
+        return false;
     // The Exif directory follows the image; its offset is filled in once it is written.
     if (aCamera.hasExif() && !TIFFSetField(ioTiff, TIFFTAG_EXIFIFD, static_cast<uint64_t>(0))) return false;
     return true;
@@ -122,15 +127,18 @@ void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &i
     const CameraTags &aCamera = inMetadata.camera;
     char aCreated[21] = "";
     PngDate(aCamera.dateTime, aCreated);
+    // tEXt is Latin-1: text that is not ASCII, and the XMP packet, go into iTXt (UTF-8).
     const char *aPairs[][2] = {{"Software", inMetadata.software.c_str()},
                                {"Author", aCamera.artist.c_str()},
                                {"Copyright", aCamera.copyright.c_str()},
-                               {"Creation Time", aCreated}};
+                               {"Creation Time", aCreated},
+                               {"XML:com.adobe.xmp", inMetadata.xmpPacket.c_str()}};
     png_text aTexts[sizeof aPairs / sizeof aPairs[0]] = {};
     int aCount = 0;
     for (const auto &aPair : aPairs) {
         if (aPair[1][0] == 0) continue;
-        aTexts[aCount].compression = PNG_TEXT_COMPRESSION_NONE;
+        const bool aUtf8 = aPair[1] == inMetadata.xmpPacket.c_str() || !IsAscii(aPair[1]);
+        aTexts[aCount].compression = aUtf8 ? PNG_ITXT_COMPRESSION_NONE : PNG_TEXT_COMPRESSION_NONE;
         aTexts[aCount].key = const_cast<char *>(aPair[0]);
         aTexts[aCount].text = const_cast<char *>(aPair[1]);
         ++aCount;

@@ -23,14 +23,19 @@ constexpr uint16_t kExifColorSpaceSrgb = 1;
 constexpr uint16_t kExifColorSpaceUncalibrated = 0xFFFF;
 
 struct OutputMetadata {
-    std::vector<uint8_t> iccProfile;                        // an ICC profile to embed, or empty for none
-    std::string iccName;                                    // the profile's name (PNG's iCCP chunk needs one)
-    std::string software;                                   // the program that wrote the file
-    CameraTags camera;                                      // the raw file's identification and shooting data
-    uint16_t exifColorSpace = kExifColorSpaceUncalibrated;  // the pixels' colour space, as Exif names it
-    std::vector<uint8_t> exifBlock;                         // the same (with software) as PNG's eXIf carries it
+    std::vector<uint8_t> iccProfile;  // an ICC profile to embed, or empty for none
+    std::string iccName;              // the profile's name (PNG's iCCP chunk needs one)
+    std::string software;             // the program that wrote the file
+    CameraTags camera;                // the raw file's identification and shooting data
+    std::vector<uint8_t> exifBlock;   // the same (with software) as PNG's eXIf carries it
+    std::string xmpPacket;            // the camera's text in full when it is not ASCII, or empty
+    // The pixels' colour space as Exif names it.
+    uint16_t exifColorSpace = kExifColorSpaceUncalibrated;
 };
 
+// Text tags go into TIFF and Exif in their ASCII form, with the full text in the XMP
+// packet (TIFF tag 700, PNG iTXt "XML:com.adobe.xmp"); PNG's own Author and Copyright
+// keywords are iTXt (UTF-8) for text that is not ASCII.
 // TIFF: called once the image's basic fields are set, before the first row is written.
 bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata);
 // TIFF: called after the last row, before the file is closed (for directories that
