@@ -41,6 +41,14 @@ tiff_is() {
   grep -q "Resolution: 72, 72 pixels/inch" <<<"$info" || fail "$1: tiffinfo resolution: $info"
 }
 
+# validates FILE [ALLOWED]: exiftool -validate -warning reports nothing for FILE but
+# warnings matching the extended regular expression ALLOWED.
+validates() {
+  local left
+  left=$(exiftool -validate -warning -a "$1" 2>&1 | grep -E '^(Warning|Error)' | grep -Ev -- "${2:-^$}")
+  [ -z "$left" ] || fail "exiftool -validate $1: $left"
+}
+
 no_temp_files() {
   local left
   left=$(find "${1:-.}" -name '.*.tmp-*' | head -n 3)
@@ -129,34 +137,53 @@ convert)
   # Methods 0, 1, 2; 1 and 2 with and without a white-balance point; 16-bit TIFF.
   for m in 0 1 2; do
     expect 0 "" "$ekv" convert s.ekv -m "$m" -o "m$m.tif"
-    tiff_is "m$m.tif" 248 196 16 && image_is "m$m.tif" "248 196 16 3"
+    tiff_is "m$m.tif" 248 182 16 && image_is "m$m.tif" "248 182 16 3"
     [ "$m" = 0 ] && continue
     expect 0 "" "$ekv" convert s.ekv -m "$m" --wb-point 60,180 -o "m${m}p.tif"
-    tiff_is "m${m}p.tif" 248 196 16
+    tiff_is "m${m}p.tif" 248 182 16
     cmp -s "m$m.tif" "m${m}p.tif" && fail "method $m: the white-balance point changed nothing"
   done
   cmp -s m0.tif m1.tif && fail "methods 0 and 1 gave the same image"
   cmp -s m1.tif m2.tif && fail "methods 1 and 2 gave the same image"
   read -r lo hi mean < <("$check" stats m2.tif)
   [ "$hi" -gt 32768 ] || fail "method 2: the brightest sample is only $hi of 65535"
-  # The whole-band rows the module delivers are not black; the rows below are.
-  [ "$("$check" pixel m2.tif 124 181)" != "0 0 0" ] || fail "the last delivered row is black"
-  [ "$("$check" pixel m2.tif 124 190)" = "0 0 0" ] || fail "an undelivered row is not black"
+  # The image ends at the last row the module delivers (whole bands), as info predicts;
+  # --full-document keeps the module's document: the same rows, then black ones. Sensor
+  # widths for each band height (30, 16, 10 and 6 rows), with and without rows left out.
+  for size in 264x200 1040x66 2016x40 3016x30; do
+    small "z$size.ekv" --width "${size%x*}" --height "${size#*x}"
+    doc=$("$ekv" info "z$size.ekv" | awk '/^document_height:/ {print $2}')
+    rows=$("$ekv" info "z$size.ekv" | awk '/^image_height:/ {print $2}')
+    expect 0 "" "$ekv" convert "z$size.ekv" -o "z$size.tif"
+    width=$("$check" info "z$size.tif" | cut -d' ' -f1)
+    image_is "z$size.tif" "$width $rows 16 3"
+    [ "$("$check" pixel "z$size.tif" 5 $((rows - 1)))" != "0 0 0" ] || fail "$size: the last row is black"
+    if [ "$rows" -lt "$doc" ]; then
+      grep -q "of $doc; the image ends there, $((doc - rows)) rows left out" err.txt || fail "$size: note $(cat err.txt)"
+    else
+      grep -q . err.txt && fail "$size: a whole-band conversion printed: $(cat err.txt)"
+    fi
+    expect 0 "" "$ekv" convert "z$size.ekv" --full-document -o "z$size-full.tif"
+    image_is "z$size-full.tif" "$width $doc 16 3"
+    [ "$("$check" top "z$size.tif" "z$size-full.tif")" = "0 0" ] || fail "$size: --full-document differs"
+    [ "$rows" -lt "$doc" ] || cmp -s "z$size.tif" "z$size-full.tif" || fail "$size: whole bands changed"
+  done
+  [ "$("$ekv" info z264x200.ekv | awk '/^image_height:/ {print $2}')" = 182 ] || fail "info: image_height"
   # 8 bits: reduced from the 16-bit document by the host, in TIFF and PNG.
   expect 0 "" "$ekv" convert s.ekv -m 2 --8bit -o m2-8.tif
-  tiff_is m2-8.tif 248 196 8
+  tiff_is m2-8.tif 248 182 8
   [ "$("$check" reduce m2.tif m2-8.tif)" = 0 ] || fail "--8bit is not the rounded 16-bit image"
   expect 0 "" "$ekv" convert s.ekv -m 1 --wb-point 0,0 --format png -o m1p.png
-  image_is m1p.png "248 196 16 3"
+  image_is m1p.png "248 182 16 3"
   expect 0 "" "$ekv" convert s.ekv -m 2 --8bit -o m2-8.png
-  image_is m2-8.png "248 196 8 3"
+  image_is m2-8.png "248 182 8 3"
   [ "$("$check" diff m2-8.tif m2-8.png | wc -l)" = 0 ] || fail "the 8-bit TIFF and PNG differ"
   expect 0 "" "$ekv" convert s.ekv -m 2 -o m2.png
   [ "$("$check" diff m2.tif m2.png | wc -l)" = 0 ] || fail "the 16-bit TIFF and PNG differ"
   # A file with 8 valid bits makes an 8-bit document.
   small b8.ekv --bits 8
   expect 0 "" "$ekv" convert b8.ekv -m 2 -o b8.tif
-  tiff_is b8.tif 248 196 8
+  tiff_is b8.tif 248 182 8
   read -r lo hi mean < <("$check" stats b8.tif)
   [ "$hi" -gt 128 ] || fail "8-bit document: the brightest sample is only $hi"
   no_temp_files
@@ -168,7 +195,7 @@ outputs)
   mkdir -p next dir
   cp one.ekv next/one.ekv
   expect 0 "" "$ekv" convert next/one.ekv -m 2
-  tiff_is next/one.tif 248 196 16
+  tiff_is next/one.tif 248 182 16
   # Several files in one call (one module, its data word kept) give what separate
   # calls give.
   expect 0 "" "$ekv" convert one.ekv two.ekv -m 2 -d dir
@@ -177,7 +204,7 @@ outputs)
   cmp -s dir/one.tif next/one.tif || fail "the first import of a call differs from a lone import"
   cmp -s dir/one.tif dir/two.tif && fail "different white balance gave the same image"
   expect 0 "" "$ekv" convert one.ekv two.ekv -m 1 --format png -d dir
-  image_is dir/one.png "248 196 16 3" && image_is dir/two.png "248 196 16 3"
+  image_is dir/one.png "248 182 16 3" && image_is dir/two.png "248 182 16 3"
   # A failure in the middle of a call: reported, the other files still converted.
   rm -f dir/*.tif
   expect 3 "missing\.ekv: no such file" "$ekv" convert one.ekv missing.ekv two.ekv -d dir
@@ -199,7 +226,7 @@ stream)
   # Compressed TIFF (with the horizontal predictor) and PNG at any level: the same samples.
   for c in deflate zstd lzw none; do
     expect 0 "" "$ekv" convert s.ekv -m 2 --compress "$c" -o "c-$c.tif"
-    tiff_is "c-$c.tif" 248 196 16
+    tiff_is "c-$c.tif" 248 182 16
     [ "$("$check" diff plain.tif "c-$c.tif" | wc -l)" = 0 ] || fail "--compress $c changed the image"
   done
   tiffinfo c-zstd.tif | grep -q "Predictor: horizontal" || fail "zstd without the horizontal predictor"
@@ -291,6 +318,7 @@ assert (i['thumbnail_width'], i['thumbnail_height']) == (320, 240)
 assert (i['image_width'], i['image_length']) == (264, 200)
 assert (i['document_width'], i['document_height'], i['document_depth']) == (248, 196, 16)
 assert (i['band_height'], i['rows_per_band'], i['delivered_rows'], i['bands']) == (30, 26, 182, 7)
+assert i['image_height'] == 182
 assert i['strip_count'] == 2 and len(i['strip_offsets']) == 2 and len(i['strip_byte_count']) == 2
 assert len(i['color_matrix']) == 9 and len(i['chromasupless']) == 6
 assert i['valid_bits_per_pixel'] == [10, 0] and i['cfa_pattern_value'] == [0, 1, 1, 2]
@@ -551,6 +579,20 @@ metadata)
   expect 0 "" "$ekv" convert s.ekv --8bit -o e2.tif
   [ "$("$check" reduce m2.tif e2.tif)" = 0 ] || fail "method 2 --8bit is not the rounded image"
   expect 2 "--linear applies to --8bit only" "$ekv" convert s.ekv -m 1 --linear
+
+  # Every kind of output validates, its Exif directory with the versions and ColorSpace:
+  # sRGB where the output is sRGB, else uncalibrated. exiftool checks TIFF compression
+  # against TIFF 6.0's list, which has neither Deflate (8) nor libtiff's Zstandard code.
+  for c in deflate lzw zstd; do expect 0 "" "$ekv" convert s.ekv --compress "$c" -o "c-$c.tif"; done
+  expect 0 "" "$ekv" convert s.ekv -m 1 --png-level 9 -o z1.png
+  for out in m0.tif:65535 m1.tif:65535 m2.tif:1 m0.png:65535 m1.png:65535 m2.png:1 n2.tif:65535 p0.png:1 \
+      p2.tif:65535 e0.tif:65535 e1.tif:1 e2.tif:1 l0.png:65535 l1.png:65535 c-deflate.tif:1 c-lzw.tif:1 \
+      c-zstd.tif:1 z1.png:65535; do
+    f=${out%:*}
+    validates "$f" "$(case $f in c-deflate.tif | c-zstd.tif) echo "IFD0(:| tag 0x0103 )Compression" ;; esac)"
+    got=$(exiftool -s3 -n -ExifVersion -FlashpixVersion -ColorSpace "$f" | tr '\n' ' ')
+    [ "$got" = "0232 0100 ${out#*:} " ] || fail "$f: Exif versions and ColorSpace '$got'"
+  done
   expect 2 "--profile linear with --8bit needs --linear" "$ekv" convert s.ekv -m 1 --8bit --profile linear
 
   # The raw's tags: TIFF tags and an Exif directory (tiffinfo), PNG text chunks.
@@ -563,9 +605,9 @@ metadata)
     [ "$line" = "Software: ${version#ekv } is not" ] && line="Software: $version"
     grep -qF "$line" <<<"$info" || fail "tiffinfo lacks '$line': $info"
   done
-  [ "$("$check" info m2.tif)" = "248 196 16 3" ] || fail "the tagged TIFF does not read back"
+  [ "$("$check" info m2.tif)" = "248 182 16 3" ] || fail "the tagged TIFF does not read back"
   text=$(pngcheck -t m1.png)
-  for line in "Software:" "$version" "Author:" "A. Person" "Copyright:" "Creation Time:" "2024-05-01T12:34:56"; do
+  for line in "Software:" "$version" "Author:" "A. Person" "Copyright:" "Creation Time:" "01 May 2024 12:34:56"; do
     grep -qF -- "$line" <<<"$text" || fail "the PNG text lacks '$line': $text"
   done
   # The PNG's eXIf chunk: one, before the image data, a TIFF structure that tiffdump
@@ -585,16 +627,18 @@ def ifd(off):
     tags = {}
     for i in range(struct.unpack_from('<H', block, off)[0]):
         tag, typ, cnt, val = struct.unpack_from('<HHII', block, off + 2 + 12 * i)
-        size = {2: 1, 3: 2, 4: 4, 5: 8}[typ] * cnt
+        size = {2: 1, 3: 2, 4: 4, 5: 8, 7: 1}[typ] * cnt
         raw = block[off + 10 + 12 * i:][:size] if size <= 4 else block[val:val + size]
-        tags[tag] = raw.rstrip(b'\0').decode() if typ == 2 else struct.unpack('<' + {3: 'H', 4: 'I', 5: 'II'}[typ], raw)
+        tags[tag] = (raw.rstrip(b'\0').decode() if typ == 2 else raw if typ == 7 else
+                     struct.unpack('<' + {3: 'H', 4: 'I', 5: 'II'}[typ], raw))
     return tags
 zero = ifd(8)
 exif = ifd(zero[0x8769][0])
 assert (zero[0x10F], zero[0x110], zero[0x131]) == ('Karvex', 'KX-100', sys.argv[3] + ' (Karvex RAW File import)'), zero
 assert (zero[0x132], zero[0x13B], zero[0x8298]) == ('2024:05:01 12:34:56', 'A. Person', '(c) 2024'), zero
-assert exif == {0x829A: (1, 250), 0x829D: (28, 10), 0x8827: (400,), 0x9003: '2024:05:01 12:34:56',
-                0x920A: (50, 1)}, exif
+assert exif == {0x829A: (1, 250), 0x829D: (28, 10), 0x8827: (400,), 0x9000: b'0232', 0x9003: '2024:05:01 12:34:56',
+                0x920A: (50, 1), 0xA000: b'0100', 0xA001: (65535,)}, exif
+assert list(exif) == sorted(exif), list(exif)
 PY
   tiffdump m1.exif | grep -q "Model (272) ASCII (2) 7<KX-100" || fail "tiffdump cannot read the eXIf block"
   # A plain sample: Make only, no Exif directory.
@@ -603,8 +647,8 @@ PY
   tiffinfo plain.tif | grep -q "Make: Karvex" || fail "Make not carried over"
   tiffinfo plain.tif | grep -q "EXIF" && fail "an Exif directory without Exif values"
   # Malformed tags are skipped: a text tag pointing past the end, a rational of the wrong
-  # type, a count that overflows, a date in another form, non-ASCII text. The image is
-  # converted and the good tags are kept.
+  # type, a count that overflows, a date in another form. The image is converted and the
+  # good tags are kept; a stray byte that is not UTF-8 is carried as U+FFFD, with a note.
   cp s.ekv bad.ekv
   python3 - bad.ekv <<'PY' || fail "could not damage the tags"
 import struct, sys
@@ -618,20 +662,44 @@ for at, tag, typ, cnt, val in entries(ifd0) + entries(exif):
     if tag == 0x0110: struct.pack_into('<I', d, at + 8, len(d) - 3)          # Model past the end
     if tag == 0x013B: struct.pack_into('<I', d, at + 4, 0xFFFFFFFF)          # Artist: huge count
     if tag == 0x0132: d[val:val + 4] = b'2024'; d[val + 4] = ord('-')        # DateTime: wrong form
-    if tag == 0x8298: d[val] = 0xE9                                          # Copyright: not ASCII
+    if tag == 0x8298: d[val] = 0xE9                                          # Copyright: not UTF-8
     if tag == 0x829A: struct.pack_into('<H', d, at + 2, 3)                   # ExposureTime: SHORT
     if tag == 0x920A: struct.pack_into('<I', d, at + 8, 0xFFFFFFF0)          # FocalLength: out of bounds
 open(sys.argv[1], 'wb').write(d)
 PY
-  expect 0 "" "$ekv" convert bad.ekv -o bad.tif
+  expect 0 "note: Copyright holds bytes that are not UTF-8" "$ekv" convert bad.ekv -o bad.tif
+  expect 0 "note: Copyright holds bytes that are not UTF-8" "$ekv" info bad.ekv
+  grep -qF $'copyright:                   \xef\xbf\xbdc) 2024' out.txt || fail "info's copyright: $(cat out.txt)"
   info=$(tiffinfo bad.tif 2>&1)
-  for tag in Model Artist DateTime: Copyright ExposureTime FocalLength; do
+  grep -qF "Copyright: ?c) 2024" <<<"$info" || fail "the Copyright's ASCII form: $info"
+  [ "$(exiftool -s3 -XMP-dc:Rights bad.tif)" = $'\xef\xbf\xbdc) 2024' ] || fail "the Copyright in XMP"
+  for tag in Model Artist DateTime: ExposureTime FocalLength; do
     grep -q "^  $tag" <<<"$info" && fail "a malformed $tag was carried over: $info"
   done
   for line in "Make: Karvex" "FNumber: 2.800000" "ISOSpeedRatings: 400"; do
     grep -qF "$line" <<<"$info" || fail "a good tag was lost next to malformed ones: $line"
   done
   "$check" diff m2.tif bad.tif | grep -q . && fail "malformed tags changed the pixels"
+  # Text that is not ASCII, as written: UTF-8 in info, an ASCII form in the TIFF and Exif
+  # text tags, the full text in XMP (TIFF tag 700, PNG iTXt) and in PNG's iTXt keywords.
+  small u.ekv --model "Zoë X-1" --artist "Zoë Ørsted & <Co>" --copyright "© 2024 Zoë" --iso 100
+  expect 0 "" "$ekv" info --json u.ekv
+  python3 -c 'import json, sys; i = json.load(open(sys.argv[1]))
+assert (i["model"], i["artist"], i["copyright"]) == ("Zoë X-1", "Zoë Ørsted & <Co>", "© 2024 Zoë"), i' out.txt ||
+    fail "info's UTF-8 text: $(cat out.txt)"
+  names=(-Model -Artist -Copyright -XMP-tiff:Model -XMP-dc:Creator -XMP-dc:Rights)
+  for f in u.tif u.png; do
+    expect 0 "" "$ekv" convert u.ekv -o "$f"
+    validates "$f"
+    got=$(exiftool -s3 -EXIF:Model -EXIF:Artist -EXIF:Copyright -XMP-tiff:Model -XMP-dc:Creator -XMP-dc:Rights "$f")
+    [ "$got" = $'Zoe X-1\nZoe Orsted & <Co>\n(c) 2024 Zoe\nZoë X-1\nZoë Ørsted & <Co>\n© 2024 Zoë' ] ||
+      fail "$f: the text tags are '$got'"
+  done
+  tiffdump u.tif | grep -q "^700 (0x2bc) BYTE" || fail "no XMP packet in tag 700: $(tiffdump u.tif)"
+  [ "$(exiftool -s3 -PNG:Author -PNG:Copyright u.png)" = $'Zoë Ørsted & <Co>\n© 2024 Zoë' ] ||
+    fail "PNG's Author and Copyright keywords"
+  [ "$(pngcheck -v u.png | grep -c "chunk iTXt")" = 3 ] && pngcheck -t u.png | grep -q "^XML:com.adobe.xmp:" ||
+    fail "no XMP iTXt chunk: $(pngcheck -v -t u.png)"
   # Random damage to the directories: info answers with valid JSON or a clean refusal,
   # convert writes a readable image or refuses; never a crash.
   python3 - s.ekv <<'PY' || fail "could not make damaged copies"

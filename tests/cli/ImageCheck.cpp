@@ -4,6 +4,9 @@
 //   ekv_imagecheck stats FILE         -> "min max mean" over all samples
 //   ekv_imagecheck pixel FILE X Y     -> "R G B"
 //   ekv_imagecheck diff A B           -> one line "X Y inverted|changed" per differing pixel
+//   ekv_imagecheck top A B            -> "CHANGED LIT": the rows of A (as wide as B, at most
+//                                        as high) that differ from B's top rows, and the
+//                                        rows of B below A's height that are not black
 //   ekv_imagecheck reduce A16 B8      -> largest |round(a x 255 / 65535) - b| over all samples
 //   ekv_imagecheck srgb A16 B8        -> the same for the sRGB-encoded 8-bit value of a
 //   ekv_imagecheck profile FILE       -> "none", or the embedded ICC profile's description
@@ -13,6 +16,7 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +228,28 @@ int main(int argc, char **argv) {
         size_t aBase = (static_cast<size_t>(aY) * aA.width + aX) * aA.channels;
         for (unsigned aC = 0; aC < aA.channels; ++aC) std::printf(aC ? " %u" : "%u", aA.samples[aBase + aC]);
         std::printf("\n");
+        return 0;
+    }
+    if (aCommand == "top" && argc == 4) {
+        Image aB;
+        if (!Read(argv[3], aB)) {
+            std::fprintf(stderr, "ekv_imagecheck: cannot read %s\n", argv[3]);
+            return 1;
+        }
+        if (aA.width != aB.width || aA.height > aB.height || aA.channels != aB.channels || aA.bits != aB.bits) {
+            std::printf("size differs\n");
+            return 1;
+        }
+        const size_t aRow = static_cast<size_t>(aA.width) * aA.channels;
+        unsigned aChanged = 0, aLit = 0;
+        for (unsigned aY = 0; aY < aB.height; ++aY) {
+            const unsigned *aRowB = aB.samples.data() + aY * aRow;
+            if (aY < aA.height)
+                aChanged += !std::equal(aRowB, aRowB + aRow, aA.samples.data() + aY * aRow);
+            else
+                aLit += std::any_of(aRowB, aRowB + aRow, [](unsigned aValue) { return aValue != 0; });
+        }
+        std::printf("%u %u\n", aChanged, aLit);
         return 0;
     }
     if ((aCommand == "diff" || aCommand == "reduce" || aCommand == "srgb") && argc == 4) {

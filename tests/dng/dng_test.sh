@@ -240,6 +240,23 @@ metadata)
     echo "$report"
     grep -Eq "^Error|^Validate +: .*Error" <<<"$report" && fail "exiftool -validate reports errors for $f"
   done
+  # Text that is not ASCII: an ASCII form in IFD0, the whole text in XMP. A raw without a
+  # model still gives a Model, the format's name, in ekv dng's and ekv-make's DNGs alike.
+  small u.ekv --model "Zoë X-1" --artist "Zoë" --iso 100 --dng made.dng
+  "$ekv" dng u.ekv -o u.dng || fail "ekv dng of UTF-8 text"
+  has "$(exiftool -s3 -IFD0:Model -IFD0:Artist -XMP-tiff:Model -XMP-dc:Creator u.dng | tr '\n' '|')" \
+    "^Zoe X-1\|Zoe\|Zoë X-1\|Zoë\|$" "the DNG's text tags"
+  for f in q.dng made.dng; do has "$(exiftool -s3 -Model -UniqueCameraModel "$f" | tr '\n' ' ')" "^EKV Karvex EKV $" "$f's Model"; done
+  # Nothing else to warn of than the SubIFD pointer's type (IFD, as libtiff writes it and
+  # TIFF-EP allows) and the arrays exiftool leaves undecoded; the Exif directory has the
+  # versions Exif requires and ColorSpace uncalibrated (a mosaic is no sRGB image).
+  for f in m.dng p.dng u.dng; do
+    left=$(exiftool -validate -warning -a "$f" 2>&1 | grep -E '^(Warning|Error)' |
+      grep -Ev "Non-standard format \(ifd\) for IFD0 0x014a|\[Minor\] Not decoding some large array")
+    [ -z "$left" ] || fail "exiftool -validate $f: $left"
+    has "$(exiftool -s3 -n -ExifVersion -FlashpixVersion -ColorSpace "$f" | tr '\n' ' ')" "^0232 0100 65535 $" \
+      "the Exif versions and ColorSpace of $f"
+  done
   ;;
 
 *)

@@ -41,7 +41,9 @@ struct DngColor {
 
 struct DngIdentity {
     std::string make;
-    std::string model;
+    // Raw converters find a camera by Make and Model and some insist on a Model: without
+    // one of the camera's own, the file format's name stands in.
+    std::string model = "EKV";
     std::string uniqueCameraModel;
     std::string software;
     std::string dateTime;  // "YYYY:MM:DD HH:MM:SS" or empty

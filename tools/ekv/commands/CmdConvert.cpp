@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -38,7 +39,8 @@ struct ConvertOptions {
     TiffCompression compression = TiffCompression::None;
     int pngLevel = -1;  // -1: the fast default
     ProfileChoice profile = ProfileChoice::Auto;
-    bool keepLinear = false;  // --8bit of a linear document without the sRGB curve
+    bool keepLinear = false;    // --8bit of a linear document without the sRGB curve
+    bool fullDocument = false;  // keep the rows the module never delivers, black
 };
 
 bool ParseCompression(const std::string &inText, TiffCompression &outCompression) {
@@ -90,6 +92,8 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
                 return UsageError("convert", "the profile must be auto, srgb, linear or none, not '" + aValue + "'");
         } else if (aArgs.option(nullptr, "--linear")) {
             outOptions.keepLinear = true;
+        } else if (aArgs.option(nullptr, "--full-document")) {
+            outOptions.fullDocument = true;
         } else if (aArgs.option(nullptr, "--reference")) {
             outOptions.reference = true;
         } else if (aArgs.option(nullptr, "--max-memory", &aValue)) {
@@ -182,7 +186,15 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                                             inOptions.keepLinear, aKnown ? DocumentDepth(aHeader.info) : 16);
     aEncoding.curve = aColour.curve;
     aEncoding.metadata = BuildOutputMetadata(inFile, aColour.profile);
-    StreamWriter aWriter(inOutput, aEncoding);
+    const std::string aTextNote = TextNote(aEncoding.metadata.camera);
+    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aTextNote.c_str());
+    // The module delivers whole bands only, as many as the header's output size holds:
+    // the image ends at the last row it delivers, known before the first is written.
+    const int32 aDocumentRows = aKnown ? aHeader.info.output_image_height : 0;
+    int32 aImageRows = 0;
+    if (aKnown && !inOptions.fullDocument)
+        aImageRows = std::min(DeliveredRows(aHeader.info.output_image_width, aDocumentRows), aDocumentRows);
+    StreamWriter aWriter(inOutput, aEncoding, aImageRows);
     ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
     inReport.aside();
     if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
@@ -194,8 +206,8 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aWriter.error());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
 
-    // The module delivers whole bands only: the rows below the last one are black by
-    // design. Any other row that never came is an error, not a black row.
+    // The rows below the last whole band never come, by design: they are left out, or
+    // with --full-document written black. Any other row that never came is an error.
     const RgbImage &aDocument = aResult.image;
     int32 aExpected =
         aKnown ? DeliveredRows(aHeader.info.output_image_width, aHeader.info.output_image_height) : aDocument.height;
@@ -204,9 +216,19 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         return Fail(kExitModule, inFile,
                     "the import ended early: the module delivered " + std::to_string(aResult.rowsStreamed) +
                         " of the " + std::to_string(aExpected) + " rows it delivers for this file");
-    if (aResult.rowsStreamed < aDocument.height)
+    if (aImageRows > 0 && aResult.rowsStreamed > aImageRows)
+        return Fail(kExitModule, inFile,
+                    "the module delivered " + std::to_string(aResult.rowsStreamed) + " rows, not the " +
+                        std::to_string(aImageRows) + " its band height gives for this file");
+    if (aResult.rowsStreamed < aDocument.height && aImageRows == 0)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
                      inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height);
+    else if (aResult.rowsStreamed < aDocument.height)
+        std::fprintf(stderr,
+                     "ekv: %s: note: the module delivered rows 0 to %d of %d; the image ends there, %d rows left "
+                     "out\n",
+                     inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height,
+                     aDocument.height - aResult.rowsStreamed);
     if (!aWriter.finish(aResult.rowsStreamed, aReason))
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     return kExitOk;

@@ -149,9 +149,9 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
     dng::DngDescription aDng;
     std::vector<std::string> aNotes;
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
+    AddDngMetadata(inFile, aDng, aNotes);
     if (!aNotes.empty()) inReport.aside();
     for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
-    AddDngMetadata(inFile, aDng);
     aDng.color.toneCurve =
         dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0], HostPool().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;

@@ -9,6 +9,7 @@
 #include "import/HostHeaderView.h"
 #include "JsonText.h"
 #include "import/Preview.h"
+#include "metadata/ConvertMetadata.h"
 #include "metadata/RawTags.h"
 #include "pipeline/Pipeline.h"
 #include "plugin/AcquireRun.h"
@@ -132,6 +133,10 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     ioReport.text("make", aCamera.make, true);
     ioReport.text("model", aCamera.model, true);
     ioReport.text("date_time", aCamera.dateTime, true);
+    ioReport.text("artist", aCamera.artist, true);
+    ioReport.text("copyright", aCamera.copyright, true);
+    const std::string aTextNote = TextNote(aCamera);
+    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aTextNote.c_str());
 
     ioReport.number("thumbnail_bytes", static_cast<long long>(inHeader.thumbnail.size()));
     int32 aWidth = 0, aHeight = 0;
@@ -151,6 +156,8 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     int32 aRows = DeliveredRows(aInfo.output_image_width, aInfo.output_image_height);
     ioReport.number("delivered_rows", aRows);
     ioReport.number("bands", aRows / (static_cast<int32>(aBand) - 4));
+    // convert's image ends at the last row delivered (--full-document keeps them all).
+    ioReport.number("image_height", std::min(aRows, aInfo.output_image_height));
 }
 
 // One file's report, or the exit code after the message (and an error report).

@@ -3,6 +3,7 @@
 
 #include "commands/Cli.h"
 #include "metadata/ExifBlock.h"
+#include "metadata/XmpPacket.h"
 
 namespace ekv {
 
@@ -44,9 +45,23 @@ OutputMetadata BuildOutputMetadata(const std::string &inRawPath, ProfileKind inP
     aMetadata.iccProfile = BuildProfile(inProfile);
     if (!aMetadata.iccProfile.empty()) aMetadata.iccName = inProfile == ProfileKind::Srgb ? "sRGB" : "Linear sRGB";
     aMetadata.software = std::string("ekv ") + ToolVersion() + " (Karvex RAW File import)";
+    aMetadata.exifColorSpace = inProfile == ProfileKind::Srgb ? kExifColorSpaceSrgb : kExifColorSpaceUncalibrated;
     ReadCameraTags(inRawPath, aMetadata.camera);
-    aMetadata.exifBlock = BuildExifBlock(aMetadata.camera, aMetadata.software);
+    aMetadata.exifBlock = BuildExifBlock(aMetadata.camera, aMetadata.software, aMetadata.exifColorSpace);
+    aMetadata.xmpPacket = BuildXmpPacket(aMetadata.camera);
     return aMetadata;
+}
+
+std::string TextNote(const CameraTags &inCamera) {
+    if (inCamera.notUtf8.empty()) return {};
+    std::string aNames;
+    for (size_t aIndex = 0; aIndex < inCamera.notUtf8.size(); ++aIndex)
+        aNames += (aIndex == 0                             ? ""
+                   : aIndex + 1 == inCamera.notUtf8.size() ? " and "
+                                                           : ", ") +
+                  inCamera.notUtf8[aIndex];
+    return aNames + (inCamera.notUtf8.size() == 1 ? " holds" : " hold") +
+           " bytes that are not UTF-8, shown and carried as U+FFFD";
 }
 
 std::string ColourWarning(const HeaderInfo &inHeader, int inMethod) {

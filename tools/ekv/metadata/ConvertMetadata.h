@@ -30,6 +30,10 @@ ColourEncoding ChooseEncoding(int inMethod, ProfileChoice inChoice, bool inEight
 // The profile, the software and the camera tags of the raw file inRawPath.
 OutputMetadata BuildOutputMetadata(const std::string &inRawPath, ProfileKind inProfile);
 
+// A note naming the text tags that held bytes that are not UTF-8 (carried with U+FFFD in
+// their place), or empty.
+std::string TextNote(const CameraTags &inCamera);
+
 // A warning for imports that cannot give a useful picture (methods 1 and 2 of a file
 // without the maker note, whose colour matrix is then all zeros), or empty.
 std::string ColourWarning(const HeaderInfo &inHeader, int inMethod);

@@ -2,6 +2,7 @@
 #include "metadata/DngMetadata.h"
 
 #include "metadata/ConvertMetadata.h"
+#include "metadata/TextEncoding.h"
 
 namespace ekv {
 
@@ -18,21 +19,26 @@ std::string UniqueModel(const std::string &inMake, const std::string &inModel) {
 
 }  // namespace
 
-void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription) {
+void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription, std::vector<std::string> &ioNotes) {
     const OutputMetadata aMetadata = BuildOutputMetadata(inFile, ProfileKind::None);
     const CameraTags &aCamera = aMetadata.camera;
+    const std::string aTextNote = TextNote(aCamera);
+    if (!aTextNote.empty()) ioNotes.push_back(aTextNote);
     dng::DngIdentity &aIdentity = ioDescription.identity;
     // The module's reader recognises Karvex files by their header alone: a file without
-    // a Make tag is still the format's maker's.
-    aIdentity.make = aCamera.make.empty() ? "Karvex" : aCamera.make;
-    aIdentity.model = aCamera.model;
-    aIdentity.uniqueCameraModel = UniqueModel(aIdentity.make, aCamera.model);
+    // a Make tag is still the format's maker's. Without a Model the writer's default
+    // stands (raw converters look a camera up by both).
+    aIdentity.make = aCamera.make.empty() ? "Karvex" : AsciiForm(aCamera.make);
+    if (!aCamera.model.empty()) aIdentity.model = AsciiForm(aCamera.model);
+    aIdentity.uniqueCameraModel = UniqueModel(aIdentity.make, AsciiForm(aCamera.model));
     aIdentity.software = aMetadata.software;
     aIdentity.dateTime = aCamera.dateTime;
     // Artist, copyright and the Exif placeholder in IFD0; the Exif directory once the
     // mosaic is written, as convert's TIFF writer adds them.
     ioDescription.setMetadata = [aMetadata](TIFF *ioTiff) { return SetTiffMetadata(ioTiff, aMetadata); };
-    ioDescription.finishMetadata = [aCamera](TIFF *ioTiff) { return WriteTiffExif(ioTiff, aCamera); };
+    ioDescription.finishMetadata = [aCamera](TIFF *ioTiff) {
+        return WriteTiffExif(ioTiff, aCamera, kExifColorSpaceUncalibrated);
+    };
 }
 
 }  // namespace ekv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "dng/DngWriter.h"
 
@@ -10,7 +11,8 @@ namespace ekv {
 
 // Fills the identity of ioDescription (make, model, unique camera model, software) and
 // its metadata hooks from inFile's own tags, carried as convert carries them: the date,
-// artist and copyright in IFD0, the shooting data in an Exif directory.
-void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription);
+// artist and copyright in IFD0, the shooting data in an Exif directory, text that is not
+// ASCII in an XMP packet. A note for text that was not UTF-8 goes to ioNotes.
+void AddDngMetadata(const std::string &inFile, dng::DngDescription &ioDescription, std::vector<std::string> &ioNotes);
 
 }  // namespace ekv

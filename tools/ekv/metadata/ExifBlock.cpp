@@ -1,13 +1,17 @@
 // A small TIFF serialiser for the Exif block.
 #include "metadata/ExifBlock.h"
 
+#include <algorithm>
+
+#include "metadata/TextEncoding.h"
 #include "rawfile/EkvTags.h"
 
 namespace ekv {
 
 namespace {
 
-constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5;
+constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kUndefined = 7;
+constexpr uint16_t kTagFlashpixVersion = 0xA000, kTagColorSpace = 0xA001;
 
 struct Field {
     uint16_t tag, type;
@@ -68,14 +72,14 @@ uint32_t AppendDirectory(std::vector<uint8_t> &ioBytes, const std::vector<Field>
 
 }  // namespace
 
-std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware) {
+std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware, uint16_t inColorSpace) {
     std::vector<Field> aIfd0, aExif;
-    AddText(aIfd0, kRAW_Tag_Make, inTags.make);
-    AddText(aIfd0, kRAW_Tag_Model, inTags.model);
+    AddText(aIfd0, kRAW_Tag_Make, AsciiForm(inTags.make));
+    AddText(aIfd0, kRAW_Tag_Model, AsciiForm(inTags.model));
     AddText(aIfd0, kRAW_Tag_Software, inSoftware);
     AddText(aIfd0, kRAW_Tag_DateTime, inTags.dateTime);
-    AddText(aIfd0, kRAW_Tag_Artist, inTags.artist);
-    AddText(aIfd0, kRAW_Tag_Copyright, inTags.copyright);
+    AddText(aIfd0, kRAW_Tag_Artist, AsciiForm(inTags.artist));
+    AddText(aIfd0, kRAW_Tag_Copyright, AsciiForm(inTags.copyright));
     AddRational(aExif, kRAW_Tag_ExposureTime, inTags.exposureTime);
     AddRational(aExif, kRAW_Tag_FNumber, inTags.fNumber);
     if (inTags.iso != 0) {
@@ -85,6 +89,14 @@ std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string 
     }
     AddText(aExif, kRAW_Tag_DateTimeOriginal, inTags.dateTimeOriginal);
     AddRational(aExif, kRAW_Tag_FocalLength, inTags.focalLength);
+    if (!aExif.empty()) {
+        aExif.push_back({kRAW_Tag_ExifVersion, kUndefined, 4, {'0', '2', '3', '2'}});
+        aExif.push_back({kTagFlashpixVersion, kUndefined, 4, {'0', '1', '0', '0'}});
+        std::vector<uint8_t> aSpace;
+        Put16(aSpace, inColorSpace);
+        aExif.push_back({kTagColorSpace, kShort, 1, aSpace});
+        std::sort(aExif.begin(), aExif.end(), [](const Field &a, const Field &b) { return a.tag < b.tag; });
+    }
     if (aIfd0.empty() && aExif.empty()) return {};
     if (!aExif.empty()) aIfd0.push_back({kRAW_Tag_ExifIFD, kLong, 1, {0, 0, 0, 0}});  // patched below
 

@@ -11,7 +11,8 @@
 
 namespace ekv {
 
-// Empty when there is nothing to carry.
-std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware);
+// Text in its ASCII form. Empty when there is nothing to carry. An Exif directory (made when the camera has Exif
+// values) also holds the Exif and Flashpix versions and inColorSpace.
+std::vector<uint8_t> BuildExifBlock(const CameraTags &inTags, const std::string &inSoftware, uint16_t inColorSpace);
 
 }  // namespace ekv

@@ -6,11 +6,18 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
+
+#include "metadata/TextEncoding.h"
 
 namespace ekv {
 
 namespace {
+
+// The Exif and Flashpix versions whose tags the Exif directories hold.
+uint8_t kExifVersion[4] = {'0', '2', '3', '2'};
+uint8_t kFlashpixVersion[4] = {'0', '1', '0', '0'};
 
 void SetTiffText(TIFF *ioTiff, uint32_t inTag, const std::string &inText) {
     if (!inText.empty()) TIFFSetField(ioTiff, inTag, inText.c_str());
@@ -20,12 +27,16 @@ void SetTiffRational(TIFF *ioTiff, uint32_t inTag, const Rational &inValue) {
     if (inValue.present()) TIFFSetField(ioTiff, inTag, inValue.value());
 }
 
-// Exif's "YYYY:MM:DD HH:MM:SS" as PNG's recommended "YYYY-MM-DDTHH:MM:SS".
-void IsoDate(const std::string &inExif, char (&outText)[20]) {
-    std::snprintf(outText, sizeof outText, "%s", inExif.c_str());
-    if (inExif.size() != 19) return;
-    outText[4] = outText[7] = '-';
-    outText[10] = 'T';
+// Exif's "YYYY:MM:DD HH:MM:SS" as the RFC 1123 date PNG's Creation Time keyword takes,
+// "DD Mon YYYY HH:MM:SS", without a zone: Exif's time has none. Empty for another form.
+void PngDate(const std::string &inExif, char (&outText)[21]) {
+    static const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    outText[0] = 0;
+    int aMonth = inExif.size() == 19 ? std::atoi(inExif.substr(5, 2).c_str()) : 0;
+    if (aMonth < 1 || aMonth > 12) return;
+    std::snprintf(outText, sizeof outText, "%.2s %s %.4s %.8s", inExif.c_str() + 8, kMonths[aMonth - 1], inExif.c_str(),
+                  inExif.c_str() + 11);
 }
 
 // The sRGB transfer curve from 16-bit linear to 8-bit codes, rounded to nearest.
@@ -52,11 +63,14 @@ bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
         return false;
     const CameraTags &aCamera = inMetadata.camera;
     SetTiffText(ioTiff, TIFFTAG_SOFTWARE, inMetadata.software);
-    SetTiffText(ioTiff, TIFFTAG_MAKE, aCamera.make);
-    SetTiffText(ioTiff, TIFFTAG_MODEL, aCamera.model);
+    SetTiffText(ioTiff, TIFFTAG_MAKE, AsciiForm(aCamera.make));
+    SetTiffText(ioTiff, TIFFTAG_MODEL, AsciiForm(aCamera.model));
     SetTiffText(ioTiff, TIFFTAG_DATETIME, aCamera.dateTime);
-    SetTiffText(ioTiff, TIFFTAG_ARTIST, aCamera.artist);
-    SetTiffText(ioTiff, TIFFTAG_COPYRIGHT, aCamera.copyright);
+    SetTiffText(ioTiff, TIFFTAG_ARTIST, AsciiForm(aCamera.artist));
+    SetTiffText(ioTiff, TIFFTAG_COPYRIGHT, AsciiForm(aCamera.copyright));
+    const std::string &aXmp = inMetadata.xmpPacket;
+    if (!aXmp.empty() && !TIFFSetField(ioTiff, TIFFTAG_XMLPACKET, static_cast<uint32_t>(aXmp.size()), aXmp.data()))
+        return false;
     // The Exif directory follows the image; its offset is filled in once it is written.
     if (aCamera.hasExif() && !TIFFSetField(ioTiff, TIFFTAG_EXIFIFD, static_cast<uint64_t>(0))) return false;
     return true;
@@ -64,16 +78,19 @@ bool SetTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
 
 bool FinishTiffMetadata(TIFF *ioTiff, const OutputMetadata &inMetadata) {
     if (!inMetadata.camera.hasExif()) return true;
-    return TIFFWriteDirectory(ioTiff) && WriteTiffExif(ioTiff, inMetadata.camera);
+    return TIFFWriteDirectory(ioTiff) && WriteTiffExif(ioTiff, inMetadata.camera, inMetadata.exifColorSpace);
 }
 
 // IFD0 is written first (with a zero Exif offset), then the Exif directory after it;
 // IFD0 is then read back, given the Exif offset and rewritten. This needs a file that
 // can be read and seeked, which every writer's target is.
-bool WriteTiffExif(TIFF *ioTiff, const CameraTags &inCamera) {
+bool WriteTiffExif(TIFF *ioTiff, const CameraTags &inCamera, uint16_t inColorSpace) {
     const CameraTags &aCamera = inCamera;
     if (!aCamera.hasExif()) return true;
     if (TIFFCreateEXIFDirectory(ioTiff) != 0) return false;
+    TIFFSetField(ioTiff, EXIFTAG_EXIFVERSION, kExifVersion);
+    TIFFSetField(ioTiff, EXIFTAG_FLASHPIXVERSION, kFlashpixVersion);
+    TIFFSetField(ioTiff, EXIFTAG_COLORSPACE, inColorSpace);
     SetTiffText(ioTiff, EXIFTAG_DATETIMEORIGINAL, aCamera.dateTimeOriginal);
     SetTiffRational(ioTiff, EXIFTAG_EXPOSURETIME, aCamera.exposureTime);
     SetTiffRational(ioTiff, EXIFTAG_FNUMBER, aCamera.fNumber);
@@ -108,17 +125,20 @@ void SetPngMetadata(png_struct *ioPng, png_info *ioInfo, const OutputMetadata &i
     // PNG's own text keywords besides, which more readers show. Fixed buffers only, since
     // libpng may leave this function by longjmp.
     const CameraTags &aCamera = inMetadata.camera;
-    char aCreated[20] = "";
-    IsoDate(aCamera.dateTime, aCreated);
+    char aCreated[21] = "";
+    PngDate(aCamera.dateTime, aCreated);
+    // tEXt is Latin-1: text that is not ASCII, and the XMP packet, go into iTXt (UTF-8).
     const char *aPairs[][2] = {{"Software", inMetadata.software.c_str()},
                                {"Author", aCamera.artist.c_str()},
                                {"Copyright", aCamera.copyright.c_str()},
-                               {"Creation Time", aCreated}};
+                               {"Creation Time", aCreated},
+                               {"XML:com.adobe.xmp", inMetadata.xmpPacket.c_str()}};
     png_text aTexts[sizeof aPairs / sizeof aPairs[0]] = {};
     int aCount = 0;
     for (const auto &aPair : aPairs) {
         if (aPair[1][0] == 0) continue;
-        aTexts[aCount].compression = PNG_TEXT_COMPRESSION_NONE;
+        const bool aUtf8 = aPair[1] == inMetadata.xmpPacket.c_str() || !IsAscii(aPair[1]);
+        aTexts[aCount].compression = aUtf8 ? PNG_ITXT_COMPRESSION_NONE : PNG_TEXT_COMPRESSION_NONE;
         aTexts[aCount].key = const_cast<char *>(aPair[0]);
         aTexts[aCount].text = const_cast<char *>(aPair[1]);
         ++aCount;

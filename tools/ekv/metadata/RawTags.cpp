@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "metadata/TextEncoding.h"
 #include "rawfile/EkvTags.h"
 
 namespace ekv {
@@ -102,17 +103,29 @@ bool ValueBytes(const TiffFile &inFile, const Entry &inEntry, uint32_t inUnit, s
     return inFile.read(inFile.u32(inEntry.field), outBytes.data(), aSize);
 }
 
-// ASCII text up to its first NUL, without trailing blanks; empty when malformed.
-std::string Text(const TiffFile &inFile, const Entry &inEntry) {
+// Text up to its first NUL, without trailing blanks, as UTF-8 (bytes that are not UTF-8
+// as U+FFFD, with outReplaced set); empty when malformed (a control character).
+std::string Text(const TiffFile &inFile, const Entry &inEntry, bool *outReplaced = nullptr) {
     std::vector<uint8_t> aBytes;
     if (inEntry.type != kAscii || !ValueBytes(inFile, inEntry, 1, aBytes)) return {};
     std::string aText;
     for (uint8_t aByte : aBytes) {
         if (aByte == 0) break;
-        if (aByte < 0x20 || aByte > 0x7E) return {};
+        if (aByte < 0x20 || aByte == 0x7F) return {};
         aText += static_cast<char>(aByte);
     }
     while (!aText.empty() && aText.back() == ' ') aText.pop_back();
+    bool aReplaced = false;
+    aText = ValidUtf8(aText, aReplaced);
+    if (outReplaced != nullptr) *outReplaced = aReplaced;
+    return aText;
+}
+
+// A text tag of the camera's, its name noted when it holds bytes that are not UTF-8.
+std::string CameraText(const TiffFile &inFile, const Entry &inEntry, const char *inName, CameraTags &ioTags) {
+    bool aReplaced = false;
+    std::string aText = Text(inFile, inEntry, &aReplaced);
+    if (aReplaced) ioTags.notUtf8.push_back(inName);
     return aText;
 }
 
@@ -165,11 +178,11 @@ bool ReadCameraTags(const std::string &inPath, CameraTags &outTags, RawLayout *o
     if (ReadDirectory(aFile, aIfd0, aEntries, aIfd1)) {
         for (const Entry &aEntry : aEntries) {
             switch (aEntry.tag) {
-                case kRAW_Tag_Make: outTags.make = Text(aFile, aEntry); break;
-                case kRAW_Tag_Model: outTags.model = Text(aFile, aEntry); break;
+                case kRAW_Tag_Make: outTags.make = CameraText(aFile, aEntry, "Make", outTags); break;
+                case kRAW_Tag_Model: outTags.model = CameraText(aFile, aEntry, "Model", outTags); break;
                 case kRAW_Tag_DateTime: outTags.dateTime = DateText(aFile, aEntry); break;
-                case kRAW_Tag_Artist: outTags.artist = Text(aFile, aEntry); break;
-                case kRAW_Tag_Copyright: outTags.copyright = Text(aFile, aEntry); break;
+                case kRAW_Tag_Artist: outTags.artist = CameraText(aFile, aEntry, "Artist", outTags); break;
+                case kRAW_Tag_Copyright: outTags.copyright = CameraText(aFile, aEntry, "Copyright", outTags); break;
                 case kRAW_Tag_ExifIFD: FirstInteger(aFile, aEntry, aExifIfd); break;
                 default: break;
             }

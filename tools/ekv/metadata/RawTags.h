@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ekv {
 
@@ -15,10 +16,12 @@ struct Rational {
     double value() const { return static_cast<double>(numerator) / denominator; }
 };
 
-// Empty strings and absent rationals for tags the file lacks or holds malformed.
+// Empty strings and absent rationals for tags the file lacks or holds malformed. Text is
+// UTF-8, whatever the file holds.
 struct CameraTags {
     // IFD0
     std::string make, model, dateTime, artist, copyright;
+    std::vector<std::string> notUtf8;  // the text tags whose bytes were not all UTF-8
     // Exif
     std::string dateTimeOriginal;
     Rational exposureTime, fNumber, focalLength;
@@ -39,8 +42,9 @@ struct RawLayout {
 };
 
 // Reads the tags of a TIFF-structured file. Reads only within the file; anything
-// malformed (an offset or count out of bounds, a wrong type, text that is not
-// printable ASCII, a date not in the Exif form) is skipped. False only when the file
+// malformed (an offset or count out of bounds, a wrong type, text with a control
+// character, a date not in the Exif form) is skipped. Text that is not UTF-8 is kept
+// with U+FFFD for its stray bytes, and noted in notUtf8. False only when the file
 // cannot be opened or has no TIFF header.
 bool ReadCameraTags(const std::string &inPath, CameraTags &outTags, RawLayout *outLayout = nullptr);
 

@@ -1,21 +1,23 @@
 // The writer thread and its queue.
 #include "output/StreamWriter.h"
 
+#include <algorithm>
+
 #include "import/PlaneAssembly.h"
 
 namespace ekv {
 
-StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions)
-    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mOutput(mTarget) {}
+StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows)
+    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mImageRows(inImageRows), mOutput(mTarget) {}
 
 StreamWriter::~StreamWriter() { stop(); }
 
 bool StreamWriter::begin(const Document &inDocument) {
     mDocument = inDocument;
+    if (mImageRows <= 0 || mImageRows > inDocument.height) mImageRows = inDocument.height;
     std::string aError;
     mEncoder = MakeRowEncoder(mOptions);
-    if (!mOutput.open(aError) ||
-        !mEncoder->start(mOutput, {inDocument.width, inDocument.height, inDocument.depth}, aError)) {
+    if (!mOutput.open(aError) || !mEncoder->start(mOutput, {inDocument.width, mImageRows, inDocument.depth}, aError)) {
         mFailed = true;
         mError = aError;
         return false;
@@ -43,11 +45,13 @@ bool StreamWriter::putBand(Band &&ioBand) {
 }
 
 bool StreamWriter::write(const Band &inBand) {
+    const int32_t aRows = std::min(inBand.rows, mImageRows - inBand.top);
+    if (aRows <= 0) return true;
     const size_t aStride = static_cast<size_t>(mDocument.width) * 3;
-    mRows.resize(aStride * static_cast<size_t>(inBand.rows));
-    InterleaveRows(inBand.planes[0].data(), inBand.planes[1].data(), inBand.planes[2].data(), mDocument.width,
-                   inBand.rows, mRows.data(), aStride);
-    return writeRows(inBand.rows);
+    mRows.resize(aStride * static_cast<size_t>(aRows));
+    InterleaveRows(inBand.planes[0].data(), inBand.planes[1].data(), inBand.planes[2].data(), mDocument.width, aRows,
+                   mRows.data(), aStride);
+    return writeRows(aRows);
 }
 
 bool StreamWriter::writeRows(int32_t inRows) {
@@ -89,9 +93,9 @@ void StreamWriter::stop() {
 
 bool StreamWriter::finish(int32_t inRowsDone, std::string &outError) {
     stop();
-    if (!mFailed && mEncoder != nullptr && inRowsDone < mDocument.height) {
+    if (!mFailed && mEncoder != nullptr && inRowsDone < mImageRows) {
         mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
-        for (int32_t aRow = inRowsDone; aRow < mDocument.height && !mFailed; ++aRow) writeRows(1);
+        for (int32_t aRow = inRowsDone; aRow < mImageRows && !mFailed; ++aRow) writeRows(1);
     }
     std::string aError;
     if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {

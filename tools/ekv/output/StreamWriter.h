@@ -26,7 +26,9 @@ public:
     // took a tenth of an import's time band by band. At most two such batches wait.
     static constexpr size_t kBatchBytes = 512 * 1024;
 
-    StreamWriter(std::string inTarget, EncoderOptions inOptions);
+    // inImageRows > 0: the file has that many rows (at most the document's), the rows the
+    // module delivers from the top; rows below it are not written. 0: the whole document.
+    StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows = 0);
     ~StreamWriter() override;
     StreamWriter(const StreamWriter &) = delete;
     StreamWriter &operator=(const StreamWriter &) = delete;
@@ -35,7 +37,7 @@ public:
     Band takeBand() override;
     bool putBand(Band &&ioBand) override;
 
-    // After a complete import: the rows from inRowsDone to the document's end are written
+    // After a complete import: the rows from inRowsDone to the file's last row are written
     // black (rows the module does not deliver), the file is completed and renamed onto
     // the target. False with the reason.
     bool finish(int32_t inRowsDone, std::string &outError);
@@ -45,7 +47,7 @@ public:
 private:
     void run();
     void stop();
-    // Interleaves a band's planes into mRows and writes them.
+    // Interleaves a band's planes into mRows and writes those within the file's rows.
     bool write(const Band &inBand);
     // Writes the first inRows rows of mRows.
     bool writeRows(int32_t inRows);
@@ -53,6 +55,7 @@ private:
     std::string mTarget;
     EncoderOptions mOptions;
     Document mDocument;
+    int32_t mImageRows = 0;  // the file's height
     TempOutput mOutput;
     std::unique_ptr<RowEncoder> mEncoder;
     std::thread mThread;
