@@ -16,6 +16,12 @@ int Fail(int inCode, const std::string &inSubject, const std::string &inReason) 
     return inCode;
 }
 
+int FailStandardOutput(int inErrno) {
+    std::fprintf(stderr, "ekv: standard output: %s\n", std::strerror(inErrno != 0 ? inErrno : EIO));
+    std::clearerr(stdout);
+    return kExitCannotWrite;
+}
+
 int UsageError(const std::string &inCommand, const std::string &inReason) {
     std::fprintf(stderr, "ekv %s: %s (see 'ekv %s --help')\n", inCommand.c_str(), inReason.c_str(), inCommand.c_str());
     return kExitUsage;

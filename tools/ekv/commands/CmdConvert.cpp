@@ -150,7 +150,8 @@ int ImportFailure(const std::string &inFile, const ImportResult &inResult) {
 }
 
 int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::string &inFile,
-               const std::string &inOutput, const JobReport &inReport) {
+               const PlannedOutput &inPlanned, const JobReport &inReport) {
+    const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     ShortPath aDialogPath;
@@ -182,7 +183,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                                             inOptions.keepLinear, aKnown ? DocumentDepth(aHeader.info) : 16);
     aEncoding.curve = aColour.curve;
     aEncoding.metadata = BuildOutputMetadata(inFile, aColour.profile);
-    StreamWriter aWriter(inOutput, aEncoding);
+    StreamWriter aWriter(inOutput, aEncoding, inPlanned.noClobber);
     ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
     inReport.aside();
     if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
@@ -207,8 +208,10 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     if (aResult.rowsStreamed < aDocument.height)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
                      inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height);
-    if (!aWriter.finish(aResult.rowsStreamed, aReason))
+    if (!aWriter.finish(aResult.rowsStreamed, aReason)) {
+        if (aWriter.keptExisting()) return inPlanned.noteKept(inFile);
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    }
     return kExitOk;
 }
 
@@ -225,7 +228,7 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     // next; a worker process gets its own copy, untouched by any import.
     AcquireHost aHost;
     return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
-                           [&](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                           [&](const std::string &inFile, const PlannedOutput &inOutput, const JobReport &inReport) {
                                return ConvertOne(aHost, aOptions, inFile, inOutput, inReport);
                            });
 }

@@ -132,7 +132,8 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
 }
 
 // Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
-int DngOne(const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobReport &inReport) {
+    const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     HeaderInfo aHeader;
@@ -156,7 +157,7 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
         dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0], HostPool().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;
 
-    TempOutput aOutput(inOutput);
+    TempOutput aOutput(inOutput, inPlanned.noClobber);
     if (!aOutput.open(aReason)) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     MosaicRows aMosaic(aSpec, aHeader.info);
     auto aRows = [&](uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
@@ -170,8 +171,9 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
     // The reader does not report short reads: a file cut while it was read is refused.
     int64_t aMissing = MissingBytes(inFile, aHeader.info);
     if (aMissing != 0) return MissingFailure(inFile, aMissing);
-    if (!aWritten || !aOutput.commit(aReason))
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    const bool aCommitted = aWritten && aOutput.commit(aReason);
+    if (!aCommitted && aOutput.keptExisting()) return inPlanned.noteKept(inFile);
+    if (!aCommitted) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     return kExitOk;
 }
 
@@ -183,7 +185,7 @@ int RunDng(const std::vector<std::string> &inArgs) {
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     InstallSignalCleanup();
     return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
-                           [](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                           [](const std::string &inFile, const PlannedOutput &inOutput, const JobReport &inReport) {
                                return DngOne(inFile, inOutput, inReport);
                            });
 }

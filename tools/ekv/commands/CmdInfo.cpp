@@ -2,6 +2,7 @@
 // will produce; as text, or as JSON for scripts.
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
 #include <sstream>
 
@@ -212,7 +213,9 @@ int RunInfo(const std::vector<std::string> &inArgs) {
             if (aIndex > 0) std::printf("\n");
             aReport.printText();
         }
-        std::fflush(stdout);
+        // A report that cannot be written ends the command: the reader has lost it.
+        errno = 0;
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) return FailStandardOutput(errno);
     }
     if (aArray) std::printf("]\n");
     return aExit;

