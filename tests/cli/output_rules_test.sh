@@ -118,6 +118,36 @@ names)
   no_temp_files
   ;;
 
+memory)
+  # Memory that runs out, from too little to start to just enough: every input then
+  # either converts or fails on its own line with status 7 and "out of memory"; the
+  # batch goes on to the next input, nothing aborts and no temporary file is left.
+  command -v prlimit >/dev/null || { echo "skipped: no prlimit"; exit 0; }
+  "$make" sample -o big.ekv --width 1024 --height 768 >/dev/null || fail "ekv-make big.ekv"
+  small in.ekv
+  failed=0 passed=0
+  for mb in $(seq 10 2 40); do
+    for run in "convert -j 1 big.ekv in.ekv" "convert -j 2 -f png big.ekv in.ekv" "dng -j 1 big.ekv in.ekv"; do
+      rm -f ./*.tif ./*.png ./*.dng
+      # shellcheck disable=SC2086
+      prlimit --as=$((mb << 20)) "$ekv" $run 2>err.txt
+      rc=$?
+      lost=$(grep -c ': out of memory$' err.txt)
+      case $rc in
+        0) passed=$((passed + 1)) ;;
+        7) failed=$((failed + 1))
+           [ "$lost" -ge 1 ] || fail "$mb MB, ekv $run: status 7 without 'out of memory': $(cat err.txt)" ;;
+        *) fail "$mb MB, ekv $run: exit $rc: $(head -c 300 err.txt)" ;;
+      esac
+      outputs=$(find . -maxdepth 1 \( -name '*.tif' -o -name '*.png' -o -name '*.dng' \) | wc -l)
+      [ $((outputs + lost)) -eq 2 ] || fail "$mb MB, ekv $run: $outputs outputs and $lost failures for 2 inputs"
+      ! grep -Eq "terminate|bad_alloc|signal|temporarily" err.txt || fail "$mb MB, ekv $run: $(head -c 300 err.txt)"
+      no_temp_files
+    done
+  done
+  [ $failed -gt 0 ] && [ $passed -gt 0 ] || fail "the limits did not range from too little to enough ($failed failed, $passed passed)"
+  ;;
+
 *)
   echo "unknown group $group" >&2
   exit 2

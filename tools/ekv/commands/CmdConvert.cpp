@@ -191,6 +191,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                      aResult.leakedHandles, aResult.leakedBuffers);
     for (const std::string &aMisuse : aResult.misuse)
         std::fprintf(stderr, "ekv: %s: note: the module's %s\n", inFile.c_str(), aMisuse.c_str());
+    if (aWriter.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
     if (aResult.status == ImportStatus::OutputFailed)
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aWriter.error());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
@@ -210,6 +211,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                      inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height);
     if (!aWriter.finish(aResult.rowsStreamed, aReason)) {
         if (aWriter.keptExisting()) return inPlanned.noteKept(inFile);
+        if (aWriter.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
     }
     return kExitOk;

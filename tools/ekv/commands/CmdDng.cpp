@@ -3,6 +3,7 @@
 // them, so that a DNG holds exactly the samples an import develops.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "import/AcquireHost.h"
@@ -165,9 +166,10 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobR
         return aMosaic.read(inFirst, inCount, outRows, outError);
     };
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);
+    const bool aWriterOutOfMemory = !aWritten && errno == ENOMEM;
     aOutput.released();
     inReport.aside();
-    if (!aWritten && aMosaic.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
+    if (!aWritten && (aMosaic.outOfMemory() || aWriterOutOfMemory)) return Fail(kExitNoMemory, inFile, "out of memory");
     // The reader does not report short reads: a file cut while it was read is refused.
     int64_t aMissing = MissingBytes(inFile, aHeader.info);
     if (aMissing != 0) return MissingFailure(inFile, aMissing);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -58,10 +59,23 @@ int CheckStandardOutput(int inCode) {
     return inCode != kExitOk ? inCode : aCode;
 }
 
+// Whether the process has room to start: with less, even the C++ runtime's reserve for
+// reporting an allocation failure may be missing, and the first failure would abort.
+bool RoomToStart() {
+    void *aProbe = std::malloc(256 * 1024);
+    std::free(aProbe);
+    return aProbe != nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     HoldClosedStreams();
+    if (!RoomToStart()) {
+        static const char kMessage[] = "ekv: out of memory\n";
+        (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+        return kExitNoMemory;
+    }
     // Texts up to this size reach standard output at the flush that checks them, where a
     // failed write still has its reason; info flushes after each file's report.
     static char sOutputBuffer[64 * 1024];

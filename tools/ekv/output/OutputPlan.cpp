@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <system_error>
 
 #include "commands/Cli.h"
 #include "output/OutputTarget.h"
@@ -184,7 +186,16 @@ int RunPlannedBatch(const OutputOptions &inOptions, const std::vector<std::strin
     return RunBatch(inInputs, aJobs, [&](size_t inIndex, const JobReport &inReport) {
         const std::string &aInput = inInputs[inIndex];
         if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aInput);
-        return inJob(aInput, aPlans[inIndex], inReport);
+        // Memory that runs out ends this input only; its temporary file is removed as
+        // the job's objects unwind, and the batch goes on with the next input.
+        try {
+            return inJob(aInput, aPlans[inIndex], inReport);
+        } catch (const std::bad_alloc &) {
+        } catch (const std::system_error &) {
+            // A thread that could not start for want of memory or processes.
+        }
+        inReport.aside();
+        return Fail(kExitNoMemory, aInput, "out of memory");
     });
 }
 

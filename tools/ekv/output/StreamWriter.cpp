@@ -1,6 +1,9 @@
 // The writer thread and its queue.
 #include "output/StreamWriter.h"
 
+#include <cerrno>
+#include <system_error>
+
 #include "import/PlaneAssembly.h"
 
 namespace ekv {
@@ -13,15 +16,33 @@ StreamWriter::~StreamWriter() { stop(); }
 bool StreamWriter::begin(const Document &inDocument) {
     mDocument = inDocument;
     std::string aError;
-    mEncoder = MakeRowEncoder(mOptions);
-    if (!mOutput.open(aError) ||
-        !mEncoder->start(mOutput, {inDocument.width, inDocument.height, inDocument.depth}, aError)) {
-        mFailed = true;
-        mError = aError;
+    try {
+        mEncoder = MakeRowEncoder(mOptions);
+        errno = 0;
+        if (!mOutput.open(aError) ||
+            !mEncoder->start(mOutput, {inDocument.width, inDocument.height, inDocument.depth}, aError)) {
+            if (errno == ENOMEM) failForMemory();
+            mFailed = true;
+            mError = aError;
+            return false;
+        }
+        mThread = std::thread(&StreamWriter::run, this);
+    } catch (const std::bad_alloc &) {
+        failForMemory();
+        return false;
+    } catch (const std::system_error &) {
+        failForMemory();  // no thread to write with
         return false;
     }
-    mThread = std::thread(&StreamWriter::run, this);
     return true;
+}
+
+void StreamWriter::failForMemory() {
+    std::lock_guard<std::mutex> aLock(mMutex);
+    mFailed = true;
+    mOutOfMemory = true;
+    mError = "out of memory";
+    mSpace.notify_all();
 }
 
 Band StreamWriter::takeBand() {
@@ -52,7 +73,9 @@ bool StreamWriter::write(const Band &inBand) {
 
 bool StreamWriter::writeRows(int32_t inRows) {
     std::string aError;
+    errno = 0;
     if (mEncoder->writeRows(mRows.data(), inRows, aError)) return true;
+    if (errno == ENOMEM) failForMemory();
     std::lock_guard<std::mutex> aLock(mMutex);
     mFailed = true;
     mError = aError;
@@ -61,6 +84,16 @@ bool StreamWriter::writeRows(int32_t inRows) {
 }
 
 void StreamWriter::run() {
+    try {
+        writeQueued();
+    } catch (const std::bad_alloc &) {
+        failForMemory();
+    } catch (const std::system_error &) {
+        failForMemory();  // the encoder's threads could not start
+    }
+}
+
+void StreamWriter::writeQueued() {
     std::deque<Band> aBatch;
     for (;;) {
         {
@@ -89,14 +122,22 @@ void StreamWriter::stop() {
 
 bool StreamWriter::finish(int32_t inRowsDone, std::string &outError) {
     stop();
-    if (!mFailed && mEncoder != nullptr && inRowsDone < mDocument.height) {
-        mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
-        for (int32_t aRow = inRowsDone; aRow < mDocument.height && !mFailed; ++aRow) writeRows(1);
-    }
-    std::string aError;
-    if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {
-        mFailed = true;
-        mError = aError;
+    try {
+        if (!mFailed && mEncoder != nullptr && inRowsDone < mDocument.height) {
+            mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
+            for (int32_t aRow = inRowsDone; aRow < mDocument.height && !mFailed; ++aRow) writeRows(1);
+        }
+        std::string aError;
+        errno = 0;
+        if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {
+            if (errno == ENOMEM) failForMemory();
+            mFailed = true;
+            mError = aError;
+        }
+    } catch (const std::bad_alloc &) {
+        failForMemory();
+    } catch (const std::system_error &) {
+        failForMemory();
     }
     if (mEncoder == nullptr && !mFailed) {
         mFailed = true;
