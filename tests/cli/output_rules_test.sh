@@ -148,6 +148,50 @@ memory)
   [ $failed -gt 0 ] && [ $passed -gt 0 ] || fail "the limits did not range from too little to enough ($failed failed, $passed passed)"
   ;;
 
+workers)
+  # Descriptors too few for any worker's pipes: the files are converted all the same,
+  # by fewer workers or by the process itself.
+  small a.ekv && cp a.ekv b.ekv && cp a.ekv c.ekv
+  (ulimit -n 8 && exec "$ekv" convert -j 2 a.ekv b.ekv c.ekv) 2>err.txt
+  rc=$?
+  [ $rc -eq 0 ] && [ -s a.tif ] && [ -s b.tif ] && [ -s c.tif ] || fail "ulimit -n 8, -j 2: exit $rc ($(cat err.txt))"
+  (ulimit -n 8 && exec "$ekv" dng -j 2 a.ekv b.ekv) 2>err.txt
+  rc=$?
+  [ $rc -eq 0 ] && [ -s a.dng ] && [ -s b.dng ] || fail "dng, ulimit -n 8, -j 2: exit $rc ($(cat err.txt))"
+  no_temp_files
+  ;;
+
+messages)
+  # A name with a newline, an escape sequence and a byte that is not UTF-8: messages stay
+  # one line each and show it escaped; JSON stays valid UTF-8 and gives the bytes too.
+  small a.ekv
+  name=$(printf 'x\ny\033[2J\377.ekv')
+  cp a.ekv "$name"
+  expect 8 "" "$ekv" convert "$name" -o missing/out.tif
+  grep -qF "ekv: \$'x\ny\x1b[2J\xff.ekv': cannot write" err.txt || fail "the name is not escaped: $(cat -A err.txt)"
+  [ "$(wc -l <err.txt)" -eq 1 ] || fail "a name with a newline split the message: $(cat -A err.txt)"
+  ! grep -q $'\033' err.txt || fail "an escape sequence reached the terminal: $(cat -A err.txt)"
+  "$ekv" info --json "$name" a.ekv >info.json || fail "info --json of an odd name failed"
+  python3 - info.json "$name" <<'PY' || fail "info --json: $(cat info.json)"
+import json, os, sys
+raw = open(sys.argv[1], 'rb').read()
+reports = json.loads(raw.decode('utf-8'))  # strict: invalid UTF-8 raises
+name = os.fsencode(sys.argv[2])
+assert reports[0]['file'] == name.decode('utf-8', 'replace'), reports[0]['file']
+assert bytes(reports[0]['file_bytes']) == name
+assert reports[1]['file'] == 'a.ekv' and 'file_bytes' not in reports[1]
+PY
+  # Two inputs planned onto one output: the second's message holds whatever becomes of
+  # the first (here it fails), so it says nothing about the first being written.
+  mkdir one two
+  printf 'not a raw file' >one/p.ekv
+  cp a.ekv two/p.ekv
+  expect 4 "" "$ekv" convert one/p.ekv two/p.ekv -d .
+  grep -q "two/p\.ekv: the output \./p\.tif is also the output of one/p\.ekv; it is not written twice" err.txt ||
+    fail "the clash message: $(cat err.txt)"
+  ! grep -q "already written" err.txt || fail "the clash message says the failed input's output was written"
+  ;;
+
 *)
   echo "unknown group $group" >&2
   exit 2

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "output/ShownName.h"
+
 namespace ekv {
 
 int Fail(int inCode, const std::string &inSubject, const std::string &inReason) {
-    std::fprintf(stderr, "ekv: %s: %s\n", inSubject.c_str(), inReason.c_str());
+    std::fprintf(stderr, "ekv: %s: %s\n", ShownName(inSubject).c_str(), inReason.c_str());
     return inCode;
 }
 

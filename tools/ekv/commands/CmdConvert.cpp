@@ -17,6 +17,7 @@
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
 #include "import/ShortPath.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 #include "output/StreamWriter.h"
 #include "pipeline/PipelineReference.h"
@@ -166,7 +167,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         std::string aRefusal = RefusalReason(inFile, aHeader);
         if (!aRefusal.empty()) return Fail(kExitDamaged, inFile, aRefusal);
         std::string aWarning = ColourWarning(aHeader, inOptions.method);
-        if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", inFile.c_str(), aWarning.c_str());
+        if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", ShownName(inFile).c_str(), aWarning.c_str());
     }
 
     ImportRequest aRequest;
@@ -187,13 +188,13 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
     inReport.aside();
     if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
-        std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n", inFile.c_str(),
-                     aResult.leakedHandles, aResult.leakedBuffers);
+        std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n",
+                     ShownName(inFile).c_str(), aResult.leakedHandles, aResult.leakedBuffers);
     for (const std::string &aMisuse : aResult.misuse)
-        std::fprintf(stderr, "ekv: %s: note: the module's %s\n", inFile.c_str(), aMisuse.c_str());
+        std::fprintf(stderr, "ekv: %s: note: the module's %s\n", ShownName(inFile).c_str(), aMisuse.c_str());
     if (aWriter.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
     if (aResult.status == ImportStatus::OutputFailed)
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aWriter.error());
+        return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aWriter.error());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
 
     // The module delivers whole bands only: the rows below the last one are black by
@@ -208,11 +209,11 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                         " of the " + std::to_string(aExpected) + " rows it delivers for this file");
     if (aResult.rowsStreamed < aDocument.height)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
-                     inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height);
+                     ShownName(inFile).c_str(), aResult.rowsStreamed - 1, aDocument.height);
     if (!aWriter.finish(aResult.rowsStreamed, aReason)) {
         if (aWriter.keptExisting()) return inPlanned.noteKept(inFile);
         if (aWriter.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+        return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
     }
     return kExitOk;
 }

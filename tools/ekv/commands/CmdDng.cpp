@@ -13,6 +13,7 @@
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
 #include "import/ShortPath.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 #include "dng/DngCamera.h"
 
@@ -152,14 +153,16 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobR
     std::vector<std::string> aNotes;
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
     if (!aNotes.empty()) inReport.aside();
-    for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
+    for (const std::string &aNote : aNotes)
+        std::fprintf(stderr, "ekv: %s: note: %s\n", ShownName(inFile).c_str(), aNote.c_str());
     AddDngMetadata(inFile, aDng);
     aDng.color.toneCurve =
         dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0], HostPool().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;
 
     TempOutput aOutput(inOutput, inPlanned.noClobber);
-    if (!aOutput.open(aReason)) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    if (!aOutput.open(aReason))
+        return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
     MosaicRows aMosaic(aSpec, aHeader.info);
     auto aRows = [&](uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
         inReport.progress(static_cast<int32_t>(inFirst), static_cast<int32_t>(aDng.raw.height));
@@ -175,7 +178,7 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobR
     if (aMissing != 0) return MissingFailure(inFile, aMissing);
     const bool aCommitted = aWritten && aOutput.commit(aReason);
     if (!aCommitted && aOutput.keptExisting()) return inPlanned.noteKept(inFile);
-    if (!aCommitted) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    if (!aCommitted) return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
     return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 #include "JsonText.h"
 #include "import/Preview.h"
 #include "metadata/RawTags.h"
+#include "output/ShownName.h"
 #include "pipeline/Pipeline.h"
 #include "plugin/AcquireRun.h"
 
@@ -41,8 +42,19 @@ public:
         add(inName, "[" + aJson.str() + "]", aText.str());
     }
     // Text, or null when empty and inNullWhenEmpty.
+    // Text, or null when empty and inNullWhenEmpty. JSON holds valid UTF-8 only: other
+    // bytes become U+FFFD there.
     void text(const std::string &inName, const std::string &inValue, bool inNullWhenEmpty = false) {
-        add(inName, inNullWhenEmpty && inValue.empty() ? "null" : JsonString(inValue), inValue);
+        add(inName, inNullWhenEmpty && inValue.empty() ? "null" : JsonString(ValidUtf8(inValue)), inValue);
+    }
+    // A file name: shown quoted where it holds control characters or bytes that are not
+    // UTF-8; in JSON, such bytes are also given as they are, in NAME_bytes.
+    void name(const std::string &inName, const std::string &inValue) {
+        add(inName, JsonString(ValidUtf8(inValue)), ShownName(inValue));
+        if (IsValidUtf8(inValue)) return;
+        std::vector<long long> aBytes;
+        for (unsigned char aByte : inValue) aBytes.push_back(aByte);
+        list(inName + "_bytes", aBytes);
     }
     void flag(const std::string &inName, bool inValue) { add(inName, inValue ? "true" : "false"); }
 
@@ -157,7 +169,7 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
 // One file's report, or the exit code after the message (and an error report).
 int InfoOf(const std::string &inFile, Report &outReport) {
     outReport.number("schema", kInfoSchema);
-    outReport.text("file", inFile);
+    outReport.name("file", inFile);
     std::string aReason;
     int aCode = kExitOk;
     HeaderInfo aHeader;

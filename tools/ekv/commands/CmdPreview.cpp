@@ -6,6 +6,7 @@
 #include "encoders/ImageWriters.h"
 #include "output/OutputPlan.h"
 #include "import/Preview.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 
 namespace ekv {
@@ -30,7 +31,7 @@ int RunPreview(const std::vector<std::string> &inArgs) {
         return Fail(kExitDamaged, aFile, "the thumbnail cannot be decoded: " + aReason);
     if (aPoint.h != -1 && aPoint.v != -1) InvertMarker(aPreview, aPoint.h, aPoint.v);
     if (!WritePng(aPreview, aOutput.path, OutputMetadata{}, aReason))
-        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput.path + ": " + aReason);
+        return Fail(kExitCannotWrite, aFile, "cannot write " + ShownName(aOutput.path) + ": " + aReason);
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include "output/OutputPlan.h"
 #include "import/Preview.h"
 #include "metadata/RawTags.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 
 namespace ekv {
@@ -34,7 +35,7 @@ int RunThumbnail(const std::vector<std::string> &inArgs) {
         return Fail(kExitDamaged, aFile, "the thumbnail is damaged: it is not a readable JPEG");
     std::string aReason;
     if (!WriteBytes(aOutput.path, aHeader.thumbnail, aReason))
-        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput.path + ": " + aReason);
+        return Fail(kExitCannotWrite, aFile, "cannot write " + ShownName(aOutput.path) + ": " + aReason);
     return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 
 #include "commands/Cli.h"
 #include "output/OutputTarget.h"
+#include "output/ShownName.h"
 
 namespace ekv {
 
@@ -80,8 +81,8 @@ int RefuseRepeatedInputs(const char *inCommand, const std::vector<std::string> &
     for (size_t aFirst = 0; aFirst < inInputs.size(); ++aFirst)
         for (size_t aSecond = aFirst + 1; aSecond < inInputs.size(); ++aSecond)
             if (inInputs[aFirst] == inInputs[aSecond] || SameFile(inInputs[aFirst], inInputs[aSecond]))
-                return UsageError(
-                    inCommand, "the input " + inInputs[aSecond] + " is given twice (also as " + inInputs[aFirst] + ")");
+                return UsageError(inCommand, "the input " + ShownName(inInputs[aSecond]) + " is given twice (also as " +
+                                                 ShownName(inInputs[aFirst]) + ")");
     return kExitOk;
 }
 
@@ -126,7 +127,8 @@ std::string OutputPlanner::Key(const std::string &inPath) {
 }
 
 int PlannedOutput::noteKept(const std::string &inInput) const {
-    std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), path.c_str());
+    std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", ShownName(inInput).c_str(),
+                 ShownName(path).c_str());
     return kExitOk;
 }
 
@@ -152,17 +154,20 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) {
     for (const std::string &aInput : mInputs)
         if (SameFile(aPath, aInput)) {
             const char *aWhich = mInputs.size() == 1 ? "the input file" : "an input file";
-            aPlanned.reason = "the output " + aPath + " is " + aWhich + "; it is not overwritten";
+            aPlanned.reason = "the output " + ShownName(aPath) + " is " + aWhich + "; it is not overwritten";
             return aPlanned;
         }
-    if (!mClaimed.insert(Key(aPath)).second) {
-        aPlanned.reason = "the output " + aPath + " was already written for another input";
+    const auto aClaim = mClaimed.emplace(Key(aPath), inInput);
+    if (!aClaim.second) {
+        // Said before either is converted: the earlier input may yet fail.
+        aPlanned.reason = "the output " + ShownName(aPath) + " is also the output of " +
+                          ShownName(aClaim.first->second) + "; it is not written twice";
         return aPlanned;
     }
     OutputTarget aTarget;
     std::string aReason;
     if (!InspectTarget(aPath, aTarget, aReason)) {
-        aPlanned.reason = "cannot write " + aPath + ": " + aReason;
+        aPlanned.reason = "cannot write " + ShownName(aPath) + ": " + aReason;
         return aPlanned;
     }
     aPlanned.failure = kExitOk;

@@ -6,7 +6,7 @@
 
 #include <functional>
 #include <optional>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -62,7 +62,7 @@ private:
 
     OutputOptions mOptions;
     std::vector<std::string> mInputs;
-    std::set<std::string> mClaimed;
+    std::map<std::string, std::string> mClaimed;  // each planned output and its input
 };
 
 // "-j N": 1 to 256 files at once. kExitOk, or kExitUsage after the message.
