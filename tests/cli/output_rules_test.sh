@@ -5,7 +5,7 @@
 # and file names that are not plain text.
 #
 #   output_rules_test.sh GROUP EKV EKV_MAKE WORKDIR
-# GROUP: noclobber | links | stdout | names | memory | workers | messages
+# GROUP: noclobber | links | stdout | names | memory | workers | messages | progress
 set -uo pipefail
 
 group=$1 ekv=$2 make=$3 work=$4
@@ -190,6 +190,31 @@ PY
   grep -q "two/p\.ekv: the output \./p\.tif is also the output of one/p\.ekv; it is not written twice" err.txt ||
     fail "the clash message: $(cat err.txt)"
   ! grep -q "already written" err.txt || fail "the clash message says the failed input's output was written"
+  ;;
+
+progress)
+  # The progress bar on a 40-column terminal (script's pseudo-terminal) fits in 39
+  # columns, and a SIGINT clears it. The workers pause before their final renames (a
+  # FIFO the test holds open) while the bar is on screen.
+  command -v script >/dev/null || { echo "skipped: no script"; exit 0; }
+  small a.ekv && cp a.ekv b.ekv && cp a.ekv c.ekv
+  mkfifo gate
+  script -qfec "stty cols 40; echo \$\$ >ekv.pid; EKV_TEST_PAUSE_BEFORE_RENAME=gate exec '$ekv' convert -j 2 a.ekv b.ekv c.ekv" \
+    typescript >/dev/null &
+  exec 3>gate  # returns once a worker waits at its final rename
+  until grep -q '%' typescript; do :; done
+  kill -INT "$(cat ekv.pid)"
+  exec 3>&-
+  wait $!
+  python3 - typescript <<'PY' || fail "the progress bar: $(cat -A typescript | head -c 600)"
+import re, sys
+text = open(sys.argv[1], 'rb').read().decode('utf-8', 'replace')
+text = text[text.index('\n') + 1:text.rindex('Script done')]
+lines = [part for part in re.split('[\r\n]', text) if part.strip()]
+assert lines and all(len(line) <= 39 for line in lines), lines
+assert re.search('%\r +\r\s*$', text), repr(text[-200:])
+PY
+  no_temp_files
   ;;
 
 *)
