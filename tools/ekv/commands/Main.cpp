@@ -16,12 +16,13 @@ namespace {
 
 using namespace ekv;
 
-// A standard stream that is closed is held by /dev/null opened the other way round, so
-// that no file the tool opens takes its number and writes to it still fail (EBADF).
+// A standard stream that is closed is held by a path-only descriptor of the root
+// directory, so that no file the tool opens takes its number, writes to it still fail
+// (EBADF), and /dev/stdout names a directory rather than a file that takes writes.
 void HoldClosedStreams() {
     for (int aFd = STDIN_FILENO; aFd <= STDERR_FILENO; ++aFd)
         if (fcntl(aFd, F_GETFD) < 0 && errno == EBADF) {
-            int aHeld = open("/dev/null", aFd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+            int aHeld = open("/", O_PATH | O_DIRECTORY);
             if (aHeld >= 0 && aHeld != aFd) close(aHeld);
         }
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 
 #include "output/SignalCleanup.h"
 
@@ -27,7 +28,15 @@ int TerminalColumns() {
 
 ProgressBar::ProgressBar(std::string inLabel) : mLabel(std::move(inLabel)), mActive(isatty(STDERR_FILENO) != 0) {}
 
+// Progress is reported from within the module's calls: a bar that cannot be drawn for
+// want of memory is not drawn, and the failure is left to the import.
 void ProgressBar::update(int32 inDone, int32 inTotal) {
+    try {
+        draw(inDone, inTotal);
+    } catch (const std::bad_alloc &) {}
+}
+
+void ProgressBar::draw(int32 inDone, int32 inTotal) {
     if (!mActive || inTotal <= 0) return;
     int aPercent = static_cast<int>(100LL * (inDone < 0 ? 0 : inDone) / inTotal);
     if (aPercent > 100) aPercent = 100;

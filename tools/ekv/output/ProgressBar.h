@@ -22,6 +22,8 @@ public:
     bool shown() const { return mActive; }
 
 private:
+    void draw(int32 inDone, int32 inTotal);
+
     std::string mLabel;
     bool mActive;
     int mDrawnWidth = 0;  // the columns the line on screen takes (0: none drawn)
