@@ -42,12 +42,13 @@ noclobber)
   for command in convert dng; do
     out=out.$command
     [ $command = convert ] && out=out.tif || out=out.dng
-    EKV_TEST_PAUSE_BEFORE_RENAME=gate "$ekv" $command --no-clobber in.ekv -o $out 2>err.txt &
+    # Opening the FIFO read-write after ekv ends releases the test if ekv never pauses.
+    (EKV_TEST_PAUSE_BEFORE_RENAME=gate "$ekv" $command --no-clobber in.ekv -o $out 2>err.txt; echo $? >rc.txt; : <>gate) &
     exec 3>gate  # returns once ekv waits at its final rename
     echo keep >$out
     exec 3>&-
     wait $!
-    rc=$?
+    rc=$(cat rc.txt)
     [ $rc -eq 0 ] || fail "$command --no-clobber with a file appearing: exit $rc ($(cat err.txt))"
     [ "$(cat $out)" = keep ] || fail "$command --no-clobber replaced a file that appeared meanwhile"
     grep -q "note: $out exists; skipped (--no-clobber)" err.txt || fail "$command: no skip note: $(cat err.txt)"
@@ -199,11 +200,11 @@ progress)
   command -v script >/dev/null || { echo "skipped: no script"; exit 0; }
   small a.ekv && cp a.ekv b.ekv && cp a.ekv c.ekv
   mkfifo gate
-  script -qfec "stty cols 40; echo \$\$ >ekv.pid; EKV_TEST_PAUSE_BEFORE_RENAME=gate exec '$ekv' convert -j 2 a.ekv b.ekv c.ekv" \
-    typescript >/dev/null &
-  exec 3>gate  # returns once a worker waits at its final rename
-  until grep -q '%' typescript; do :; done
-  kill -INT "$(cat ekv.pid)"
+  (script -qfec "stty cols 40; echo \$\$ >ekv.pid; EKV_TEST_PAUSE_BEFORE_RENAME=gate exec '$ekv' convert -j 2 a.ekv b.ekv c.ekv" \
+    typescript >/dev/null; touch ended; : <>gate) &
+  exec 3>gate  # returns once a worker waits at its final rename (or ekv has ended)
+  until grep -q '%' typescript || [ -e ended ]; do :; done
+  [ -e ended ] || kill -INT "$(cat ekv.pid)"
   exec 3>&-
   wait $!
   python3 - typescript <<'PY' || fail "the progress bar: $(cat -A typescript | head -c 600)"
