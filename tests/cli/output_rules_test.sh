@@ -39,9 +39,9 @@ noclobber)
   # test creates the file.
   small in.ekv
   mkfifo gate
-  for command in convert dng; do
-    out=out.$command
-    [ $command = convert ] && out=out.tif || out=out.dng
+  declare -A outputs=([convert]=out.tif [dng]=out.dng [thumbnail]=out.jpg [preview]=out.png)
+  for command in convert dng thumbnail preview; do
+    out=${outputs[$command]}
     # Opening the FIFO read-write after ekv ends releases the test if ekv never pauses.
     (EKV_TEST_PAUSE_BEFORE_RENAME=gate "$ekv" $command --no-clobber in.ekv -o $out 2>err.txt; echo $? >rc.txt; : <>gate) &
     exec 3>gate  # returns once ekv waits at its final rename

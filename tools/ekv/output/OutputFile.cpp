@@ -306,11 +306,14 @@ bool WriteAll(int inFd, const void *inBytes, size_t inCount) {
     return true;
 }
 
-bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError) {
-    TempOutput aOutput(inPath);
+bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError,
+                bool inNoClobber, bool *outKept) {
+    TempOutput aOutput(inPath, inNoClobber);
     if (!aOutput.open(outError)) return false;
     if (!WriteAll(aOutput.fd(), inBytes.data(), inBytes.size())) return Failed(outError, errno);
-    return aOutput.commit(outError);
+    const bool aCommitted = aOutput.commit(outError);
+    if (outKept != nullptr) *outKept = aOutput.keptExisting();
+    return aCommitted;
 }
 
 }  // namespace ekv

@@ -67,8 +67,10 @@ private:
     bool mKeptExisting = false;
 };
 
-// Writes bytes to inPath as a TempOutput does.
-bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError);
+// Writes bytes to inPath as a TempOutput does. With inNoClobber, a file that appeared at
+// inPath meanwhile is kept: false, with *outKept set.
+bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError,
+                bool inNoClobber = false, bool *outKept = nullptr);
 
 // Writes all of inCount bytes to a descriptor, through interruptions and short writes;
 // false with errno.
