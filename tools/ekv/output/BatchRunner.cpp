@@ -119,8 +119,10 @@ constexpr std::chrono::milliseconds kProgressInterval{40};
 
 [[noreturn]] void RunWorker(const BatchJob &inJob, bool inReportProgress, int inInputFd, int inReportFd, int inTextFd,
                             const std::vector<Worker> &inSiblings) {
-    // The signal handler stops this process's own workers only (it has none).
+    // The signal handler stops this process's own workers only (it has none), and the
+    // progress bar is this process's parent's to clear.
     for (const Worker &aSibling : inSiblings) UnregisterWorker(aSibling.pid);
+    NoteProgressLine(0);
     dup2(inTextFd, STDERR_FILENO);
     close(inTextFd);
     uint64_t aIndex = 0;
