@@ -2,7 +2,8 @@
 # End-to-end tests of the output rules of ekv under adverse conditions: a file that
 # appears before the final rename, links planted by other users, standard output that
 # is full or closed, names at the system's length limit, memory and descriptor limits,
-# and file names that are not plain text.
+# file names that are not plain text, a DNG past the file size limit, and the progress
+# bar.
 #
 #   output_rules_test.sh GROUP EKV EKV_MAKE WORKDIR
 # GROUP: noclobber | links | stdout | names | memory | workers | messages | progress
@@ -191,6 +192,10 @@ PY
   grep -q "two/p\.ekv: the output \./p\.tif is also the output of one/p\.ekv; it is not written twice" err.txt ||
     fail "the clash message: $(cat err.txt)"
   ! grep -q "already written" err.txt || fail "the clash message says the failed input's output was written"
+  # A DNG write that fails gives the system's reason, as convert does.
+  (ulimit -f 16 && exec "$ekv" dng a.ekv -o limited.dng) 2>err.txt
+  rc=$?
+  [ $rc -eq 8 ] && grep -q "cannot write limited\.dng: File too large" err.txt || fail "dng past the size limit: exit $rc ($(cat err.txt))"
   ;;
 
 progress)
