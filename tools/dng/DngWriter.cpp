@@ -6,9 +6,11 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace dng {
 
@@ -17,13 +19,39 @@ namespace {
 constexpr ttag_t kTagProfileToneCurve = 50940;
 constexpr uint32_t kRowsPerBand = 64;
 
+// The first error libtiff reports for one file, and the system's error behind it when a
+// write or an allocation failed ("Write error at scanline N" says less than "No space
+// left on device").
+struct TiffError {
+    std::string text;
+    int systemError = 0;
+};
+
+bool IsSystemError(int inErrno) {
+    switch (inErrno) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+        case EIO:
+        case EROFS:
+        case EPIPE:
+        case EBADF:
+        case ENOMEM: return true;
+        default: return false;
+    }
+}
+
 // libtiff reports to handlers of this one file: the first error is kept, warnings are
 // dropped. Returning 1 keeps the process-wide handlers out of it.
 int CaptureError(TIFF *, void *inError, const char *, const char *inFormat, va_list inArguments) {
-    std::string *aError = static_cast<std::string *>(inError);
+    const int aErrno = errno;
+    TiffError *aError = static_cast<TiffError *>(inError);
     char aText[512];
     std::vsnprintf(aText, sizeof aText, inFormat, inArguments);
-    if (aError->empty()) *aError = aText;
+    if (aError->text.empty()) {
+        aError->text = aText;
+        if (IsSystemError(aErrno)) aError->systemError = aErrno;
+    }
     return 1;
 }
 
@@ -204,8 +232,9 @@ bool WriteAll(TIFF *ioTiff, const DngDescription &inDescription, const RowSource
 
 bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescription, const RowSource &inRows,
               std::string &outError) {
-    std::string aTiffError;
+    TiffError aTiffError;
     std::string aSourceError;
+    errno = 0;
     TIFFOpenOptions *aOptions = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(aOptions, CaptureError, &aTiffError);
     TIFFOpenOptionsSetWarningHandlerExtR(aOptions, IgnoreWarning, nullptr);
@@ -221,9 +250,11 @@ bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescr
         close(inFd);
     }
     if (!aOk)
-        outError = !aSourceError.empty() ? aSourceError
-                   : !aTiffError.empty() ? aTiffError
-                                         : "libtiff could not write the file";
+        outError = !aSourceError.empty()         ? aSourceError
+                   : aTiffError.systemError != 0 ? std::strerror(aTiffError.systemError)
+                   : !aTiffError.text.empty()    ? aTiffError.text
+                                                 : "libtiff could not write the file";
+    errno = aOk || !aSourceError.empty() ? 0 : aTiffError.systemError;
     return aOk;
 }
 

@@ -69,6 +69,8 @@ using RowSource =
 
 // Writes the DNG to the open descriptor inFd, which libtiff takes over and closes in any
 // case. Rows are requested in bands, so memory stays independent of the image height.
+// A write or an allocation that failed is reported with the system's reason, and errno
+// then holds it (ENOMEM when memory ran out); errno is 0 for other failures.
 bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescription, const RowSource &inRows,
               std::string &outError);
 

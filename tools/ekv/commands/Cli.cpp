@@ -9,11 +9,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "output/ShownName.h"
+
 namespace ekv {
 
 int Fail(int inCode, const std::string &inSubject, const std::string &inReason) {
-    std::fprintf(stderr, "ekv: %s: %s\n", inSubject.c_str(), inReason.c_str());
+    std::fprintf(stderr, "ekv: %s: %s\n", ShownName(inSubject).c_str(), inReason.c_str());
     return inCode;
+}
+
+int FailStandardOutput(int inErrno) {
+    std::fprintf(stderr, "ekv: standard output: %s\n", std::strerror(inErrno != 0 ? inErrno : EIO));
+    std::clearerr(stdout);
+    return kExitCannotWrite;
 }
 
 int UsageError(const std::string &inCommand, const std::string &inReason) {

@@ -25,8 +25,13 @@ enum ExitCode {
     kExitNoThumbnail = 10  // the file carries no thumbnail
 };
 
-// Prints "ekv: SUBJECT: REASON" on standard error and returns the code.
+// Prints "ekv: SUBJECT: REASON" on standard error and returns the code. The subject is
+// shown as ShownName shows file names; names within the reason are the caller's to show.
 int Fail(int inCode, const std::string &inSubject, const std::string &inReason);
+// Prints "ekv: standard output: REASON" for a write to standard output that failed with
+// inErrno (0: unknown) and returns kExitCannotWrite; the stream's error is cleared, as it
+// has been reported.
+int FailStandardOutput(int inErrno);
 // Prints "ekv COMMAND: REASON" and a pointer to --help; returns kExitUsage.
 int UsageError(const std::string &inCommand, const std::string &inReason);
 

@@ -18,6 +18,7 @@
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
 #include "import/ShortPath.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 #include "output/StreamWriter.h"
 #include "pipeline/PipelineReference.h"
@@ -154,7 +155,8 @@ int ImportFailure(const std::string &inFile, const ImportResult &inResult) {
 }
 
 int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::string &inFile,
-               const std::string &inOutput, const JobReport &inReport) {
+               const PlannedOutput &inPlanned, const JobReport &inReport) {
+    const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     ShortPath aDialogPath;
@@ -169,7 +171,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         std::string aRefusal = RefusalReason(inFile, aHeader);
         if (!aRefusal.empty()) return Fail(kExitDamaged, inFile, aRefusal);
         std::string aWarning = ColourWarning(aHeader, inOptions.method);
-        if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", inFile.c_str(), aWarning.c_str());
+        if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", ShownName(inFile).c_str(), aWarning.c_str());
     }
 
     ImportRequest aRequest;
@@ -187,23 +189,24 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     aEncoding.curve = aColour.curve;
     aEncoding.metadata = BuildOutputMetadata(inFile, aColour.profile);
     const std::string aTextNote = TextNote(aEncoding.metadata.camera);
-    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aTextNote.c_str());
+    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", ShownName(inFile).c_str(), aTextNote.c_str());
     // The module delivers whole bands only, as many as the header's output size holds:
     // the image ends at the last row it delivers, known before the first is written.
     const int32 aDocumentRows = aKnown ? aHeader.info.output_image_height : 0;
     int32 aImageRows = 0;
     if (aKnown && !inOptions.fullDocument)
         aImageRows = std::min(DeliveredRows(aHeader.info.output_image_width, aDocumentRows), aDocumentRows);
-    StreamWriter aWriter(inOutput, aEncoding, aImageRows);
+    StreamWriter aWriter(inOutput, aEncoding, aImageRows, inPlanned.noClobber);
     ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
     inReport.aside();
     if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
-        std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n", inFile.c_str(),
-                     aResult.leakedHandles, aResult.leakedBuffers);
+        std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n",
+                     ShownName(inFile).c_str(), aResult.leakedHandles, aResult.leakedBuffers);
     for (const std::string &aMisuse : aResult.misuse)
-        std::fprintf(stderr, "ekv: %s: note: the module's %s\n", inFile.c_str(), aMisuse.c_str());
+        std::fprintf(stderr, "ekv: %s: note: the module's %s\n", ShownName(inFile).c_str(), aMisuse.c_str());
+    if (aWriter.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
     if (aResult.status == ImportStatus::OutputFailed)
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aWriter.error());
+        return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aWriter.error());
     if (aResult.status != ImportStatus::Ok) return ImportFailure(inFile, aResult);
 
     // The rows below the last whole band never come, by design: they are left out, or
@@ -222,12 +225,12 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                         std::to_string(aImageRows) + " its band height gives for this file");
     if (aResult.rowsStreamed < aDocument.height && aImageRows == 0)
         std::fprintf(stderr, "ekv: %s: note: the module delivered rows 0 to %d of %d; the rows below are black\n",
-                     inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height);
+                     ShownName(inFile).c_str(), aResult.rowsStreamed - 1, aDocument.height);
     else if (aResult.rowsStreamed < aDocument.height)
         std::fprintf(stderr,
                      "ekv: %s: note: the module delivered rows 0 to %d of %d; the image ends there, %d rows left "
                      "out\n",
-                     inFile.c_str(), aResult.rowsStreamed - 1, aDocument.height,
+                     ShownName(inFile).c_str(), aResult.rowsStreamed - 1, aDocument.height,
                      aDocument.height - aResult.rowsStreamed);
     if (!aWriter.finish(aResult.rowsStreamed, aReason))
         return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
@@ -247,7 +250,7 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     // next; a worker process gets its own copy, untouched by any import.
     AcquireHost aHost;
     return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
-                           [&](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                           [&](const std::string &inFile, const PlannedOutput &inOutput, const JobReport &inReport) {
                                return ConvertOne(aHost, aOptions, inFile, inOutput, inReport);
                            });
 }

@@ -3,6 +3,7 @@
 // them, so that a DNG holds exactly the samples an import develops.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "import/AcquireHost.h"
@@ -12,6 +13,7 @@
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
 #include "import/ShortPath.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 #include "dng/DngCamera.h"
 
@@ -132,7 +134,8 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
 }
 
 // Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
-int DngOne(const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobReport &inReport) {
+    const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     HeaderInfo aHeader;
@@ -151,27 +154,31 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
     AddDngMetadata(inFile, aDng, aNotes);
     if (!aNotes.empty()) inReport.aside();
-    for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
+    for (const std::string &aNote : aNotes)
+        std::fprintf(stderr, "ekv: %s: note: %s\n", ShownName(inFile).c_str(), aNote.c_str());
     aDng.color.toneCurve =
         dng::ToneCurveOfMode(aHeader.info.tone_mode, aHeader.info.valid_bits_per_pixel[0], HostPool().handleProcs());
     aDng.previewJpeg = aHeader.thumbnail;
 
-    TempOutput aOutput(inOutput);
-    if (!aOutput.open(aReason)) return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    TempOutput aOutput(inOutput, inPlanned.noClobber);
+    if (!aOutput.open(aReason))
+        return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
     MosaicRows aMosaic(aSpec, aHeader.info);
     auto aRows = [&](uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
         inReport.progress(static_cast<int32_t>(inFirst), static_cast<int32_t>(aDng.raw.height));
         return aMosaic.read(inFirst, inCount, outRows, outError);
     };
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);
+    const bool aWriterOutOfMemory = !aWritten && errno == ENOMEM;
     aOutput.released();
     inReport.aside();
-    if (!aWritten && aMosaic.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
+    if (!aWritten && (aMosaic.outOfMemory() || aWriterOutOfMemory)) return Fail(kExitNoMemory, inFile, "out of memory");
     // The reader does not report short reads: a file cut while it was read is refused.
     int64_t aMissing = MissingBytes(inFile, aHeader.info);
     if (aMissing != 0) return MissingFailure(inFile, aMissing);
-    if (!aWritten || !aOutput.commit(aReason))
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    const bool aCommitted = aWritten && aOutput.commit(aReason);
+    if (!aCommitted && aOutput.keptExisting()) return inPlanned.noteKept(inFile);
+    if (!aCommitted) return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
     return kExitOk;
 }
 
@@ -183,7 +190,7 @@ int RunDng(const std::vector<std::string> &inArgs) {
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     InstallSignalCleanup();
     return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
-                           [](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                           [](const std::string &inFile, const PlannedOutput &inOutput, const JobReport &inReport) {
                                return DngOne(inFile, inOutput, inReport);
                            });
 }

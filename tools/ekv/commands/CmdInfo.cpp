@@ -2,6 +2,7 @@
 // will produce; as text, or as JSON for scripts.
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 #include "import/Preview.h"
 #include "metadata/ConvertMetadata.h"
 #include "metadata/RawTags.h"
+#include "output/ShownName.h"
 #include "pipeline/Pipeline.h"
 #include "plugin/AcquireRun.h"
 
@@ -41,8 +43,19 @@ public:
         add(inName, "[" + aJson.str() + "]", aText.str());
     }
     // Text, or null when empty and inNullWhenEmpty.
+    // Text, or null when empty and inNullWhenEmpty. JSON holds valid UTF-8 only: other
+    // bytes become U+FFFD there.
     void text(const std::string &inName, const std::string &inValue, bool inNullWhenEmpty = false) {
-        add(inName, inNullWhenEmpty && inValue.empty() ? "null" : JsonString(inValue), inValue);
+        add(inName, inNullWhenEmpty && inValue.empty() ? "null" : JsonString(ValidUtf8(inValue)), inValue);
+    }
+    // A file name: shown quoted where it holds control characters or bytes that are not
+    // UTF-8; in JSON, such bytes are also given as they are, in NAME_bytes.
+    void name(const std::string &inName, const std::string &inValue) {
+        add(inName, JsonString(ValidUtf8(inValue)), ShownName(inValue));
+        if (IsValidUtf8(inValue)) return;
+        std::vector<long long> aBytes;
+        for (unsigned char aByte : inValue) aBytes.push_back(aByte);
+        list(inName + "_bytes", aBytes);
     }
     void flag(const std::string &inName, bool inValue) { add(inName, inValue ? "true" : "false"); }
 
@@ -136,7 +149,7 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
     ioReport.text("artist", aCamera.artist, true);
     ioReport.text("copyright", aCamera.copyright, true);
     const std::string aTextNote = TextNote(aCamera);
-    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aTextNote.c_str());
+    if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", ShownName(inFile).c_str(), aTextNote.c_str());
 
     ioReport.number("thumbnail_bytes", static_cast<long long>(inHeader.thumbnail.size()));
     int32 aWidth = 0, aHeight = 0;
@@ -163,7 +176,7 @@ void Describe(const std::string &inFile, const HeaderInfo &inHeader, Report &ioR
 // One file's report, or the exit code after the message (and an error report).
 int InfoOf(const std::string &inFile, Report &outReport) {
     outReport.number("schema", kInfoSchema);
-    outReport.text("file", inFile);
+    outReport.name("file", inFile);
     std::string aReason;
     int aCode = kExitOk;
     HeaderInfo aHeader;
@@ -219,7 +232,9 @@ int RunInfo(const std::vector<std::string> &inArgs) {
             if (aIndex > 0) std::printf("\n");
             aReport.printText();
         }
-        std::fflush(stdout);
+        // A report that cannot be written ends the command: the reader has lost it.
+        errno = 0;
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) return FailStandardOutput(errno);
     }
     if (aArray) std::printf("]\n");
     return aExit;

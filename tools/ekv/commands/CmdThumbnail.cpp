@@ -7,6 +7,7 @@
 #include "output/OutputPlan.h"
 #include "import/Preview.h"
 #include "metadata/RawTags.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 
 namespace ekv {
@@ -33,8 +34,10 @@ int RunThumbnail(const std::vector<std::string> &inArgs) {
     if (!JpegSize(aHeader.thumbnail, aWidth, aHeight))
         return Fail(kExitDamaged, aFile, "the thumbnail is damaged: it is not a readable JPEG");
     std::string aReason;
-    if (!WriteBytes(aOutput.path, aHeader.thumbnail, aReason))
-        return Fail(kExitCannotWrite, aFile, "cannot write " + aOutput.path + ": " + aReason);
+    bool aKept = false;
+    if (!WriteBytes(aOutput.path, aHeader.thumbnail, aReason, aOutput.noClobber, &aKept))
+        return aKept ? aOutput.noteKept(aFile)
+                     : Fail(kExitCannotWrite, aFile, "cannot write " + ShownName(aOutput.path) + ": " + aReason);
     return kExitOk;
 }
 

@@ -17,7 +17,9 @@ namespace ekv {
 #define EKV_EXIT_MEMORY "  7   out of memory\n"
 #define EKV_EXIT_OUTPUT                                                              \
     "  8   the output cannot be written (the system's reason follows: permission,\n" \
-    "      full disk, file size limit...), or it would replace an input file\n"
+    "      full disk, file size limit, a protected or dangling link...), it would\n" \
+    "      replace an input file, or standard output cannot be written\n"
+#define EKV_EXIT_STDOUT "  8   standard output cannot be written (full, closed...)\n"
 #define EKV_EXIT_MODULE                                                            \
     "  9   the module broke the host interface (the import ends with -30000) or\n" \
     "      failed with another result code\n"
@@ -144,11 +146,14 @@ const char *const kHelpConvert =
     "permission bits (and, for root, its owner); an existing file the user may not\n"
     "write is refused (exit 8), as a direct write would be. A symbolic link is\n"
     "followed: the file it points to is replaced, in its own directory, and the link\n"
-    "stays. Standard output and existing files that are not regular (devices, FIFOs,\n"
-    "sockets) are written as they are, never replaced: the image is built in an\n"
-    "unnamed temporary file in $TMPDIR (else /tmp) and copied to them when complete.\n"
+    "stays; a link the kernel would not follow (fs.protected_symlinks: another user's\n"
+    "link in a sticky world-writable directory) and a dangling link are refused\n"
+    "(exit 8). Standard output and existing files that are not regular (devices,\n"
+    "FIFOs, sockets) are written as they are, never replaced: the image is built in\n"
+    "an unnamed temporary file in $TMPDIR (else /tmp) and copied to them when\n"
+    "complete.\n"
     "An output path that names an input file is refused, and so is an output that an\n"
-    "earlier input of the same call already produced.\n"
+    "earlier input of the same call is planned to write.\n"
     "An input named twice (also through another path) is refused. Paths longer than\n"
     "the module's 259-byte file dialog are handed to it as /proc/self/fd/N.\n"
     "\n"
@@ -203,7 +208,7 @@ const char *const kHelpInfo =
     "thumbnail_bytes, thumbnail_width, thumbnail_height; convertible, reason,\n"
     "band_height, rows_per_band, document_width, document_height, document_depth,\n"
     "delivered_rows, bands.\n"
-    "\n" EKV_EXIT_HEAD EKV_EXIT_INPUT EKV_EXIT_MEMORY
+    "\n" EKV_EXIT_HEAD EKV_EXIT_INPUT EKV_EXIT_MEMORY EKV_EXIT_STDOUT
     "The exit status is that of the first file that cannot be read.\n" EKV_EXIT_TAIL;
 
 const char *const kHelpThumbnail =
@@ -247,7 +252,7 @@ const char *const kHelpAbout =
     "Usage: ekv about\n"
     "\n"
     "Calls the module's About selector and prints the text of the about box it shows.\n"
-    "\n" EKV_EXIT_HEAD EKV_EXIT_MODULE "Every failure prints one line on standard error.\n";
+    "\n" EKV_EXIT_HEAD EKV_EXIT_STDOUT EKV_EXIT_MODULE "Every failure prints one line on standard error.\n";
 
 const char *const kHelpDng =
     "Usage: ekv dng FILE... [-o OUT.dng | -d DIR] [--no-clobber] [-j N]\n"
@@ -282,7 +287,8 @@ const char *const kHelpDng =
     "Outputs are written as convert writes them: to a temporary file renamed into place\n"
     "when complete (devices, FIFOs and standard output are written directly once the\n"
     "file is complete); an output that names an input, or that an earlier input of the\n"
-    "same call produced, is refused, as is an input named twice. A file convert refuses\n"
+    "same call is planned to write, is refused, as is an input named twice; links and\n"
+    "--no-clobber are handled as convert handles them. A file convert refuses\n"
     "(not EKV, damaged, sensor data cut short) is refused with the same message and\n"
     "exit status, and leaves no DNG. A progress bar is drawn on standard error when it\n"
     "is a terminal.\n"

@@ -23,21 +23,23 @@ void EightBitRow(const uint16_t *inRow, uint8_t *outRow, size_t inCount, int inD
 }
 
 bool WriteImage(const RgbImage &inImage, const std::string &inPath, const EncoderOptions &inOptions,
-                std::string &outError) {
-    TempOutput aOutput(inPath);
+                std::string &outError, bool inNoClobber, bool *outKept) {
+    TempOutput aOutput(inPath, inNoClobber);
     std::unique_ptr<RowEncoder> aEncoder = MakeRowEncoder(inOptions);
     ImageShape aShape{inImage.width, inImage.height, inImage.depth};
-    return aOutput.open(outError) && aEncoder->start(aOutput, aShape, outError) &&
-           aEncoder->writeRows(inImage.samples.data(), inImage.height, outError) && aEncoder->finish(outError) &&
-           aOutput.commit(outError);
+    const bool aWritten = aOutput.open(outError) && aEncoder->start(aOutput, aShape, outError) &&
+                          aEncoder->writeRows(inImage.samples.data(), inImage.height, outError) &&
+                          aEncoder->finish(outError) && aOutput.commit(outError);
+    if (outKept != nullptr) *outKept = aOutput.keptExisting();
+    return aWritten;
 }
 
 bool WritePng(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
-              std::string &outError) {
+              std::string &outError, bool inNoClobber, bool *outKept) {
     EncoderOptions aOptions;
     aOptions.png = true;
     aOptions.metadata = inMetadata;
-    return WriteImage(inImage, inPath, aOptions, outError);
+    return WriteImage(inImage, inPath, aOptions, outError, inNoClobber, outKept);
 }
 
 std::string EncoderFailure(int inErrno, const std::string &inLibraryMessage, const char *inLibrary) {

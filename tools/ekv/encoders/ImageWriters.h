@@ -54,10 +54,11 @@ bool TiffCompressionAvailable(TiffCompression inCompression);
 // "No space left on device"), else the library's own message, else a general one.
 std::string EncoderFailure(int inErrno, const std::string &inLibraryMessage, const char *inLibrary);
 
-// A whole image in memory written at once (the preview).
+// A whole image in memory written at once (the preview). With inNoClobber, a file that
+// appeared at inPath meanwhile is kept: false, with *outKept set.
 bool WriteImage(const RgbImage &inImage, const std::string &inPath, const EncoderOptions &inOptions,
-                std::string &outError);
+                std::string &outError, bool inNoClobber = false, bool *outKept = nullptr);
 bool WritePng(const RgbImage &inImage, const std::string &inPath, const OutputMetadata &inMetadata,
-              std::string &outError);
+              std::string &outError, bool inNoClobber = false, bool *outKept = nullptr);
 
 }  // namespace ekv

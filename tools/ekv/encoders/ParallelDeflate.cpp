@@ -3,6 +3,9 @@
 
 #include <zlib.h>
 
+#include <new>
+#include <system_error>
+
 #include "encoders/HuffmanDeflate.h"
 
 namespace ekv {
@@ -14,13 +17,22 @@ struct ParallelDeflate::Segment {
     size_t outputSize = 0;
     uint32_t adler = 1;
     bool done = false;
+    bool outOfMemory = false;  // its output could not be allocated
 };
 
 ParallelDeflate::ParallelDeflate(int inThreads, Sink inSink) : mSink(std::move(inSink)) {
     const int aThreads = inThreads < 1 ? 1 : inThreads;
+    // Fewer threads when no more can start; none at all is an error for the caller.
+    for (int aIndex = 0; aIndex < aThreads; ++aIndex) {
+        try {
+            mThreads.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            if (mThreads.empty()) throw;
+            break;
+        }
+    }
     // Enough in flight to keep every thread busy while the front is handed on.
-    mLimit = static_cast<size_t>(aThreads) + 1;
-    for (int aIndex = 0; aIndex < aThreads; ++aIndex) mThreads.emplace_back([this] { work(); });
+    mLimit = mThreads.size() + 1;
 }
 
 ParallelDeflate::~ParallelDeflate() {
@@ -40,12 +52,19 @@ void ParallelDeflate::work() {
         std::shared_ptr<Segment> aSegment = mQueue.front();
         mQueue.pop_front();
         aLock.unlock();
-        const size_t aSize = HuffmanDeflate(aSegment->input.data(), aSegment->inputSize, aSegment->output);
+        size_t aSize = 0;
+        bool aCompressed = true;
+        try {
+            aSize = HuffmanDeflate(aSegment->input.data(), aSegment->inputSize, aSegment->output);
+        } catch (const std::bad_alloc &) {
+            aCompressed = false;  // reported by the thread that hands the segment on
+        }
         const uint32_t aAdler =
             static_cast<uint32_t>(adler32(1, aSegment->input.data(), static_cast<uInt>(aSegment->inputSize)));
         aLock.lock();
         aSegment->outputSize = aSize;
         aSegment->adler = aAdler;
+        aSegment->outOfMemory = !aCompressed;
         aSegment->done = true;
         mDone.notify_all();
     }
@@ -60,6 +79,10 @@ bool ParallelDeflate::deliverFront() {
         mDone.wait(aLock, [this] { return mInFlight.front()->done; });
         aSegment = mInFlight.front();
         mInFlight.pop_front();
+    }
+    if (aSegment->outOfMemory) {
+        fail();
+        throw std::bad_alloc();
     }
     if (mFailed || !sendHeaderOnce()) return fail();
     mAdler = static_cast<uint32_t>(adler32_combine(mAdler, aSegment->adler, static_cast<z_off_t>(aSegment->inputSize)));

@@ -27,6 +27,8 @@ public:
     ParallelDeflate(const ParallelDeflate &) = delete;
     ParallelDeflate &operator=(const ParallelDeflate &) = delete;
 
+    // A segment whose compression ran out of memory throws std::bad_alloc from the call
+    // that hands it on (add or finish), on the caller's thread.
     // Queues a segment: the first inSize bytes of inBuffer (at most its size). Hands on
     // the finished segments at the front and waits while too many are in flight. False
     // once the sink has failed.

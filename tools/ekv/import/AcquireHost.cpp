@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <new>
+#include <system_error>
 
 #include "import/BandStream.h"
 #include "ImportRun.h"
@@ -59,7 +60,30 @@ public:
         return aResult;
     }
 
-    int16 begin(const Document &inDocument, std::string &) override {
+    // An allocation that fails in the host's part of a call ends the import as the
+    // module's own would: memFullErr, then Finish, which releases the module's memory.
+    int16 begin(const Document &inDocument, std::string &outDetail) override {
+        try {
+            return beginDocument(inDocument, outDetail);
+        } catch (const std::bad_alloc &) {
+            return kResultMemFull;
+        } catch (const std::system_error &) {
+            return kResultMemFull;  // the writer's thread could not start
+        }
+    }
+
+    int16 take(const AcquireRecord &inRecord, std::string &outDetail) override {
+        try {
+            return takeBand(inRecord, outDetail);
+        } catch (const std::bad_alloc &) {
+            return kResultMemFull;
+        }
+    }
+
+    std::string end() override { return mStream ? mStream->finish() : std::string(); }
+
+private:
+    int16 beginDocument(const Document &inDocument, std::string &) {
         mDocument = inDocument;
         RgbImage &aImage = mResult.image;
         aImage.width = inDocument.width;
@@ -81,7 +105,7 @@ public:
         return 0;
     }
 
-    int16 take(const AcquireRecord &inRecord, std::string &outDetail) override {
+    int16 takeBand(const AcquireRecord &inRecord, std::string &outDetail) {
         if (mStream) {
             outDetail = mStream->add(inRecord);
             if (!outDetail.empty()) return kResultBadParameters;
@@ -95,8 +119,7 @@ public:
         return mResult.sinkStopped ? kResultHostStopped : 0;
     }
 
-    std::string end() override { return mStream ? mStream->finish() : std::string(); }
-
+public:
     void ended(const hostkit::RunOutcome &) override {
         if (mStream) {
             mResult.rowsStreamed = mStream->rowsDone();

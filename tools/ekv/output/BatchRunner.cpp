@@ -16,6 +16,7 @@
 #include "commands/Cli.h"
 #include "output/OutputFile.h"
 #include "output/ProgressBar.h"
+#include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 
 namespace ekv {
@@ -118,8 +119,10 @@ constexpr std::chrono::milliseconds kProgressInterval{40};
 
 [[noreturn]] void RunWorker(const BatchJob &inJob, bool inReportProgress, int inInputFd, int inReportFd, int inTextFd,
                             const std::vector<Worker> &inSiblings) {
-    // The signal handler stops this process's own workers only (it has none).
+    // The signal handler stops this process's own workers only (it has none), and the
+    // progress bar is this process's parent's to clear.
     for (const Worker &aSibling : inSiblings) UnregisterWorker(aSibling.pid);
+    NoteProgressLine(0);
     dup2(inTextFd, STDERR_FILENO);
     close(inTextFd);
     uint64_t aIndex = 0;
@@ -226,11 +229,11 @@ int WaitForWorker(const Worker &inWorker, const std::string &inInput, std::strin
     UnregisterWorker(inWorker.pid);
     if (WIFEXITED(aStatus) && WEXITSTATUS(aStatus) != 0) return WEXITSTATUS(aStatus);
     if (WIFEXITED(aStatus)) {
-        ioText += "ekv: " + inInput + ": the worker process ended before the file was done\n";
+        ioText += "ekv: " + ShownName(inInput) + ": the worker process ended before the file was done\n";
         return kExitModule;
     }
     const int aSignal = WIFSIGNALED(aStatus) ? WTERMSIG(aStatus) : 0;
-    ioText += "ekv: " + inInput + ": the worker process ended by signal " + std::to_string(aSignal) + " (" +
+    ioText += "ekv: " + ShownName(inInput) + ": the worker process ended by signal " + std::to_string(aSignal) + " (" +
               strsignal(aSignal) + ")\n";
     return kExitModule;
 }
@@ -254,6 +257,16 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
         aFinished[inIndex] = true;
         aProgress.done(inIndex);
     };
+    // Messages in the order of the inputs, as one job after another prints them.
+    auto aPrintFinished = [&] {
+        while (aPrinted < aCount && aFinished[aPrinted]) {
+            if (!aTexts[aPrinted].empty()) {
+                aProgress.aside();
+                std::fputs(aTexts[aPrinted].c_str(), stderr);
+            }
+            ++aPrinted;
+        }
+    };
     while (aPrinted < aCount) {
         // Idle workers take the next inputs; new workers start while there are inputs
         // left and fewer workers than jobs. Workers with nothing left to do are let go.
@@ -273,15 +286,22 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
         }
         if (aNext < aCount && aWorkers.size() < aWorkerCount && aCanStart) {
             if (StartWorker(inJob, aProgress.shown(), aPipeSignal, aWorkers)) continue;
-            // Without any worker the next input fails; otherwise the running ones go on.
-            if (aWorkers.empty()) {
-                const size_t aIndex = aNext++;
-                aTexts[aIndex] =
-                    "ekv: " + inInputs[aIndex] + ": cannot start a worker process: " + std::strerror(errno) + "\n";
-                aFinish(aIndex, kExitNoMemory);
-                continue;
-            }
+            // Processes or descriptors have run out: the running workers go on without
+            // more company, and no new ones start (this process may run imports now).
             aCanStart = false;
+        }
+        if (aNext < aCount && aWorkers.empty()) {
+            // No worker at all: this process converts the next input itself, its
+            // messages printed directly after those of the inputs before it.
+            const size_t aIndex = aNext++;
+            aPrintFinished();
+            JobReport aReport;
+            aReport.progress = [&](int32_t inDone, int32_t inTotal) { aProgress.set(aIndex, inDone, inTotal); };
+            aReport.aside = [&] { aProgress.aside(); };
+            aProgress.aside();
+            aFinish(aIndex, inJob(aIndex, aReport));
+            aPrintFinished();
+            continue;
         }
         std::vector<pollfd> aPolls;
         for (const Worker &aWorker : aWorkers) {
@@ -322,14 +342,7 @@ int RunInWorkers(const std::vector<std::string> &inInputs, size_t inJobs, const 
             CloseFd(aWorker.textFd);
             aWorkers.erase(aWorkers.begin() + static_cast<long>(aSlot));
         }
-        // Messages in the order of the inputs, as one job after another prints them.
-        while (aPrinted < aCount && aFinished[aPrinted]) {
-            if (!aTexts[aPrinted].empty()) {
-                aProgress.aside();
-                std::fputs(aTexts[aPrinted].c_str(), stderr);
-            }
-            ++aPrinted;
-        }
+        aPrintFinished();
     }
     // Workers still running have been let go; they end without more work.
     for (Worker &aWorker : aWorkers) {

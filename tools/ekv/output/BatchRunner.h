@@ -6,7 +6,8 @@
 // without context, the answers of its user-interface seam), so separate processes are
 // what keeps imports apart; nothing they hold can be shared. A worker reports its
 // progress to this process through a pipe; its messages are collected and printed in
-// the order of the inputs, as one job after another would print them.
+// the order of the inputs, as one job after another would print them. When processes or
+// descriptors run out, fewer workers run; with none, this process runs the jobs itself.
 #pragma once
 
 #include <cstddef>

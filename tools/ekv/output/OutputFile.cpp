@@ -2,6 +2,7 @@
 #include "output/OutputFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -77,6 +79,42 @@ int CreateRegistered(const std::string &inPattern, std::string &outName, int &ou
     return aFd;
 }
 
+// The temporary file's name beside the target: ".LEAF.tmp-XXXXXX", the leaf shortened
+// so that the name stays within the longest one a directory holds.
+std::string TemporaryLeaf(const std::string &inDirectory, const std::string &inLeaf) {
+    static const std::string kSuffix = ".tmp-XXXXXX";
+    long aLongest = pathconf(inDirectory.empty() ? "." : inDirectory.c_str(), _PC_NAME_MAX);
+    if (aLongest <= 0 || aLongest > NAME_MAX) aLongest = NAME_MAX;
+    const size_t aRoom = static_cast<size_t>(aLongest) - 1 - kSuffix.size();
+    return "." + inLeaf.substr(0, aRoom) + kSuffix;
+}
+
+// A test's hook: with EKV_TEST_PAUSE_BEFORE_RENAME naming a FIFO, the final rename waits
+// until the FIFO's writer has opened and closed it, so that a test can act at that point.
+void PauseBeforeRename() {
+    const char *aFifo = std::getenv("EKV_TEST_PAUSE_BEFORE_RENAME");
+    if (aFifo == nullptr || aFifo[0] == 0) return;
+    int aFd = ::open(aFifo, O_RDONLY | O_CLOEXEC);
+    if (aFd < 0) return;
+    char aByte;
+    for (;;) {
+        ssize_t aGot = read(aFd, &aByte, 1);
+        if (aGot > 0 || (aGot < 0 && errno == EINTR)) continue;
+        break;
+    }
+    close(aFd);
+}
+
+// Renames inFrom onto inTo unless inTo exists (EEXIST then). Where the file system has
+// no such rename, a hard link that fails on an existing name does the same.
+bool RenameNoReplace(const char *inFrom, const char *inTo) {
+    if (renameat2(AT_FDCWD, inFrom, AT_FDCWD, inTo, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    if (link(inFrom, inTo) != 0) return false;
+    unlink(inFrom);
+    return true;
+}
+
 }  // namespace
 
 TempOutput::~TempOutput() {
@@ -121,7 +159,7 @@ bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) 
     std::string aDirectory = aSlash == std::string::npos ? std::string() : mFinal.substr(0, aSlash + 1);
     std::string aLeaf = aSlash == std::string::npos ? mFinal : mFinal.substr(aSlash + 1);
     std::string aName;
-    mFd = CreateRegistered(aDirectory + "." + aLeaf + ".tmp-XXXXXX", aName, mSlot);
+    mFd = CreateRegistered(aDirectory + TemporaryLeaf(aDirectory, aLeaf), aName, mSlot);
     if (mFd < 0) return Failed(outError, errno);
     mTemp = aName;
     if (inTarget.kind == TargetKind::Replace) {
@@ -216,6 +254,7 @@ bool TempOutput::copyOut(std::string &outError) {
 }
 
 bool TempOutput::commit(std::string &outError) {
+    outError.clear();
     errno = 0;
     bool aOk = closeWriter();
     if (aOk && mKeep < 0) errno = EBADF;  // never opened
@@ -230,8 +269,8 @@ bool TempOutput::commit(std::string &outError) {
         mCommitted = aOk;
         return aOk;
     }
-    if (fsync(mKeep) != 0 || rename(mTemp.c_str(), mFinal.c_str()) != 0) {
-        Failed(outError, errno);
+    if (fsync(mKeep) != 0 || !renameOnto(outError)) {
+        if (outError.empty()) Failed(outError, errno);
         discard();
         return false;
     }
@@ -239,6 +278,17 @@ bool TempOutput::commit(std::string &outError) {
     discard();
     mCommitted = true;
     return true;
+}
+
+bool TempOutput::renameOnto(std::string &outError) {
+    PauseBeforeRename();
+    if (!mNoClobber) return rename(mTemp.c_str(), mFinal.c_str()) == 0;
+    if (RenameNoReplace(mTemp.c_str(), mFinal.c_str())) return true;
+    if (errno == EEXIST) {
+        mKeptExisting = true;
+        outError = "the file appeared meanwhile; it is kept (--no-clobber)";
+    }
+    return false;
 }
 
 bool WriteAll(int inFd, const void *inBytes, size_t inCount) {
@@ -256,11 +306,14 @@ bool WriteAll(int inFd, const void *inBytes, size_t inCount) {
     return true;
 }
 
-bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError) {
-    TempOutput aOutput(inPath);
+bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError,
+                bool inNoClobber, bool *outKept) {
+    TempOutput aOutput(inPath, inNoClobber);
     if (!aOutput.open(outError)) return false;
     if (!WriteAll(aOutput.fd(), inBytes.data(), inBytes.size())) return Failed(outError, errno);
-    return aOutput.commit(outError);
+    const bool aCommitted = aOutput.commit(outError);
+    if (outKept != nullptr) *outKept = aOutput.keptExisting();
+    return aCommitted;
 }
 
 }  // namespace ekv

@@ -5,7 +5,8 @@
 // FIFOs, sockets) are never replaced: the image is built in an unnamed temporary file
 // (libtiff needs to seek) and copied to them when complete. A failed write removes the
 // temporary file and leaves any earlier target untouched. Named temporary files are
-// registered with the signal cleanup, so an interrupted run leaves none behind.
+// registered with the signal cleanup, so an interrupted run leaves none behind. Under
+// --no-clobber the final rename fails rather than replace a file that appeared meanwhile.
 #pragma once
 
 #include <cstdio>
@@ -18,7 +19,8 @@ namespace ekv {
 
 class TempOutput {
 public:
-    explicit TempOutput(std::string inTarget) : mTarget(std::move(inTarget)) {}
+    explicit TempOutput(std::string inTarget, bool inNoClobber = false)
+        : mTarget(std::move(inTarget)), mNoClobber(inNoClobber) {}
     ~TempOutput();
     TempOutput(const TempOutput &) = delete;
     TempOutput &operator=(const TempOutput &) = delete;
@@ -38,6 +40,9 @@ public:
     // copies it to standard output or the direct target; false with the reason in
     // outError (the temporary file is then removed).
     bool commit(std::string &outError);
+    // The commit failed because a file appeared at the target under --no-clobber; it is
+    // kept, and this output is skipped.
+    bool keptExisting() const { return mKeptExisting; }
 
 private:
     bool openNamed(const OutputTarget &inTarget, std::string &outError);
@@ -46,6 +51,7 @@ private:
     bool closeWriter();
     bool copyOut(std::string &outError);
     void discard();
+    bool renameOnto(std::string &outError);
 
     std::string mTarget;
     std::string mFinal;  // the rename's target: mTarget with links followed
@@ -57,10 +63,14 @@ private:
     int mSlot = -1;  // the signal cleanup's slot for mTemp
     FILE *mStream = nullptr;
     bool mCommitted = false;
+    bool mNoClobber = false;
+    bool mKeptExisting = false;
 };
 
-// Writes bytes to inPath as a TempOutput does.
-bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError);
+// Writes bytes to inPath as a TempOutput does. With inNoClobber, a file that appeared at
+// inPath meanwhile is kept: false, with *outKept set.
+bool WriteBytes(const std::string &inPath, const std::vector<unsigned char> &inBytes, std::string &outError,
+                bool inNoClobber = false, bool *outKept = nullptr);
 
 // Writes all of inCount bytes to a descriptor, through interruptions and short writes;
 // false with errno.

@@ -6,9 +6,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <system_error>
 
 #include "commands/Cli.h"
 #include "output/OutputTarget.h"
+#include "output/ShownName.h"
 
 namespace ekv {
 
@@ -78,8 +81,8 @@ int RefuseRepeatedInputs(const char *inCommand, const std::vector<std::string> &
     for (size_t aFirst = 0; aFirst < inInputs.size(); ++aFirst)
         for (size_t aSecond = aFirst + 1; aSecond < inInputs.size(); ++aSecond)
             if (inInputs[aFirst] == inInputs[aSecond] || SameFile(inInputs[aFirst], inInputs[aSecond]))
-                return UsageError(
-                    inCommand, "the input " + inInputs[aSecond] + " is given twice (also as " + inInputs[aFirst] + ")");
+                return UsageError(inCommand, "the input " + ShownName(inInputs[aSecond]) + " is given twice (also as " +
+                                                 ShownName(inInputs[aFirst]) + ")");
     return kExitOk;
 }
 
@@ -123,8 +126,14 @@ std::string OutputPlanner::Key(const std::string &inPath) {
                                                                        : inPath;
 }
 
+int PlannedOutput::noteKept(const std::string &inInput) const {
+    std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", ShownName(inInput).c_str(),
+                 ShownName(path).c_str());
+    return kExitOk;
+}
+
 int PlannedOutput::announce(const std::string &inInput) const {
-    if (skip) std::fprintf(stderr, "ekv: %s: note: %s exists; skipped (--no-clobber)\n", inInput.c_str(), path.c_str());
+    if (skip) return noteKept(inInput);
     return failure != 0 ? Fail(failure, inInput, reason) : kExitOk;
 }
 
@@ -136,6 +145,7 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) {
         aPlanned.path = (mOptions.directory ? *mOptions.directory : DirectoryOf(inInput)) + "/" + Stem(inInput) +
                         FormatExtension(mOptions.format);
     const std::string &aPath = aPlanned.path;
+    aPlanned.noClobber = mOptions.noClobber;
     if (mOptions.noClobber && WouldClobber(aPath)) {
         aPlanned.skip = true;
         return aPlanned;
@@ -144,17 +154,20 @@ PlannedOutput OutputPlanner::plan(const std::string &inInput) {
     for (const std::string &aInput : mInputs)
         if (SameFile(aPath, aInput)) {
             const char *aWhich = mInputs.size() == 1 ? "the input file" : "an input file";
-            aPlanned.reason = "the output " + aPath + " is " + aWhich + "; it is not overwritten";
+            aPlanned.reason = "the output " + ShownName(aPath) + " is " + aWhich + "; it is not overwritten";
             return aPlanned;
         }
-    if (!mClaimed.insert(Key(aPath)).second) {
-        aPlanned.reason = "the output " + aPath + " was already written for another input";
+    const auto aClaim = mClaimed.emplace(Key(aPath), inInput);
+    if (!aClaim.second) {
+        // Said before either is converted: the earlier input may yet fail.
+        aPlanned.reason = "the output " + ShownName(aPath) + " is also the output of " +
+                          ShownName(aClaim.first->second) + "; it is not written twice";
         return aPlanned;
     }
     OutputTarget aTarget;
     std::string aReason;
     if (!InspectTarget(aPath, aTarget, aReason)) {
-        aPlanned.reason = "cannot write " + aPath + ": " + aReason;
+        aPlanned.reason = "cannot write " + ShownName(aPath) + ": " + aReason;
         return aPlanned;
     }
     aPlanned.failure = kExitOk;
@@ -178,7 +191,16 @@ int RunPlannedBatch(const OutputOptions &inOptions, const std::vector<std::strin
     return RunBatch(inInputs, aJobs, [&](size_t inIndex, const JobReport &inReport) {
         const std::string &aInput = inInputs[inIndex];
         if (!aPlans[inIndex].writes()) return aPlans[inIndex].announce(aInput);
-        return inJob(aInput, aPlans[inIndex].path, inReport);
+        // Memory that runs out ends this input only; its temporary file is removed as
+        // the job's objects unwind, and the batch goes on with the next input.
+        try {
+            return inJob(aInput, aPlans[inIndex], inReport);
+        } catch (const std::bad_alloc &) {
+        } catch (const std::system_error &) {
+            // A thread that could not start for want of memory or processes.
+        }
+        inReport.aside();
+        return Fail(kExitNoMemory, aInput, "out of memory");
     });
 }
 

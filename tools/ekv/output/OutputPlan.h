@@ -6,7 +6,7 @@
 
 #include <functional>
 #include <optional>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,13 +37,16 @@ const char *FormatExtension(const std::string &inFormat);
 
 struct PlannedOutput {
     std::string path;
-    bool skip = false;   // an existing file kept under --no-clobber
-    int failure = 0;     // an exit code, with its reason
-    std::string reason;  // why the output is refused
+    bool skip = false;       // an existing file kept under --no-clobber
+    bool noClobber = false;  // the final rename must not replace a file that appears meanwhile
+    int failure = 0;         // an exit code, with its reason
+    std::string reason;      // why the output is refused
     // Prints the note of a skip or the message of a refusal for inInput; returns the
     // exit code (0 for a skip). Does nothing for an output to write.
     int announce(const std::string &inInput) const;
     bool writes() const { return !skip && failure == 0; }
+    // The note of an output skipped because the file exists (--no-clobber); returns 0.
+    int noteKept(const std::string &inInput) const;
 };
 
 class OutputPlanner {
@@ -59,14 +62,14 @@ private:
 
     OutputOptions mOptions;
     std::vector<std::string> mInputs;
-    std::set<std::string> mClaimed;
+    std::map<std::string, std::string> mClaimed;  // each planned output and its input
 };
 
 // "-j N": 1 to 256 files at once. kExitOk, or kExitUsage after the message.
 int ParseJobs(const char *inCommand, const std::string &inValue, int &outJobs);
 
 // Writes one input to its planned output; returns the exit code.
-using OutputJob = std::function<int(const std::string &inInput, const std::string &inOutput, const JobReport &)>;
+using OutputJob = std::function<int(const std::string &inInput, const PlannedOutput &inOutput, const JobReport &)>;
 
 // Plans every input's output in the order given, before any is written, then runs
 // inJob for those to write, inJobs at once (0: the online processors). A refusal or a

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 namespace ekv {
@@ -28,8 +30,37 @@ std::string DirectoryPrefix(const std::string &inPath) {
     return aSlash == std::string::npos ? std::string() : inPath.substr(0, aSlash + 1);
 }
 
+// Whether the kernel refuses to follow links planted by others in sticky world-writable
+// directories (fs.protected_symlinks). EKV_TEST_PROTECTED_SYMLINKS overrides the setting
+// so that the tests can check both answers on any system.
+bool SymlinksProtected() {
+    const char *aOverride = std::getenv("EKV_TEST_PROTECTED_SYMLINKS");
+    if (aOverride != nullptr && aOverride[0] != 0) return std::string(aOverride) != "0";
+    std::ifstream aSetting("/proc/sys/fs/protected_symlinks");
+    int aValue = 0;
+    return aSetting >> aValue && aValue != 0;
+}
+
+// The kernel's rule for following a link when links are protected: a link in a sticky,
+// world-writable directory is followed only by its owner or when the directory's owner
+// owns it too. The tool resolves links itself (its temporary file goes beside the final
+// target), so it applies the rule itself, with the effective user as the follower.
+bool MayFollow(const std::string &inLink, const struct stat &inLinkStat) {
+    std::string aDirectory = DirectoryPrefix(inLink);
+    if (aDirectory.empty()) aDirectory = ".";
+    struct stat aDirectoryStat;
+    if (stat(aDirectory.c_str(), &aDirectoryStat) != 0) return false;
+    const bool aShared = (aDirectoryStat.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+    if (!aShared || inLinkStat.st_uid == geteuid() || inLinkStat.st_uid == aDirectoryStat.st_uid) return true;
+    return !SymlinksProtected();
+}
+
 // Follows symbolic links by their text, so that a replacement lands where the links
-// point, in that file's own directory. The result may not exist. False with errno set.
+// point, in that file's own directory. The result may not exist, unless it was reached
+// through a link (kDanglingLink then: a dangling link is not written through). A link the
+// kernel would not follow fails with EACCES. False with errno set.
+constexpr int kDanglingLink = -1;
+
 bool FollowLinks(const std::string &inPath, std::string &outPath) {
     std::string aPath = inPath;
     std::vector<char> aText(PATH_MAX + 1);
@@ -37,12 +68,20 @@ bool FollowLinks(const std::string &inPath, std::string &outPath) {
         struct stat aStat;
         if (lstat(aPath.c_str(), &aStat) != 0) {
             if (errno != ENOENT) return false;
+            if (aHop > 0) {
+                errno = kDanglingLink;
+                return false;
+            }
             outPath = aPath;
             return true;
         }
         if (!S_ISLNK(aStat.st_mode)) {
             outPath = aPath;
             return true;
+        }
+        if (!MayFollow(aPath, aStat)) {
+            errno = EACCES;
+            return false;
         }
         ssize_t aLength = readlink(aPath.c_str(), aText.data(), PATH_MAX);
         if (aLength < 0) return false;
@@ -58,7 +97,7 @@ bool SameInode(const struct stat &inA, const struct stat &inB) {
 }
 
 bool Refuse(int inErrno, std::string &outError) {
-    outError = std::strerror(inErrno);
+    outError = inErrno == kDanglingLink ? "not writing through dangling symlink" : std::strerror(inErrno);
     return false;
 }
 
@@ -93,12 +132,15 @@ bool InspectTarget(const std::string &inPath, OutputTarget &outTarget, std::stri
         return false;
     }
     std::string aResolved;
-    if (!FollowLinks(inPath, aResolved)) return Refuse(errno, outError);
+    const bool aFollowed = FollowLinks(inPath, aResolved);
+    // A link whose text names nothing, though the kernel reaches a file through it
+    // (/dev/stdout to a pipe), is one only the kernel resolves.
+    if (!aFollowed && !(aExists && errno == kDanglingLink)) return Refuse(errno, outError);
     struct stat aResolvedStat;
     // Not regular, or a link only the kernel resolves (/dev/stdout to a redirected
     // file): written through the path as it stands.
-    if (aExists &&
-        (!S_ISREG(aStat.st_mode) || stat(aResolved.c_str(), &aResolvedStat) != 0 || !SameInode(aStat, aResolvedStat))) {
+    if (aExists && (!aFollowed || !S_ISREG(aStat.st_mode) || stat(aResolved.c_str(), &aResolvedStat) != 0 ||
+                    !SameInode(aStat, aResolvedStat))) {
         outTarget.kind = TargetKind::Direct;
         outTarget.path = inPath;
         return MayWrite(inPath, W_OK, outError);

@@ -1,4 +1,5 @@
-// A one-line progress bar on standard error, shown only when it is a terminal.
+// A one-line progress bar on standard error, shown only when it is a terminal, within
+// the terminal's width; a signal that ends the process clears it.
 #pragma once
 
 #include <string>
@@ -21,9 +22,11 @@ public:
     bool shown() const { return mActive; }
 
 private:
+    void draw(int32 inDone, int32 inTotal);
+
     std::string mLabel;
     bool mActive;
-    bool mDrawn = false;
+    int mDrawnWidth = 0;  // the columns the line on screen takes (0: none drawn)
     int mLastPercent = -1;
 };
 

@@ -24,6 +24,21 @@ char sPaths[kTemporarySlots][kPathBytes];
 std::atomic<bool> sPathInUse[kTemporarySlots];
 std::atomic<pid_t> sWorkers[kWorkerSlots];
 std::atomic<bool> sInstalled{false};
+std::atomic<int> sProgressColumns{0};
+
+void ClearProgressLine() {
+    static const char kBlanks[] = "                                                                ";
+    int aLeft = sProgressColumns.exchange(0);
+    if (aLeft <= 0) return;
+    ssize_t aIgnored = write(STDERR_FILENO, "\r", 1);
+    for (; aLeft > 0; aLeft -= static_cast<int>(sizeof kBlanks - 1)) {
+        const size_t aCount =
+            aLeft < static_cast<int>(sizeof kBlanks - 1) ? static_cast<size_t>(aLeft) : sizeof kBlanks - 1;
+        aIgnored = write(STDERR_FILENO, kBlanks, aCount);
+    }
+    aIgnored = write(STDERR_FILENO, "\r", 1);
+    (void)aIgnored;
+}
 
 void OnSignal(int inSignal) {
     for (auto &aWorker : sWorkers) {
@@ -37,6 +52,7 @@ void OnSignal(int inSignal) {
     }
     for (int aSlot = 0; aSlot < kTemporarySlots; ++aSlot)
         if (sPathInUse[aSlot].load()) unlink(sPaths[aSlot]);
+    ClearProgressLine();
     _exit(128 + inSignal);
 }
 
@@ -72,6 +88,8 @@ int RegisterTemporary(const char *inPath) {
 void UnregisterTemporary(int inSlot) {
     if (inSlot >= 0 && inSlot < kTemporarySlots) sPathInUse[inSlot].store(false);
 }
+
+void NoteProgressLine(int inColumns) { sProgressColumns.store(inColumns); }
 
 void RegisterWorker(pid_t inPid) {
     for (auto &aWorker : sWorkers) {

@@ -1,5 +1,5 @@
 // Clean ends on SIGINT, SIGTERM and SIGHUP: the temporary files of unfinished outputs
-// are removed, worker processes are stopped and waited for, and the process exits with
+// are removed, worker processes are stopped and waited for, the progress bar is cleared, and the process exits with
 // 128 + the signal's number, as shells report a command ended by a signal.
 // The registries are fixed arrays so that the handler only uses async-signal-safe calls.
 #pragma once
@@ -16,6 +16,10 @@ void InstallSignalCleanup();
 // when the registry is full (the file is then not removed on a signal).
 int RegisterTemporary(const char *inPath);
 void UnregisterTemporary(int inSlot);
+
+// The progress bar's line on standard error is inColumns wide (0: none is drawn); the
+// handler clears it, so that the shell's prompt starts on a clean line.
+void NoteProgressLine(int inColumns);
 
 // A worker process the handler passes the signal on to and waits for.
 void RegisterWorker(pid_t inPid);

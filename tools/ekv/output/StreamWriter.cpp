@@ -2,13 +2,16 @@
 #include "output/StreamWriter.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "import/PlaneAssembly.h"
 
 namespace ekv {
 
-StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows)
-    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mImageRows(inImageRows), mOutput(mTarget) {}
+StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows, bool inNoClobber)
+    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mImageRows(inImageRows),
+      mOutput(mTarget, inNoClobber) {}
 
 StreamWriter::~StreamWriter() { stop(); }
 
@@ -16,14 +19,33 @@ bool StreamWriter::begin(const Document &inDocument) {
     mDocument = inDocument;
     if (mImageRows <= 0 || mImageRows > inDocument.height) mImageRows = inDocument.height;
     std::string aError;
-    mEncoder = MakeRowEncoder(mOptions);
-    if (!mOutput.open(aError) || !mEncoder->start(mOutput, {inDocument.width, mImageRows, inDocument.depth}, aError)) {
-        mFailed = true;
-        mError = aError;
+    try {
+        mEncoder = MakeRowEncoder(mOptions);
+        errno = 0;
+        if (!mOutput.open(aError) ||
+            !mEncoder->start(mOutput, {inDocument.width, mImageRows, inDocument.depth}, aError)) {
+            if (errno == ENOMEM) failForMemory();
+            mFailed = true;
+            mError = aError;
+            return false;
+        }
+        mThread = std::thread(&StreamWriter::run, this);
+    } catch (const std::bad_alloc &) {
+        failForMemory();
+        return false;
+    } catch (const std::system_error &) {
+        failForMemory();  // no thread to write with
         return false;
     }
-    mThread = std::thread(&StreamWriter::run, this);
     return true;
+}
+
+void StreamWriter::failForMemory() {
+    std::lock_guard<std::mutex> aLock(mMutex);
+    mFailed = true;
+    mOutOfMemory = true;
+    mError = "out of memory";
+    mSpace.notify_all();
 }
 
 Band StreamWriter::takeBand() {
@@ -56,7 +78,9 @@ bool StreamWriter::write(const Band &inBand) {
 
 bool StreamWriter::writeRows(int32_t inRows) {
     std::string aError;
+    errno = 0;
     if (mEncoder->writeRows(mRows.data(), inRows, aError)) return true;
+    if (errno == ENOMEM) failForMemory();
     std::lock_guard<std::mutex> aLock(mMutex);
     mFailed = true;
     mError = aError;
@@ -65,6 +89,16 @@ bool StreamWriter::writeRows(int32_t inRows) {
 }
 
 void StreamWriter::run() {
+    try {
+        writeQueued();
+    } catch (const std::bad_alloc &) {
+        failForMemory();
+    } catch (const std::system_error &) {
+        failForMemory();  // the encoder's threads could not start
+    }
+}
+
+void StreamWriter::writeQueued() {
     std::deque<Band> aBatch;
     for (;;) {
         {
@@ -93,14 +127,22 @@ void StreamWriter::stop() {
 
 bool StreamWriter::finish(int32_t inRowsDone, std::string &outError) {
     stop();
-    if (!mFailed && mEncoder != nullptr && inRowsDone < mImageRows) {
-        mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
-        for (int32_t aRow = inRowsDone; aRow < mImageRows && !mFailed; ++aRow) writeRows(1);
-    }
-    std::string aError;
-    if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {
-        mFailed = true;
-        mError = aError;
+    try {
+        if (!mFailed && mEncoder != nullptr && inRowsDone < mImageRows) {
+            mRows.assign(static_cast<size_t>(mDocument.width) * 3, 0);
+            for (int32_t aRow = inRowsDone; aRow < mImageRows && !mFailed; ++aRow) writeRows(1);
+        }
+        std::string aError;
+        errno = 0;
+        if (!mFailed && mEncoder != nullptr && (!mEncoder->finish(aError) || !mOutput.commit(aError))) {
+            if (errno == ENOMEM) failForMemory();
+            mFailed = true;
+            mError = aError;
+        }
+    } catch (const std::bad_alloc &) {
+        failForMemory();
+    } catch (const std::system_error &) {
+        failForMemory();
     }
     if (mEncoder == nullptr && !mFailed) {
         mFailed = true;

@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,7 +29,8 @@ public:
 
     // inImageRows > 0: the file has that many rows (at most the document's), the rows the
     // module delivers from the top; rows below it are not written. 0: the whole document.
-    StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows = 0);
+    // inNoClobber: the output is kept if a file appears at inTarget meanwhile.
+    StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows = 0, bool inNoClobber = false);
     ~StreamWriter() override;
     StreamWriter(const StreamWriter &) = delete;
     StreamWriter &operator=(const StreamWriter &) = delete;
@@ -43,10 +45,17 @@ public:
     bool finish(int32_t inRowsDone, std::string &outError);
     // The reason the output failed, once it has.
     std::string error();
+    // The output failed for want of memory (or of a thread to write it).
+    bool outOfMemory() const { return mOutOfMemory; }
+    // finish failed because a file appeared at the target under --no-clobber.
+    bool keptExisting() const { return mOutput.keptExisting(); }
 
 private:
     void run();
+    void writeQueued();
     void stop();
+    // Records a failure for want of memory.
+    void failForMemory();
     // Interleaves a band's planes into mRows and writes those within the file's rows.
     bool write(const Band &inBand);
     // Writes the first inRows rows of mRows.
@@ -69,6 +78,7 @@ private:
     std::vector<Band> mSpare;  // written bands whose storage is reused
     bool mClosing = false;     // no more bands come
     bool mFailed = false;
+    bool mOutOfMemory = false;
     std::string mError;
 };
 
