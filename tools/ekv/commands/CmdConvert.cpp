@@ -232,8 +232,11 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
                      "out\n",
                      ShownName(inFile).c_str(), aResult.rowsStreamed - 1, aDocument.height,
                      aDocument.height - aResult.rowsStreamed);
-    if (!aWriter.finish(aResult.rowsStreamed, aReason))
-        return Fail(kExitCannotWrite, inFile, "cannot write " + inOutput + ": " + aReason);
+    if (!aWriter.finish(aResult.rowsStreamed, aReason)) {
+        if (aWriter.keptExisting()) return inPlanned.noteKept(inFile);
+        if (aWriter.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
+        return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
+    }
     return kExitOk;
 }
 
