@@ -2,6 +2,9 @@
 // and sample alignment, called with this host's handle callbacks as the module calls
 // them, so that a DNG holds exactly the samples an import develops.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -26,6 +29,7 @@ struct DngOptions {
     std::vector<std::string> files;
     OutputOptions outputs;
     int jobs = 0;  // files converted at once; 0: the online processors
+    bool uncompressed = false;
 };
 
 int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
@@ -39,6 +43,8 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
             outOptions.outputs.output = aValue;
         } else if (aArgs.option("-d", "--directory", &aValue)) {
             outOptions.outputs.directory = aValue;
+        } else if (aArgs.option(nullptr, "--uncompressed")) {
+            outOptions.uncompressed = true;
         } else if (aArgs.option(nullptr, "--no-clobber")) {
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
@@ -132,7 +138,8 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
 }
 
 // Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
-int DngOne(const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+int DngOne(const std::string &inFile, const std::string &inOutput, const DngOptions &inOptions, unsigned inThreads,
+           const JobReport &inReport) {
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     HeaderInfo aHeader;
@@ -149,6 +156,8 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
     dng::DngDescription aDng;
     std::vector<std::string> aNotes;
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
+    aDng.raw.compression = inOptions.uncompressed ? dng::MosaicCompression::None : dng::MosaicCompression::LosslessJpeg;
+    aDng.raw.threads = inThreads;
     if (!aNotes.empty()) inReport.aside();
     for (const std::string &aNote : aNotes) std::fprintf(stderr, "ekv: %s: note: %s\n", inFile.c_str(), aNote.c_str());
     AddDngMetadata(inFile, aDng);
@@ -182,9 +191,16 @@ int RunDng(const std::vector<std::string> &inArgs) {
     int aParse = ParseDng(inArgs, aOptions);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     InstallSignalCleanup();
+    // The processors are shared among the files converted at once; each codes its
+    // tiles on its share.
+    long aOnline = sysconf(_SC_NPROCESSORS_ONLN);
+    unsigned aProcessors = aOnline > 0 ? static_cast<unsigned>(aOnline) : 1u;
+    size_t aAtOnce = aOptions.jobs > 0 ? static_cast<size_t>(aOptions.jobs) : aProcessors;
+    aAtOnce = std::max<size_t>(1, std::min(aAtOnce, aOptions.files.size()));
+    unsigned aThreads = std::max(1u, static_cast<unsigned>(aProcessors / aAtOnce));
     return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
-                           [](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
-                               return DngOne(inFile, inOutput, inReport);
+                           [&](const std::string &inFile, const std::string &inOutput, const JobReport &inReport) {
+                               return DngOne(inFile, inOutput, aOptions, aThreads, inReport);
                            });
 }
 

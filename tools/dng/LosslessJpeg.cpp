@@ -1,0 +1,216 @@
+// Lossless JPEG encoder: differences, optimal Huffman tables, a table-driven bit writer.
+#include "LosslessJpeg.h"
+
+#include <algorithm>
+
+namespace dng {
+
+namespace {
+
+// Difference categories (SSSS) run from 0 to 16; index 17 is the reserved code point
+// that keeps every code from being all ones.
+constexpr int kSymbols = 17;
+constexpr int kMaxCodeLength = 16;
+
+struct HuffmanTable {
+    uint8_t bits[kMaxCodeLength + 1] = {};  // number of codes of each length 1..16
+    uint8_t values[kSymbols] = {};          // symbols by increasing code length
+    int count = 0;                          // symbols in values
+    uint16_t code[kSymbols] = {};
+    uint8_t length[kSymbols] = {};
+};
+
+int CategoryOf(int16_t inDifference) {
+    unsigned aMagnitude = inDifference < 0 ? 0u - static_cast<unsigned>(inDifference) : inDifference;
+    return aMagnitude == 0 ? 0 : 32 - __builtin_clz(aMagnitude);
+}
+
+// The optimal table of code lengths at most 16 for the category counts, by the
+// procedure of ITU T.81 Annex K.2 (Huffman's algorithm, then lengths above 16 moved
+// down), followed by the canonical codes of Annex C.
+void BuildTable(const uint32_t inCounts[kSymbols], HuffmanTable &outTable) {
+    constexpr int kAll = kSymbols + 1;
+    uint64_t aFrequency[kAll];
+    int aCodeSize[kAll] = {};
+    int aOthers[kAll];
+    for (int i = 0; i < kSymbols; ++i) aFrequency[i] = inCounts[i];
+    aFrequency[kSymbols] = 1;
+    std::fill(aOthers, aOthers + kAll, -1);
+    for (;;) {
+        // The two least frequent trees (ties to the higher symbol, as Annex K does).
+        int aFirst = -1, aSecond = -1;
+        for (int i = 0; i < kAll; ++i)
+            if (aFrequency[i] != 0 && (aFirst < 0 || aFrequency[i] <= aFrequency[aFirst])) aFirst = i;
+        for (int i = 0; i < kAll; ++i)
+            if (aFrequency[i] != 0 && i != aFirst && (aSecond < 0 || aFrequency[i] <= aFrequency[aSecond])) aSecond = i;
+        if (aSecond < 0) break;
+        aFrequency[aFirst] += aFrequency[aSecond];
+        aFrequency[aSecond] = 0;
+        for (int i = aFirst;; i = aOthers[i]) {
+            ++aCodeSize[i];
+            if (aOthers[i] < 0) {
+                aOthers[i] = aSecond;
+                break;
+            }
+        }
+        for (int i = aSecond; i >= 0; i = aOthers[i]) ++aCodeSize[i];
+    }
+    int aBits[2 * kAll + 1] = {};
+    for (int i = 0; i < kAll; ++i)
+        if (aCodeSize[i] > 0) ++aBits[aCodeSize[i]];
+    for (int i = 2 * kAll; i > kMaxCodeLength; --i)
+        while (aBits[i] > 0) {
+            int j = i - 2;
+            while (aBits[j] == 0) --j;
+            aBits[i] -= 2;
+            aBits[i - 1] += 1;
+            aBits[j + 1] += 2;
+            aBits[j] -= 1;
+        }
+    // The reserved point holds one of the longest codes: drop it.
+    int aLongest = kMaxCodeLength;
+    while (aBits[aLongest] == 0) --aLongest;
+    --aBits[aLongest];
+
+    outTable = HuffmanTable();
+    for (int aSize = 1; aSize <= 2 * kAll; ++aSize)
+        for (int i = 0; i < kSymbols; ++i)
+            if (aCodeSize[i] == aSize) outTable.values[outTable.count++] = static_cast<uint8_t>(i);
+    uint32_t aCode = 0;
+    int aIndex = 0;
+    for (int aLength = 1; aLength <= kMaxCodeLength; ++aLength) {
+        outTable.bits[aLength] = static_cast<uint8_t>(aBits[aLength]);
+        for (int n = 0; n < aBits[aLength]; ++n, ++aIndex, ++aCode) {
+            outTable.code[outTable.values[aIndex]] = static_cast<uint16_t>(aCode);
+            outTable.length[outTable.values[aIndex]] = static_cast<uint8_t>(aLength);
+        }
+        aCode <<= 1;
+    }
+}
+
+// Entropy-coded bytes with a 0 stuffed after each 0xFF, written 32 bits at a time.
+class BitWriter {
+public:
+    explicit BitWriter(uint8_t *outBytes) : mNext(outBytes) {}
+
+    void put(uint32_t inBits, int inLength) {
+        mPending = (mPending << inLength) | inBits;
+        mCount += inLength;
+        if (mCount >= 32) {
+            mCount -= 32;
+            uint32_t aWord = static_cast<uint32_t>(mPending >> mCount);
+            for (int aShift = 24; aShift >= 0; aShift -= 8) byte(static_cast<uint8_t>(aWord >> aShift));
+        }
+    }
+
+    // Pads the last byte with one bits; returns the end of the bytes written.
+    uint8_t *finish() {
+        if (mCount % 8 != 0) put((1u << (8 - mCount % 8)) - 1, 8 - mCount % 8);
+        while (mCount > 0) {
+            mCount -= 8;
+            byte(static_cast<uint8_t>(mPending >> mCount));
+        }
+        return mNext;
+    }
+
+private:
+    void byte(uint8_t inByte) {
+        *mNext++ = inByte;
+        if (inByte == 0xFF) *mNext++ = 0;
+    }
+
+    uint8_t *mNext;
+    uint64_t mPending = 0;
+    int mCount = 0;
+};
+
+void PutMarker(std::vector<uint8_t> &ioOut, uint8_t inCode) {
+    ioOut.push_back(0xFF);
+    ioOut.push_back(inCode);
+}
+
+void PutWord(std::vector<uint8_t> &ioOut, uint32_t inValue) {
+    ioOut.push_back(static_cast<uint8_t>(inValue >> 8));
+    ioOut.push_back(static_cast<uint8_t>(inValue));
+}
+
+void PutTable(std::vector<uint8_t> &ioOut, int inIndex, const HuffmanTable &inTable) {
+    PutMarker(ioOut, 0xC4);  // DHT
+    PutWord(ioOut, 2 + 1 + kMaxCodeLength + inTable.count);
+    ioOut.push_back(static_cast<uint8_t>(inIndex));  // DC-class table inIndex
+    ioOut.insert(ioOut.end(), inTable.bits + 1, inTable.bits + 1 + kMaxCodeLength);
+    ioOut.insert(ioOut.end(), inTable.values, inTable.values + inTable.count);
+}
+
+}  // namespace
+
+void EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inWidth, uint32_t inHeight,
+                        int inPrecision, std::vector<uint8_t> &outJpeg) {
+    // Differences from predictor 1 (the sample to the left of the same component): the
+    // first row starts from 2^(P - 1), each later row from the sample above.
+    const size_t aCount = static_cast<size_t>(inWidth) * inHeight;
+    std::vector<int16_t> aDifferences(aCount);
+    uint32_t aCounts[2][kSymbols] = {};
+    const uint16_t aStart = static_cast<uint16_t>(1u << (inPrecision - 1));
+    int16_t *aDifference = aDifferences.data();
+    for (uint32_t y = 0; y < inHeight; ++y) {
+        const uint16_t *aRow = inSamples + y * inStride;
+        const uint16_t *aAbove = y > 0 ? aRow - inStride : nullptr;
+        for (uint32_t x = 0; x < inWidth; ++x) {
+            uint16_t aPrediction = x >= 2 ? aRow[x - 2] : aAbove != nullptr ? aAbove[x] : aStart;
+            int16_t aValue = static_cast<int16_t>(static_cast<uint16_t>(aRow[x] - aPrediction));
+            *aDifference++ = aValue;
+            ++aCounts[x & 1][CategoryOf(aValue)];
+        }
+    }
+    HuffmanTable aTables[2];
+    BuildTable(aCounts[0], aTables[0]);
+    BuildTable(aCounts[1], aTables[1]);
+
+    PutMarker(outJpeg, 0xD8);  // SOI
+    PutTable(outJpeg, 0, aTables[0]);
+    PutTable(outJpeg, 1, aTables[1]);
+    PutMarker(outJpeg, 0xC3);  // SOF3: lossless, Huffman
+    PutWord(outJpeg, 8 + 3 * 2);
+    outJpeg.push_back(static_cast<uint8_t>(inPrecision));
+    PutWord(outJpeg, inHeight);
+    PutWord(outJpeg, inWidth / 2);
+    outJpeg.push_back(2);
+    for (uint8_t aComponent = 1; aComponent <= 2; ++aComponent) {
+        outJpeg.push_back(aComponent);
+        outJpeg.push_back(0x11);  // no subsampling
+        outJpeg.push_back(0);
+    }
+    PutMarker(outJpeg, 0xDA);  // SOS: both components, predictor 1, no point transform
+    PutWord(outJpeg, 6 + 2 * 2);
+    outJpeg.push_back(2);
+    outJpeg.push_back(1);
+    outJpeg.push_back(0x00);
+    outJpeg.push_back(2);
+    outJpeg.push_back(0x10);
+    outJpeg.push_back(1);
+    outJpeg.push_back(0);
+    outJpeg.push_back(0);
+
+    // At most 32 bits a sample, each byte possibly stuffed.
+    const size_t aHeader = outJpeg.size();
+    outJpeg.resize(aHeader + 8 * aCount + 16);
+    BitWriter aWriter(outJpeg.data() + aHeader);
+    const int16_t *aNext = aDifferences.data();
+    for (uint32_t y = 0; y < inHeight; ++y)
+        for (uint32_t x = 0; x < inWidth; ++x) {
+            int16_t aValue = *aNext++;
+            int aCategory = CategoryOf(aValue);
+            const HuffmanTable &aTable = aTables[x & 1];
+            // Category 16 (a difference of -32768) has no extra bits.
+            int aExtra = aCategory & 15;
+            uint32_t aLow = static_cast<uint32_t>(aValue < 0 ? aValue - 1 : aValue) & ((1u << aExtra) - 1);
+            aWriter.put((static_cast<uint32_t>(aTable.code[aCategory]) << aExtra) | aLow,
+                        aTable.length[aCategory] + aExtra);
+        }
+    uint8_t *aEnd = aWriter.finish();
+    outJpeg.resize(static_cast<size_t>(aEnd - outJpeg.data()));
+    PutMarker(outJpeg, 0xD9);  // EOI
+}
+
+}  // namespace dng
