@@ -201,16 +201,16 @@ int PrecisionOf(uint32_t inWhite) {
     return aBits;
 }
 
-// Codes the tiles of one band (kTileSize rows of inPaddedWidth samples) into outTiles,
+// Codes the tiles of one band (kTileSize rows of inPaddedWidth samples) into outTiles
+// (their lengths in outSizes),
 // on up to inThreads threads; the calling thread takes part.
 void EncodeBand(const std::vector<uint16_t> &inBand, uint32_t inPaddedWidth, int inPrecision, unsigned inThreads,
-                std::vector<std::vector<uint8_t>> &outTiles) {
+                std::vector<std::vector<uint8_t>> &outTiles, std::vector<size_t> &outSizes) {
     std::atomic<size_t> aNext{0};
     auto aWork = [&]() {
         for (size_t aTile; (aTile = aNext++) < outTiles.size();) {
-            outTiles[aTile].clear();
-            EncodeLosslessJpeg(inBand.data() + aTile * kTileSize, inPaddedWidth, kTileSize, kTileSize, inPrecision,
-                               outTiles[aTile]);
+            outSizes[aTile] = EncodeLosslessJpeg(inBand.data() + aTile * kTileSize, inPaddedWidth, kTileSize, kTileSize,
+                                                 inPrecision, outTiles[aTile]);
         }
     };
     std::vector<std::thread> aHelpers;
@@ -236,6 +236,7 @@ bool WriteMosaicTiles(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows
     std::vector<uint16_t> aRows;
     std::vector<uint16_t> aBand(static_cast<size_t>(aPaddedWidth) * kTileSize);
     std::vector<std::vector<uint8_t>> aTiles(aAcross);
+    std::vector<size_t> aSizes(aAcross);
     for (uint32_t aFirst = 0; aFirst < inRaw.height; aFirst += kTileSize) {
         uint32_t aCount = std::min(inRaw.height - aFirst, kTileSize);
         aRows.clear();
@@ -250,9 +251,9 @@ bool WriteMosaicTiles(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows
             std::copy(aSource, aSource + inRaw.width, aRow);
             for (uint32_t x = inRaw.width; x < aPaddedWidth; ++x) aRow[x] = aRow[x >= 2 ? x - 2 : 0];
         }
-        EncodeBand(aBand, aPaddedWidth, aPrecision, aThreads, aTiles);
+        EncodeBand(aBand, aPaddedWidth, aPrecision, aThreads, aTiles, aSizes);
         for (uint32_t t = 0; t < aAcross; ++t) {
-            tmsize_t aBytes = static_cast<tmsize_t>(aTiles[t].size());
+            tmsize_t aBytes = static_cast<tmsize_t>(aSizes[t]);
             if (TIFFWriteRawTile(ioTiff, aFirst / kTileSize * aAcross + t, aTiles[t].data(), aBytes) != aBytes)
                 return false;
         }

@@ -144,62 +144,59 @@ void PutTable(std::vector<uint8_t> &ioOut, int inIndex, const HuffmanTable &inTa
 
 }  // namespace
 
-void EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inWidth, uint32_t inHeight,
-                        int inPrecision, std::vector<uint8_t> &outJpeg) {
-    // Differences from predictor 1 (the sample to the left of the same component): the
-    // first row starts from 2^(P - 1), each later row from the sample above.
-    const size_t aCount = static_cast<size_t>(inWidth) * inHeight;
-    std::vector<int16_t> aDifferences(aCount);
-    uint32_t aCounts[2][kSymbols] = {};
+// The difference of a sample from its prediction (predictor 1: the sample two columns to
+// the left, of the same component; the first row starts from 2^(P - 1), each later row
+// from the sample above), modulo 2^16 as T.81 defines it.
+inline int16_t DifferenceAt(const uint16_t *inRow, const uint16_t *inAbove, uint32_t inX, uint16_t inStart) {
+    uint16_t aPrediction = inX >= 2 ? inRow[inX - 2] : inAbove != nullptr ? inAbove[inX] : inStart;
+    return static_cast<int16_t>(static_cast<uint16_t>(inRow[inX] - aPrediction));
+}
+
+size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inWidth, uint32_t inHeight,
+                          int inPrecision, std::vector<uint8_t> &ioBuffer) {
+    // A first pass counts the difference categories of each component, a second codes
+    // them with the tables those counts give.
     const uint16_t aStart = static_cast<uint16_t>(1u << (inPrecision - 1));
-    int16_t *aDifference = aDifferences.data();
+    uint32_t aCounts[2][kSymbols] = {};
     for (uint32_t y = 0; y < inHeight; ++y) {
         const uint16_t *aRow = inSamples + y * inStride;
         const uint16_t *aAbove = y > 0 ? aRow - inStride : nullptr;
-        for (uint32_t x = 0; x < inWidth; ++x) {
-            uint16_t aPrediction = x >= 2 ? aRow[x - 2] : aAbove != nullptr ? aAbove[x] : aStart;
-            int16_t aValue = static_cast<int16_t>(static_cast<uint16_t>(aRow[x] - aPrediction));
-            *aDifference++ = aValue;
-            ++aCounts[x & 1][CategoryOf(aValue)];
-        }
+        for (uint32_t x = 0; x < inWidth; ++x) ++aCounts[x & 1][CategoryOf(DifferenceAt(aRow, aAbove, x, aStart))];
     }
     HuffmanTable aTables[2];
     BuildTable(aCounts[0], aTables[0]);
     BuildTable(aCounts[1], aTables[1]);
 
-    PutMarker(outJpeg, 0xD8);  // SOI
-    PutTable(outJpeg, 0, aTables[0]);
-    PutTable(outJpeg, 1, aTables[1]);
-    PutMarker(outJpeg, 0xC3);  // SOF3: lossless, Huffman
-    PutWord(outJpeg, 8 + 3 * 2);
-    outJpeg.push_back(static_cast<uint8_t>(inPrecision));
-    PutWord(outJpeg, inHeight);
-    PutWord(outJpeg, inWidth / 2);
-    outJpeg.push_back(2);
+    std::vector<uint8_t> aHeader;
+    PutMarker(aHeader, 0xD8);  // SOI
+    PutTable(aHeader, 0, aTables[0]);
+    PutTable(aHeader, 1, aTables[1]);
+    PutMarker(aHeader, 0xC3);  // SOF3: lossless, Huffman
+    PutWord(aHeader, 8 + 3 * 2);
+    aHeader.push_back(static_cast<uint8_t>(inPrecision));
+    PutWord(aHeader, inHeight);
+    PutWord(aHeader, inWidth / 2);
+    aHeader.push_back(2);
     for (uint8_t aComponent = 1; aComponent <= 2; ++aComponent) {
-        outJpeg.push_back(aComponent);
-        outJpeg.push_back(0x11);  // no subsampling
-        outJpeg.push_back(0);
+        aHeader.push_back(aComponent);
+        aHeader.push_back(0x11);  // no subsampling
+        aHeader.push_back(0);
     }
-    PutMarker(outJpeg, 0xDA);  // SOS: both components, predictor 1, no point transform
-    PutWord(outJpeg, 6 + 2 * 2);
-    outJpeg.push_back(2);
-    outJpeg.push_back(1);
-    outJpeg.push_back(0x00);
-    outJpeg.push_back(2);
-    outJpeg.push_back(0x10);
-    outJpeg.push_back(1);
-    outJpeg.push_back(0);
-    outJpeg.push_back(0);
+    PutMarker(aHeader, 0xDA);  // SOS: both components, predictor 1, no point transform
+    PutWord(aHeader, 6 + 2 * 2);
+    const uint8_t aScan[] = {2, 1, 0x00, 2, 0x10, 1, 0, 0};
+    aHeader.insert(aHeader.end(), aScan, aScan + sizeof aScan);
 
-    // At most 32 bits a sample, each byte possibly stuffed.
-    const size_t aHeader = outJpeg.size();
-    outJpeg.resize(aHeader + 8 * aCount + 16);
-    BitWriter aWriter(outJpeg.data() + aHeader);
-    const int16_t *aNext = aDifferences.data();
-    for (uint32_t y = 0; y < inHeight; ++y)
+    // At most 32 bits a sample, each byte possibly stuffed, and the end marker.
+    const size_t aMost = aHeader.size() + 8 * static_cast<size_t>(inWidth) * inHeight + 16;
+    if (ioBuffer.size() < aMost) ioBuffer.resize(aMost);
+    std::copy(aHeader.begin(), aHeader.end(), ioBuffer.begin());
+    BitWriter aWriter(ioBuffer.data() + aHeader.size());
+    for (uint32_t y = 0; y < inHeight; ++y) {
+        const uint16_t *aRow = inSamples + y * inStride;
+        const uint16_t *aAbove = y > 0 ? aRow - inStride : nullptr;
         for (uint32_t x = 0; x < inWidth; ++x) {
-            int16_t aValue = *aNext++;
+            int16_t aValue = DifferenceAt(aRow, aAbove, x, aStart);
             int aCategory = CategoryOf(aValue);
             const HuffmanTable &aTable = aTables[x & 1];
             // Category 16 (a difference of -32768) has no extra bits.
@@ -208,9 +205,11 @@ void EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inW
             aWriter.put((static_cast<uint32_t>(aTable.code[aCategory]) << aExtra) | aLow,
                         aTable.length[aCategory] + aExtra);
         }
+    }
     uint8_t *aEnd = aWriter.finish();
-    outJpeg.resize(static_cast<size_t>(aEnd - outJpeg.data()));
-    PutMarker(outJpeg, 0xD9);  // EOI
+    *aEnd++ = 0xFF;  // EOI
+    *aEnd++ = 0xD9;
+    return static_cast<size_t>(aEnd - ioBuffer.data());
 }
 
 }  // namespace dng
