@@ -201,9 +201,8 @@ int PrecisionOf(uint32_t inWhite) {
     return aBits;
 }
 
-// Codes the tiles of one band (kTileSize rows of inPaddedWidth samples) into outTiles
-// (their lengths in outSizes),
-// on up to inThreads threads; the calling thread takes part.
+// Codes the tiles of one band (kTileSize rows of inPaddedWidth samples) into outTiles,
+// their lengths into outSizes, on up to inThreads threads; the calling thread takes part.
 void EncodeBand(const std::vector<uint16_t> &inBand, uint32_t inPaddedWidth, int inPrecision, unsigned inThreads,
                 std::vector<std::vector<uint8_t>> &outTiles, std::vector<size_t> &outSizes) {
     std::atomic<size_t> aNext{0};
