@@ -4,7 +4,6 @@
   chart_patches.py neutral linear|srgb DCRAW.tiff [X Y]
                                   grey patches: R/G and B/G within 2% of the chart's own
   chart_patches.py delta DCRAW.tiff CONVERT.tiff      mean dE*ab of the 24 patches at most 0.5
-  chart_patches.py same A.tiff B.tiff                 the same size and pixels (tags may differ)
   chart_patches.py close A.tiff B.tiff                the same size; at most 1 sample in 1000
                                                       differs, by at most 1/500 of full scale
 
@@ -125,8 +124,6 @@ def main():
         mean = sum(deltas) / len(deltas)
         print(f'mean dE*ab {mean:.2f}, largest {max(deltas):.2f}')
         return 0 if mean <= 0.5 else 1
-    if len(sys.argv) == 4 and sys.argv[1] == 'same':
-        return 0 if read_tiff(sys.argv[2]) == read_tiff(sys.argv[3]) else 1
     if len(sys.argv) == 4 and sys.argv[1] == 'close':
         (aw, ah, a), (bw, bh, b) = read_tiff(sys.argv[2]), read_tiff(sys.argv[3])
         if (aw, ah) != (bw, bh):
