@@ -3,11 +3,11 @@
 # (raw-identify, unprocessed_raw, dcraw_emu), RawTherapee (rawtherapee-cli), darktable
 # (darktable-cli) and exiftool.
 #
-#   dng_test.sh GROUP EKV EKV_MAKE WORKDIR
+#   dng_test.sh GROUP EKV EKV_MAKE WORKDIR MOSAIC_WRITER
 # GROUP: mosaic | clients | converters | colour | refusals | outputs | metadata
 set -uo pipefail
 
-group=$1 ekv=$2 make=$3 work=$4
+group=$1 ekv=$2 make=$3 work=$4 mosaic_writer=$5
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0
@@ -74,6 +74,11 @@ mosaic)
   same_raw made.dng read.dng "16 bits of noise"
   small one.ekv --bits 1 --dng made.dng && "$ekv" dng one.ekv -o read.dng || fail "a 1-bit file"
   same_raw made.dng read.dng "1 bit"
+  # A made-up mosaic whose Huffman codes must be limited to 16 bits, and noise.
+  "$mosaic_writer" skewed.dng expected.pgm || fail "dng_ljpeg_mosaic"
+  dcraw -D -4 -c skewed.dng >dcraw.pgm && cmp -s dcraw.pgm expected.pgm || fail "dcraw decodes another mosaic"
+  unprocessed_raw -q skewed.dng && tail -c 360000 skewed.dng.pgm | cmp -s - <(tail -c 360000 expected.pgm) ||
+    fail "LibRaw decodes another mosaic"
   # The default camera, as the benchmarks make it.
   "$make" sample -o big.ekv --dng big.dng || fail "ekv-make sample --dng"
   identify big.dng 2256 1684 RG/GB
