@@ -20,9 +20,11 @@ struct HuffmanTable {
     uint8_t length[kSymbols] = {};
 };
 
-int CategoryOf(int16_t inDifference) {
-    unsigned aMagnitude = inDifference < 0 ? 0u - static_cast<unsigned>(inDifference) : inDifference;
-    return aMagnitude == 0 ? 0 : 32 - __builtin_clz(aMagnitude);
+// The bit length of |inDifference| (0 for 0, 16 for -32768), without branches.
+inline int CategoryOf(int16_t inDifference) {
+    int32_t aSign = inDifference >> 15;
+    uint32_t aMagnitude = static_cast<uint32_t>((inDifference ^ aSign) - aSign);
+    return 31 - __builtin_clz(2 * aMagnitude + 1);
 }
 
 // The optimal table of code lengths at most 16 for the category counts, by the
@@ -99,7 +101,17 @@ public:
         if (mCount >= 32) {
             mCount -= 32;
             uint32_t aWord = static_cast<uint32_t>(mPending >> mCount);
-            for (int aShift = 24; aShift >= 0; aShift -= 8) byte(static_cast<uint8_t>(aWord >> aShift));
+            // Most words hold no 0xFF byte (none of the bytes of ~aWord is zero): stored
+            // at once; otherwise byte by byte, with the stuffing.
+            if (((~aWord - 0x01010101u) & aWord & 0x80808080u) == 0) {
+                mNext[0] = static_cast<uint8_t>(aWord >> 24);
+                mNext[1] = static_cast<uint8_t>(aWord >> 16);
+                mNext[2] = static_cast<uint8_t>(aWord >> 8);
+                mNext[3] = static_cast<uint8_t>(aWord);
+                mNext += 4;
+            } else {
+                for (int aShift = 24; aShift >= 0; aShift -= 8) byte(static_cast<uint8_t>(aWord >> aShift));
+            }
         }
     }
 
@@ -144,12 +156,17 @@ void PutTable(std::vector<uint8_t> &ioOut, int inIndex, const HuffmanTable &inTa
 
 }  // namespace
 
-// The difference of a sample from its prediction (predictor 1: the sample two columns to
-// the left, of the same component; the first row starts from 2^(P - 1), each later row
-// from the sample above), modulo 2^16 as T.81 defines it.
-inline int16_t DifferenceAt(const uint16_t *inRow, const uint16_t *inAbove, uint32_t inX, uint16_t inStart) {
-    uint16_t aPrediction = inX >= 2 ? inRow[inX - 2] : inAbove != nullptr ? inAbove[inX] : inStart;
-    return static_cast<int16_t>(static_cast<uint16_t>(inRow[inX] - aPrediction));
+// Calls inVisit(x, difference) for each sample of a row, in order: the difference from
+// its prediction (predictor 1: the sample two columns to the left, of the same
+// component; in the first two columns the sample above, or 2^(P - 1) in the first row),
+// modulo 2^16 as T.81 defines it.
+template <typename Visit>
+inline void VisitRow(const uint16_t *inRow, const uint16_t *inAbove, uint32_t inWidth, uint16_t inStart,
+                     Visit inVisit) {
+    for (uint32_t x = 0; x < 2 && x < inWidth; ++x)
+        inVisit(x, static_cast<int16_t>(static_cast<uint16_t>(inRow[x] - (inAbove != nullptr ? inAbove[x] : inStart))));
+    for (uint32_t x = 2; x < inWidth; ++x)
+        inVisit(x, static_cast<int16_t>(static_cast<uint16_t>(inRow[x] - inRow[x - 2])));
 }
 
 size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inWidth, uint32_t inHeight,
@@ -157,11 +174,18 @@ size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t i
     // A first pass counts the difference categories of each component, a second codes
     // them with the tables those counts give.
     const uint16_t aStart = static_cast<uint16_t>(1u << (inPrecision - 1));
-    uint32_t aCounts[2][kSymbols] = {};
+    // Four sets of counts, one for each column modulo 4, so that consecutive samples of
+    // a component rarely wait on the same counter.
+    uint32_t aCounts[4][kSymbols] = {};
     for (uint32_t y = 0; y < inHeight; ++y) {
         const uint16_t *aRow = inSamples + y * inStride;
         const uint16_t *aAbove = y > 0 ? aRow - inStride : nullptr;
-        for (uint32_t x = 0; x < inWidth; ++x) ++aCounts[x & 1][CategoryOf(DifferenceAt(aRow, aAbove, x, aStart))];
+        VisitRow(aRow, aAbove, inWidth, aStart,
+                 [&](uint32_t inX, int16_t inDifference) { ++aCounts[inX & 3][CategoryOf(inDifference)]; });
+    }
+    for (int i = 0; i < kSymbols; ++i) {
+        aCounts[0][i] += aCounts[2][i];
+        aCounts[1][i] += aCounts[3][i];
     }
     HuffmanTable aTables[2];
     BuildTable(aCounts[0], aTables[0]);
@@ -195,16 +219,16 @@ size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t i
     for (uint32_t y = 0; y < inHeight; ++y) {
         const uint16_t *aRow = inSamples + y * inStride;
         const uint16_t *aAbove = y > 0 ? aRow - inStride : nullptr;
-        for (uint32_t x = 0; x < inWidth; ++x) {
-            int16_t aValue = DifferenceAt(aRow, aAbove, x, aStart);
-            int aCategory = CategoryOf(aValue);
-            const HuffmanTable &aTable = aTables[x & 1];
+        VisitRow(aRow, aAbove, inWidth, aStart, [&](uint32_t inX, int16_t inDifference) {
+            int aCategory = CategoryOf(inDifference);
+            const HuffmanTable &aTable = aTables[inX & 1];
             // Category 16 (a difference of -32768) has no extra bits.
             int aExtra = aCategory & 15;
-            uint32_t aLow = static_cast<uint32_t>(aValue < 0 ? aValue - 1 : aValue) & ((1u << aExtra) - 1);
+            // A negative difference is sent as its value minus 1, in aExtra bits.
+            uint32_t aLow = static_cast<uint32_t>(inDifference + (inDifference >> 15)) & ((1u << aExtra) - 1);
             aWriter.put((static_cast<uint32_t>(aTable.code[aCategory]) << aExtra) | aLow,
                         aTable.length[aCategory] + aExtra);
-        }
+        });
     }
     uint8_t *aEnd = aWriter.finish();
     *aEnd++ = 0xFF;  // EOI
