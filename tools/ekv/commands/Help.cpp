@@ -240,17 +240,18 @@ const char *const kHelpAbout =
     "\n" EKV_EXIT_HEAD EKV_EXIT_MODULE "Every failure prints one line on standard error.\n";
 
 const char *const kHelpDng =
-    "Usage: ekv dng FILE... [-o OUT.dng | -d DIR] [--uncompressed] [--no-clobber] [-j N]\n"
+    "Usage: ekv dng FILE... [-o OUT.dng | -d DIR] [--uncompressed] [--no-clobber]\n"
+    "               [-j N]\n"
     "\n"
     "Writes each EKV file as a DNG (version 1.4, readable as 1.1) that every raw\n"
     "converter opens. The mosaic is read by the module's own strip reader and sample\n"
     "alignment, so the DNG holds exactly the samples an import develops: 16 bits per\n"
     "sample with the valid bits at the bottom, as lossless JPEG in 256 x 256 tiles\n"
-    "(about half the size of the raw file). It carries the CFA pattern, the optical\n"
+    "(half the raw file's size or less). It carries the CFA pattern, the optical\n"
     "black levels of the four cells of the pattern, the white level 2^bits - 1, the\n"
-    "module's output size as the default crop from sample (2, 2) (each output pixel of\n"
-    "the module lies between four samples, half a sample up and left of the crop's\n"
-    "pixel; raw converters take only whole-sample crops), the camera's white balance as\n"
+    "module's output size as the default crop from sample (2, 2) (raw converters\n"
+    "take only whole-sample crops: each pixel of the module's output lies half a\n"
+    "sample up and left of the crop's pixel), the camera's white balance as\n"
     "AsShotNeutral, a D65 ColorMatrix1 derived from the camera's colour matrix on the\n"
     "assumption that, after white balance, it maps camera RGB to linear sRGB, the tone\n"
     "curve of the camera's tone mode as ProfileToneCurve, and the embedded thumbnail as\n"
