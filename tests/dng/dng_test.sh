@@ -144,6 +144,9 @@ converters)
   # both, with neutral greys: the default sample and files of other byte orders, depths,
   # patterns and sizes (each over 100000 bytes: RawTherapee takes smaller files for
   # something other than raw files).
+  for client in dcraw raw-identify unprocessed_raw dcraw_emu rawtherapee-cli darktable-cli; do
+    command -v $client >/dev/null || fail "$client is not installed (tools/setup.sh installs the raw converters)"
+  done
   names=(default be12 bggr8 grbg16)
   "$make" sample -o default.ekv >/dev/null || fail "ekv-make sample"
   "$make" sample -o be12.ekv --big-endian --bits 12 --pattern GBRG --noise 4 --width 1200 --height 900 \
@@ -165,15 +168,18 @@ converters)
     dcraw_emu -w -W -o 1 -4 -T -q 0 -Z $n.libraw.tiff dng/$n.dng >/dev/null || fail "LibRaw cannot develop $n"
     python3 "$here/chart_patches.py" neutral linear $n.libraw.tiff >/dev/null || fail "LibRaw's greys of $n are not neutral"
   done
-  # RawTherapee (16-bit TIFF, its default profile): all files in one run. It leaves out
-  # 4 samples at each edge and does not apply the default crop.
-  rawtherapee-cli -o rt -t -Y -c dng/*.dng >rt.log 2>&1 || fail "rawtherapee-cli exited $?: $(tail -3 rt.log)"
-  # darktable headless, with a configuration and a library of its own that go away:
-  # 16-bit uncompressed TIFF, all files in one run (it takes a few seconds to start).
+  # RawTherapee (16-bit TIFF, its default profile, its configuration here rather than
+  # in the user's home): all files in one run. It leaves out 4 samples at each edge and
+  # does not apply the default crop.
+  XDG_CONFIG_HOME=$PWD/rawtherapee XDG_CACHE_HOME=$PWD/rawtherapee rawtherapee-cli -o rt -t -Y -c dng/*.dng \
+    >rt.log 2>&1 || fail "rawtherapee-cli exited $?: $(tail -3 rt.log)"
+  # darktable headless, with a configuration, a cache and a library of its own that go
+  # away: 16-bit uncompressed TIFF, all files in one run (it takes a few seconds to start).
   imports=()
   for f in dng/*.dng; do imports+=(--import "$f"); done
   darktable-cli "${imports[@]}" 'dt/$(FILE_NAME)' --out-ext tif --core --configdir "$PWD/darktable" \
-    --library :memory: --conf plugins/imageio/format/tiff/bpp=16 --conf plugins/imageio/format/tiff/compress=0 \
+    --cachedir "$PWD/darktable" --library :memory: --conf plugins/imageio/format/tiff/bpp=16 \
+    --conf plugins/imageio/format/tiff/compress=0 \
     >dt.log 2>&1 || fail "darktable-cli exited $?: $(tail -3 dt.log)"
   for n in "${names[@]}"; do
     sensor=$(dcraw -i -v dng/$n.dng | sed -n 's/^Full size: *\([0-9]*\) x \([0-9]*\)/\1 \2/p')
