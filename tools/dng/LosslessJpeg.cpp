@@ -93,7 +93,16 @@ void BuildTable(const uint32_t inCounts[kSymbols], HuffmanTable &outTable) {
 // Entropy-coded bytes with a 0 stuffed after each 0xFF, written 32 bits at a time.
 class BitWriter {
 public:
-    explicit BitWriter(uint8_t *outBytes) : mNext(outBytes) {}
+    // Writes into ioBuffer from inStart on, growing it as room() asks.
+    BitWriter(std::vector<uint8_t> &ioBuffer, size_t inStart) : mBuffer(ioBuffer), mNext(ioBuffer.data() + inStart) {}
+
+    // Makes room for inBytes more bytes (the buffer at least doubles when it grows).
+    void room(size_t inBytes) {
+        size_t aUsed = static_cast<size_t>(mNext - mBuffer.data());
+        if (mBuffer.size() - aUsed >= inBytes) return;
+        mBuffer.resize(std::max(2 * mBuffer.size(), aUsed + inBytes));
+        mNext = mBuffer.data() + aUsed;
+    }
 
     void put(uint32_t inBits, int inLength) {
         mPending = (mPending << inLength) | inBits;
@@ -115,14 +124,18 @@ public:
         }
     }
 
-    // Pads the last byte with one bits; returns the end of the bytes written.
-    uint8_t *finish() {
+    // Pads the last byte with one bits and adds the marker inCode; returns the length of
+    // the buffer's bytes.
+    size_t finish(uint8_t inCode) {
+        room(16);
         if (mCount % 8 != 0) put((1u << (8 - mCount % 8)) - 1, 8 - mCount % 8);
         while (mCount > 0) {
             mCount -= 8;
             byte(static_cast<uint8_t>(mPending >> mCount));
         }
-        return mNext;
+        *mNext++ = 0xFF;
+        *mNext++ = inCode;
+        return static_cast<size_t>(mNext - mBuffer.data());
     }
 
 private:
@@ -131,6 +144,7 @@ private:
         if (inByte == 0xFF) *mNext++ = 0;
     }
 
+    std::vector<uint8_t> &mBuffer;
     uint8_t *mNext;
     uint64_t mPending = 0;
     int mCount = 0;
@@ -211,12 +225,13 @@ size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t i
     const uint8_t aScan[] = {2, 1, 0x00, 2, 0x10, 1, 0, 0};
     aHeader.insert(aHeader.end(), aScan, aScan + sizeof aScan);
 
-    // At most 32 bits a sample, each byte possibly stuffed, and the end marker.
-    const size_t aMost = aHeader.size() + 8 * static_cast<size_t>(inWidth) * inHeight + 16;
-    if (ioBuffer.size() < aMost) ioBuffer.resize(aMost);
+    if (ioBuffer.size() < aHeader.size()) ioBuffer.resize(aHeader.size());
     std::copy(aHeader.begin(), aHeader.end(), ioBuffer.begin());
-    BitWriter aWriter(ioBuffer.data() + aHeader.size());
+    BitWriter aWriter(ioBuffer, aHeader.size());
     for (uint32_t y = 0; y < inHeight; ++y) {
+        // A row takes at most 31 bits a sample, with every byte stuffed, and what is
+        // pending from the row before: 8 bytes a sample and 8 more.
+        aWriter.room(8 * static_cast<size_t>(inWidth) + 8);
         const uint16_t *aRow = inSamples + y * inStride;
         const uint16_t *aAbove = y > 0 ? aRow - inStride : nullptr;
         VisitRow(aRow, aAbove, inWidth, aStart, [&](uint32_t inX, int16_t inDifference) {
@@ -230,10 +245,7 @@ size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t i
                         aTable.length[aCategory] + aExtra);
         });
     }
-    uint8_t *aEnd = aWriter.finish();
-    *aEnd++ = 0xFF;  // EOI
-    *aEnd++ = 0xD9;
-    return static_cast<size_t>(aEnd - ioBuffer.data());
+    return aWriter.finish(0xD9);  // EOI
 }
 
 }  // namespace dng

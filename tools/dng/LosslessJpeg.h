@@ -12,9 +12,9 @@
 namespace dng {
 
 // Writes the whole JPEG stream (SOI to EOI) of inWidth x inHeight samples starting at
-// inSamples, rows inStride samples apart, at the start of ioBuffer (grown when it could
-// be too small, never shrunk, so that a buffer used again is not filled again) and
-// returns its length. inWidth must be even and at least 2, inHeight at least 1,
+// inSamples, rows inStride samples apart, at the start of ioBuffer (grown as the stream
+// needs, never shrunk, so that a buffer used again is not filled again) and returns its
+// length. inWidth must be even and at least 2, inHeight at least 1,
 // inPrecision 2..16 (the bits the samples use; larger sample values are still coded
 // exactly, modulo 2^16 as decoders compute them).
 size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inWidth, uint32_t inHeight,

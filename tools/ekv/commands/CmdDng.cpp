@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
 
 #include "import/AcquireHost.h"
