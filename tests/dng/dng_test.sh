@@ -247,6 +247,15 @@ d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv',
   done
   left=$(find . -name '.*.tmp-*')
   [ -z "$left" ] || fail "temporary files left behind: $left"
+  # Memory running out while the tiles are coded (or the threads started): exit 7 and
+  # no DNG, never a crash, at any limit.
+  "$make" sample -o wide.ekv --width 12000 --height 300 >/dev/null || fail "ekv-make a wide file"
+  for limit in $(seq 20000 1000 44000); do
+    (ulimit -v $limit && exec "$ekv" dng wide.ekv -o wide.dng 2>/dev/null)
+    rc=$?
+    [ $rc -eq 0 ] || { [ $rc -eq 7 ] && [ ! -e wide.dng ]; } || fail "ekv dng under ulimit -v $limit exited $rc"
+    rm -f wide.dng
+  done
   # An output that is an input, the same output twice, a bad command line.
   cp good.ekv same.dng
   "$ekv" dng same.dng -o same.dng 2>err.txt; rc=$?

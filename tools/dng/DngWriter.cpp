@@ -11,12 +11,15 @@
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 #include <system_error>
 #include <thread>
 
 #include "LosslessJpeg.h"
 
 namespace dng {
+
+const char kOutOfMemory[] = "out of memory";
 
 namespace {
 
@@ -203,13 +206,19 @@ int PrecisionOf(uint32_t inWhite) {
 
 // Codes the tiles of one band (kTileSize rows of inPaddedWidth samples) into outTiles,
 // their lengths into outSizes, on up to inThreads threads; the calling thread takes part.
-void EncodeBand(const std::vector<uint16_t> &inBand, uint32_t inPaddedWidth, int inPrecision, unsigned inThreads,
+// False when memory ran out.
+bool EncodeBand(const std::vector<uint16_t> &inBand, uint32_t inPaddedWidth, int inPrecision, unsigned inThreads,
                 std::vector<std::vector<uint8_t>> &outTiles, std::vector<size_t> &outSizes) {
     std::atomic<size_t> aNext{0};
+    std::atomic<bool> aOutOfMemory{false};
     auto aWork = [&]() {
-        for (size_t aTile; (aTile = aNext++) < outTiles.size();) {
-            outSizes[aTile] = EncodeLosslessJpeg(inBand.data() + aTile * kTileSize, inPaddedWidth, kTileSize, kTileSize,
-                                                 inPrecision, outTiles[aTile]);
+        try {
+            for (size_t aTile; (aTile = aNext++) < outTiles.size();) {
+                outSizes[aTile] = EncodeLosslessJpeg(inBand.data() + aTile * kTileSize, inPaddedWidth, kTileSize,
+                                                     kTileSize, inPrecision, outTiles[aTile]);
+            }
+        } catch (const std::bad_alloc &) {
+            aOutOfMemory = true;
         }
     };
     std::vector<std::thread> aHelpers;
@@ -222,6 +231,7 @@ void EncodeBand(const std::vector<uint16_t> &inBand, uint32_t inPaddedWidth, int
     }
     aWork();
     for (std::thread &aHelper : aHelpers) aHelper.join();
+    return !aOutOfMemory;
 }
 
 // The mosaic as lossless JPEG tiles, a band of tiles at a time. Tiles past the right or
@@ -250,7 +260,10 @@ bool WriteMosaicTiles(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows
             std::copy(aSource, aSource + inRaw.width, aRow);
             for (uint32_t x = inRaw.width; x < aPaddedWidth; ++x) aRow[x] = aRow[x >= 2 ? x - 2 : 0];
         }
-        EncodeBand(aBand, aPaddedWidth, aPrecision, aThreads, aTiles, aSizes);
+        if (!EncodeBand(aBand, aPaddedWidth, aPrecision, aThreads, aTiles, aSizes)) {
+            outError = kOutOfMemory;
+            return false;
+        }
         for (uint32_t t = 0; t < aAcross; ++t) {
             tmsize_t aBytes = static_cast<tmsize_t>(aSizes[t]);
             if (TIFFWriteRawTile(ioTiff, aFirst / kTileSize * aAcross + t, aTiles[t].data(), aBytes) != aBytes)
@@ -301,7 +314,11 @@ bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescr
     TIFFOpenOptionsFree(aOptions);
     bool aOk = false;
     if (aTiff != nullptr) {
-        aOk = WriteAll(aTiff, inDescription, inRows, aSourceError);
+        try {
+            aOk = WriteAll(aTiff, inDescription, inRows, aSourceError);
+        } catch (const std::bad_alloc &) {
+            aSourceError = kOutOfMemory;
+        }
         // An explicit flush reports a failed write (a full disk) that closing would hide.
         aOk = TIFFFlush(aTiff) != 0 && aOk;
         TIFFClose(aTiff);

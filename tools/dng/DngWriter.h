@@ -72,6 +72,9 @@ struct DngDescription {
 using RowSource =
     std::function<bool(uint32_t inFirstRow, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError)>;
 
+// The reason WriteDng gives when memory runs out.
+extern const char kOutOfMemory[];
+
 // Writes the DNG to the open descriptor inFd, which libtiff takes over and closes in any
 // case. Rows are requested in bands, so memory stays independent of the image height.
 bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescription, const RowSource &inRows,

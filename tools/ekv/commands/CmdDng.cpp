@@ -174,7 +174,8 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const DngOpti
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);
     aOutput.released();
     inReport.aside();
-    if (!aWritten && aMosaic.outOfMemory()) return Fail(kExitNoMemory, inFile, "out of memory");
+    if (!aWritten && (aMosaic.outOfMemory() || aReason == dng::kOutOfMemory))
+        return Fail(kExitNoMemory, inFile, "out of memory");
     // The reader does not report short reads: a file cut while it was read is refused.
     int64_t aMissing = MissingBytes(inFile, aHeader.info);
     if (aMissing != 0) return MissingFailure(inFile, aMissing);
