@@ -150,9 +150,8 @@ void SetMosaicFields(TIFF *ioTiff, const DngRaw &inRaw) {
     TIFFSetField(ioTiff, TIFFTAG_SAMPLESPERPIXEL, 1);
     if (inRaw.compression == MosaicCompression::LosslessJpeg) {
         // Compression 7 with tiles: the encoded tiles go in as they are, so libtiff's
-        // JPEG codec is never run; it must not add JPEG tables of its own either.
+        // JPEG codec is never run (and writes no JPEGTables).
         TIFFSetField(ioTiff, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
-        TIFFUnsetField(ioTiff, TIFFTAG_JPEGTABLES);
         TIFFSetField(ioTiff, TIFFTAG_TILEWIDTH, kTileSize);
         TIFFSetField(ioTiff, TIFFTAG_TILELENGTH, kTileSize);
     } else {
