@@ -168,8 +168,6 @@ void PutTable(std::vector<uint8_t> &ioOut, int inIndex, const HuffmanTable &inTa
     ioOut.insert(ioOut.end(), inTable.values, inTable.values + inTable.count);
 }
 
-}  // namespace
-
 // Calls inVisit(x, difference) for each sample of a row, in order: the difference from
 // its prediction (predictor 1: the sample two columns to the left, of the same
 // component; in the first two columns the sample above, or 2^(P - 1) in the first row),
@@ -182,6 +180,8 @@ inline void VisitRow(const uint16_t *inRow, const uint16_t *inAbove, uint32_t in
     for (uint32_t x = 2; x < inWidth; ++x)
         inVisit(x, static_cast<int16_t>(static_cast<uint16_t>(inRow[x] - inRow[x - 2])));
 }
+
+}  // namespace
 
 size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t inWidth, uint32_t inHeight,
                           int inPrecision, std::vector<uint8_t> &ioBuffer) {
@@ -220,7 +220,8 @@ size_t EncodeLosslessJpeg(const uint16_t *inSamples, size_t inStride, uint32_t i
         aHeader.push_back(0x11);  // no subsampling
         aHeader.push_back(0);
     }
-    PutMarker(aHeader, 0xDA);  // SOS: both components, predictor 1, no point transform
+    // SOS: components 1 and 2 with tables 0 and 1, predictor 1, no point transform.
+    PutMarker(aHeader, 0xDA);
     PutWord(aHeader, 6 + 2 * 2);
     const uint8_t aScan[] = {2, 1, 0x00, 2, 0x10, 1, 0, 0};
     aHeader.insert(aHeader.end(), aScan, aScan + sizeof aScan);
