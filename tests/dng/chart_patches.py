@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
 """Patch means of the sample chart in 16-bit RGB TIFFs, and the checks made of them.
 
-  chart_patches.py neutral DCRAW.tiff                 grey patches: R/G and B/G within 3% of 1
-  chart_patches.py delta DCRAW.tiff CONVERT.tiff      mean dE*ab of the 24 patches at most 6
+  chart_patches.py neutral linear|srgb DCRAW.tiff [X Y]
+                                  grey patches: R/G and B/G within 2% of the chart's own
+  chart_patches.py delta DCRAW.tiff CONVERT.tiff      mean dE*ab of the 24 patches at most 0.5
+  chart_patches.py close A.tiff B.tiff                the same size; at most 1 sample in 1000
+                                                      differs, by at most 1/100 of full scale
 
-DCRAW.tiff is a whole-sensor development (sample (x, y) of the mosaic at pixel (x, y));
+DCRAW.tiff is a whole-sensor development (sample (x, y) of the mosaic at pixel (x, y)),
+or with X Y a development whose pixel (0, 0) is sample (X, Y) (a cropped one), in linear
+RGB or sRGB-encoded (the chart's greys are not exactly neutral: 243, 243, 242 ...);
 CONVERT.tiff is the module's output, whose pixel (c, r) lies at sensor (c + 1.5, r + 1.5).
 The chart's geometry is that of the sample chart (tools/ekvwriter/Scene.cpp): 6 x 4
 patches from (0.04, 0.05) in steps of 0.125 x 0.145, with a gap of 0.012 around each,
@@ -47,7 +52,8 @@ def read_tiff(path):
 
 
 def patch_means(image, output_height, offset):
-    """The mean RGB of the middle half of each patch; offset: sensor position of output (0, 0)."""
+    """The mean RGB of the middle half of each patch; offset: (x, y) in the image of the
+    module's output pixel (0, 0)."""
     width, height, samples = image
     means = []
     for index in range(24):
@@ -55,8 +61,8 @@ def patch_means(image, output_height, offset):
         x0 = (PATCH_LEFT + col * CELL_W + GAP) * output_height
         y0 = (PATCH_TOP + row * CELL_H + GAP) * output_height
         w, h = (CELL_W - 2 * GAP) * output_height, (CELL_H - 2 * GAP) * output_height
-        xs = range(int(x0 + w / 4 + offset), int(x0 + 3 * w / 4 + offset))
-        ys = range(int(y0 + h / 4 + offset), int(y0 + 3 * h / 4 + offset))
+        xs = range(int(x0 + w / 4 + offset[0]), int(x0 + 3 * w / 4 + offset[0]))
+        ys = range(int(y0 + h / 4 + offset[1]), int(y0 + 3 * h / 4 + offset[1]))
         total = [0.0, 0.0, 0.0]
         for y in ys:
             base = (y * width) * 3
@@ -78,37 +84,54 @@ def lab(rgb):
     return 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)
 
 
+def linear(v):
+    """An 8-bit sRGB value as linear light."""
+    v /= 255
+    return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+
+
 def scaled_to_chart(means):
     """Scales linear patch means so that the greys' mean green equals the chart's."""
-    def linear(v):
-        v /= 255
-        return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
     target = sum(linear(SRGB[i][1]) for i in GREYS)
     scale = target / sum(means[i][1] for i in GREYS)
     return [[v * scale for v in m] for m in means]
 
 
 def main():
-    if len(sys.argv) == 3 and sys.argv[1] == 'neutral':
-        image = read_tiff(sys.argv[2])
-        means = patch_means(image, image[1] - 4, 1.5)
+    if len(sys.argv) in (4, 6) and sys.argv[1] == 'neutral' and sys.argv[2] in ('linear', 'srgb'):
+        image = read_tiff(sys.argv[3])
+        # The module's output is 4 rows shorter than the sensor and starts at (1.5, 1.5).
+        origin = (float(sys.argv[4]), float(sys.argv[5])) if len(sys.argv) == 6 else (0.0, 0.0)
+        offset = (1.5 - origin[0], 1.5 - origin[1])
+        means = patch_means(image, image[1] + 2 * origin[1] - 4, offset)
+        encode = linear if sys.argv[2] == 'linear' else float
         worst = 0.0
         for i in GREYS:
             r, g, b = means[i]
-            print(f'grey patch {i - 17}: R/G {r / g:.4f} B/G {b / g:.4f}')
-            worst = max(worst, abs(r / g - 1), abs(b / g - 1))
+            chart = [encode(v) for v in SRGB[i]]
+            red, blue = r / g / (chart[0] / chart[1]), b / g / (chart[2] / chart[1])
+            print(f'grey patch {i - 17}: R/G {red:.4f} B/G {blue:.4f} of the chart\'s')
+            worst = max(worst, abs(red - 1), abs(blue - 1))
         print(f'largest deviation from neutral: {100 * worst:.2f}%')
-        return 0 if worst <= 0.03 else 1
+        return 0 if worst <= 0.02 else 1
     if len(sys.argv) == 4 and sys.argv[1] == 'delta':
         theirs, ours = read_tiff(sys.argv[2]), read_tiff(sys.argv[3])
-        a = scaled_to_chart(patch_means(theirs, ours[1], 1.5))
-        b = scaled_to_chart(patch_means(ours, ours[1], 0.0))
+        a = scaled_to_chart(patch_means(theirs, ours[1], (1.5, 1.5)))
+        b = scaled_to_chart(patch_means(ours, ours[1], (0.0, 0.0)))
         deltas = [sum((p - q) ** 2 for p, q in zip(lab(x), lab(y))) ** 0.5 for x, y in zip(a, b)]
         for i, d in enumerate(deltas):
             print(f'patch {i + 1}: dE*ab {d:.2f}')
         mean = sum(deltas) / len(deltas)
         print(f'mean dE*ab {mean:.2f}, largest {max(deltas):.2f}')
-        return 0 if mean <= 6.0 else 1
+        return 0 if mean <= 0.5 else 1
+    if len(sys.argv) == 4 and sys.argv[1] == 'close':
+        (aw, ah, a), (bw, bh, b) = read_tiff(sys.argv[2]), read_tiff(sys.argv[3])
+        if (aw, ah) != (bw, bh):
+            print(f'sizes differ: {aw} x {ah}, {bw} x {bh}')
+            return 1
+        differences = [abs(p - q) for p, q in zip(a, b) if p != q]
+        print(f'{len(differences)} of {len(a)} samples differ, by at most {max(differences, default=0)}')
+        return 0 if len(differences) * 1000 <= len(a) and max(differences, default=0) <= 655 else 1
     sys.exit(__doc__)
 
 

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # DNG files of ekv-make --dng and ekv dng, read by real raw converters: dcraw, LibRaw
-# (raw-identify, dcraw_emu) and exiftool.
+# (raw-identify, unprocessed_raw, dcraw_emu), RawTherapee (rawtherapee-cli), darktable
+# (darktable-cli) and exiftool.
 #
-#   dng_test.sh GROUP EKV EKV_MAKE WORKDIR
-# GROUP: mosaic | clients | colour | refusals | outputs | metadata
+#   dng_test.sh GROUP EKV EKV_MAKE WORKDIR MOSAIC_WRITER
+# GROUP: mosaic | clients | converters | colour | refusals | outputs | metadata
 set -uo pipefail
 
-group=$1 ekv=$2 make=$3 work=$4
+group=$1 ekv=$2 make=$3 work=$4 mosaic_writer=$5
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0
@@ -35,6 +36,16 @@ identify() {
 # The raw samples as dcraw reads them (no scaling, no interpolation).
 raw_dump() { dcraw -D -4 -T -c "$1" >"$2" 2>/dev/null || fail "dcraw -D cannot read $1"; }
 
+# same_raw A.dng B.dng WHAT: dcraw and LibRaw read the same raw samples from both.
+same_raw() {
+  raw_dump "$1" a.tiff
+  raw_dump "$2" b.tiff
+  cmp -s a.tiff b.tiff || fail "dcraw reads other samples from $1 than from $2 ($3)"
+  unprocessed_raw -q "$1" && unprocessed_raw -q "$2" || fail "LibRaw's unprocessed_raw cannot read $1 or $2"
+  cmp -s "$1.pgm" "$2.pgm" || fail "LibRaw reads other samples from $1 than from $2 ($3)"
+  rm -f a.tiff b.tiff "$1.pgm" "$2.pgm"
+}
+
 case $group in
 mosaic)
   # ekv-make's DNG holds the mosaic it wrote into the EKV file; ekv dng reads the same
@@ -44,16 +55,35 @@ mosaic)
     # shellcheck disable=SC2086
     small v.ekv --dng made.dng $variant
     "$ekv" dng v.ekv -o read.dng || fail "ekv dng ($variant)"
-    raw_dump made.dng made.tiff
-    raw_dump read.dng read.tiff
-    cmp -s made.tiff read.tiff || fail "the mosaics of ekv-make --dng and ekv dng differ ($variant)"
+    "$ekv" dng v.ekv --uncompressed -o plain.dng || fail "ekv dng --uncompressed ($variant)"
+    # ekv-make's DNG is uncompressed; ekv dng's lossless JPEG by default.
+    has "$(exiftool -s3 -SubIFD:Compression read.dng) $(exiftool -s3 -SubIFD:Compression plain.dng)" \
+      "^JPEG Uncompressed$" "the compression of ekv dng and ekv dng --uncompressed"
+    same_raw made.dng read.dng "ekv-make --dng and ekv dng, $variant"
+    same_raw made.dng plain.dng "ekv-make --dng and ekv dng --uncompressed, $variant"
     pattern=$(case "$variant" in *GBRG*) echo GB/RG;; *BGGR*) echo BG/GR;; *GRBG*) echo GR/BG;; *) echo RG/GB;; esac)
     identify made.dng 264 200 "$pattern"
     identify read.dng 264 200 "$pattern"
   done
+  # Lossless JPEG at its limits: 16 bits whose differences reach -32768 (coded with no
+  # extra bits) and wrap modulo 2^16, noise over 16 bits, samples 1 bit wide.
+  "$make" flat -o f.ekv --width 264 --height 200 --bits 16 --value 0,32768,32768,65535 --dng made.dng >/dev/null &&
+    "$ekv" dng f.ekv -o read.dng || fail "a flat 16-bit file"
+  same_raw made.dng read.dng "16 bits, differences of 32768"
+  small n.ekv --bits 16 --noise 40 --dng made.dng && "$ekv" dng n.ekv -o read.dng || fail "a noisy 16-bit file"
+  same_raw made.dng read.dng "16 bits of noise"
+  small one.ekv --bits 1 --dng made.dng && "$ekv" dng one.ekv -o read.dng || fail "a 1-bit file"
+  same_raw made.dng read.dng "1 bit"
+  # A made-up mosaic whose Huffman codes must be limited to 16 bits, and noise.
+  "$mosaic_writer" skewed.dng expected.pgm || fail "dng_ljpeg_mosaic"
+  dcraw -D -4 -c skewed.dng >dcraw.pgm && cmp -s dcraw.pgm expected.pgm || fail "dcraw decodes another mosaic"
+  unprocessed_raw -q skewed.dng && tail -c 360000 skewed.dng.pgm | cmp -s - <(tail -c 360000 expected.pgm) ||
+    fail "LibRaw decodes another mosaic"
   # The default camera, as the benchmarks make it.
   "$make" sample -o big.ekv --dng big.dng || fail "ekv-make sample --dng"
   identify big.dng 2256 1684 RG/GB
+  "$ekv" dng big.ekv -o read.dng || fail "ekv dng of the default sample"
+  same_raw big.dng read.dng "the default sample"
   "$make" sample -o tall.ekv --height 6000 --dng tall.dng || fail "ekv-make sample --height 6000 --dng"
   identify tall.dng 2256 6000 RG/GB
   ;;
@@ -69,7 +99,7 @@ clients)
   has "$tags" "BlackLevel +: 30 40 10 20" "black levels on the cells"
   has "$tags" "BlackLevelRepeatDim +: 2 2" "black level repeat"
   has "$tags" "WhiteLevel +: 1023" "white level"
-  has "$tags" "DefaultCropOrigin +: 1.5 1.5" "crop origin"
+  has "$tags" "DefaultCropOrigin +: 2 2" "crop origin"
   has "$tags" "DefaultCropSize +: 248 196" "crop size"
   has "$tags" "AsShotNeutral +: 0.5 1 0.8" "as-shot neutral"
   has "$tags" "CalibrationIlluminant1 +: D65" "illuminant"
@@ -109,6 +139,75 @@ PY
   done
   ;;
 
+converters)
+  # Every converter opens every DNG, compressed or not, and develops the same image from
+  # both, with neutral greys: the default sample and files of other byte orders, depths,
+  # patterns and sizes (each over 100000 bytes: RawTherapee takes smaller files for
+  # something other than raw files).
+  for client in dcraw raw-identify unprocessed_raw dcraw_emu rawtherapee-cli darktable-cli; do
+    command -v $client >/dev/null || fail "$client is not installed (tools/setup.sh installs the raw converters)"
+  done
+  names=(default be12 bggr8 grbg16)
+  "$make" sample -o default.ekv >/dev/null || fail "ekv-make sample"
+  "$make" sample -o be12.ekv --big-endian --bits 12 --pattern GBRG --noise 4 --width 1200 --height 900 \
+    >/dev/null || fail "ekv-make be12"
+  # At 8 bits the darkest grey is some 8 units above black: without noise enough to
+  # dither it, rounding alone tints it by 4 % in every converter (and in the module).
+  "$make" sample -o bggr8.ekv --bits 8 --pattern BGGR --noise 4 --width 1000 --height 750 --no-thumbnail \
+    >/dev/null || fail "ekv-make bggr8"
+  "$make" sample -o grbg16.ekv --bits 16 --pattern GRBG --width 810 --height 604 >/dev/null || fail "ekv-make grbg16"
+  mkdir -p dng rt dt
+  for n in "${names[@]}"; do
+    "$ekv" dng $n.ekv -o dng/$n.dng && "$ekv" dng $n.ekv --uncompressed -o dng/$n.plain.dng || fail "ekv dng $n"
+    same_raw dng/$n.dng dng/$n.plain.dng "$n"
+    for f in dng/$n.dng dng/$n.plain.dng; do
+      dcraw -i "$f" >/dev/null 2>&1 && raw-identify "$f" >/dev/null 2>&1 || fail "dcraw or LibRaw cannot identify $f"
+    done
+    dcraw -w -W -o 1 -4 -T -q 0 -c dng/$n.dng >$n.dcraw.tiff || fail "dcraw cannot develop $n"
+    python3 "$here/chart_patches.py" neutral linear $n.dcraw.tiff >/dev/null || fail "dcraw's greys of $n are not neutral"
+    dcraw_emu -w -W -o 1 -4 -T -q 0 -Z $n.libraw.tiff dng/$n.dng >/dev/null || fail "LibRaw cannot develop $n"
+    python3 "$here/chart_patches.py" neutral linear $n.libraw.tiff >/dev/null || fail "LibRaw's greys of $n are not neutral"
+  done
+  # RawTherapee (16-bit TIFF, its default profile, its configuration here rather than
+  # in the user's home): all files in one run. It leaves out 4 samples at each edge and
+  # does not apply the default crop.
+  XDG_CONFIG_HOME=$PWD/rawtherapee XDG_CACHE_HOME=$PWD/rawtherapee rawtherapee-cli -o rt -t -Y -c dng/*.dng \
+    >rt.log 2>&1 || fail "rawtherapee-cli exited $?: $(tail -3 rt.log)"
+  # darktable headless, with a configuration, a cache and a library of its own that go
+  # away: 16-bit uncompressed TIFF, all files in one run (it takes a few seconds to start).
+  imports=()
+  for f in dng/*.dng; do imports+=(--import "$f"); done
+  darktable-cli "${imports[@]}" 'dt/$(FILE_NAME)' --out-ext tif --core --configdir "$PWD/darktable" \
+    --cachedir "$PWD/darktable" --library :memory: --conf plugins/imageio/format/tiff/bpp=16 \
+    --conf plugins/imageio/format/tiff/compress=0 \
+    >dt.log 2>&1 || fail "darktable-cli exited $?: $(tail -3 dt.log)"
+  for n in "${names[@]}"; do
+    sensor=$(dcraw -i -v dng/$n.dng | sed -n 's/^Full size: *\([0-9]*\) x \([0-9]*\)/\1 \2/p')
+    crop=$(exiftool -s3 -DefaultCropSize dng/$n.dng)
+    origin=$(exiftool -s3 -DefaultCropOrigin dng/$n.dng)
+    for f in $n $n.plain; do
+      [ -s rt/$f.tif ] && [ -s dt/$f.tif ] || { fail "RawTherapee or darktable wrote nothing for $f"; continue; }
+      rt_size=$(exiftool -s3 -p '$ImageWidth $ImageHeight' rt/$f.tif)
+      read -r sw sh <<<"$sensor"
+      [ "$rt_size" = "$((sw - 8)) $((sh - 8))" ] || fail "RawTherapee's $f is $rt_size for a $sensor sensor"
+      dt_size=$(exiftool -s3 -p '$ImageWidth $ImageHeight' dt/$f.tif)
+      [ "$dt_size" = "$crop" ] || fail "darktable's $f is $dt_size, the default crop $crop"
+    done
+    # RawTherapee's and darktable's developments of one raw vary a little from run to
+    # run (up to some hundred samples a few columns from the right edge, by up to 1/800
+    # of full scale), so they are compared within 1 sample in 1000 and 1/100 of full
+    # scale; a wrong decoding changes whole rows or tiles.
+    python3 "$here/chart_patches.py" close rt/$n.tif rt/$n.plain.tif ||
+      fail "RawTherapee develops $n compressed otherwise than uncompressed"
+    python3 "$here/chart_patches.py" close dt/$n.tif dt/$n.plain.tif ||
+      fail "darktable develops $n compressed otherwise than uncompressed"
+    python3 "$here/chart_patches.py" neutral srgb rt/$n.tif 4 4 >/dev/null || fail "RawTherapee's greys of $n are not neutral"
+    # shellcheck disable=SC2086
+    python3 "$here/chart_patches.py" neutral srgb dt/$n.tif $origin >/dev/null ||
+      fail "darktable's greys of $n are not neutral"
+  done
+  ;;
+
 colour)
   # The default sample developed by dcraw and LibRaw in linear sRGB, against the module's
   # own development with the camera's settings (method 1).
@@ -116,10 +215,10 @@ colour)
   "$ekv" dng s.ekv -o s.dng || fail "ekv dng"
   "$ekv" convert s.ekv -m 1 -o module.tif || fail "ekv convert -m 1"
   dcraw -w -W -o 1 -4 -T -q 0 -c s.dng >dcraw.tiff || fail "dcraw cannot develop the DNG"
-  python3 "$here/chart_patches.py" neutral dcraw.tiff || fail "dcraw's greys are not neutral"
+  python3 "$here/chart_patches.py" neutral linear dcraw.tiff || fail "dcraw's greys are not neutral"
   python3 "$here/chart_patches.py" delta dcraw.tiff module.tif || fail "dcraw's colours differ from the module's"
   dcraw_emu -w -W -o 1 -4 -T -q 0 -Z libraw.tiff s.dng >/dev/null || fail "LibRaw cannot develop the DNG"
-  python3 "$here/chart_patches.py" neutral libraw.tiff || fail "LibRaw's greys are not neutral"
+  python3 "$here/chart_patches.py" neutral linear libraw.tiff || fail "LibRaw's greys are not neutral"
   python3 "$here/chart_patches.py" delta libraw.tiff module.tif || fail "LibRaw's colours differ from the module's"
   # Neither applies the camera's tone curve: their developments stay the same without it.
   exiftool -q -ProfileToneCurve= -o flat.dng s.dng || fail "exiftool cannot drop the tone curve"
@@ -148,6 +247,15 @@ d[i + 8:i + 10] = (20).to_bytes(2, 'little'); sys.exit(i < 0 or open('bits.ekv',
   done
   left=$(find . -name '.*.tmp-*')
   [ -z "$left" ] || fail "temporary files left behind: $left"
+  # Memory running out while the tiles are coded (or the threads started): exit 7 and
+  # no DNG, never a crash, at any limit.
+  "$make" sample -o wide.ekv --width 12000 --height 300 >/dev/null || fail "ekv-make a wide file"
+  for limit in $(seq 20000 1000 44000); do
+    (ulimit -v $limit && exec "$ekv" dng wide.ekv -o wide.dng 2>/dev/null)
+    rc=$?
+    [ $rc -eq 0 ] || { [ $rc -eq 7 ] && [ ! -e wide.dng ]; } || fail "ekv dng under ulimit -v $limit exited $rc"
+    rm -f wide.dng
+  done
   # An output that is an input, the same output twice, a bad command line.
   cp good.ekv same.dng
   "$ekv" dng same.dng -o same.dng 2>err.txt; rc=$?

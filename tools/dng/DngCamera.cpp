@@ -83,10 +83,16 @@ void DescribeCamera(const RAW_Info &inInfo, DngDescription &outDescription, std:
     }
 
     // Output pixel (r, c) lies at the centre of sensor rows r + 1, r + 2 and columns
-    // c + 1, c + 2: half-way between samples, at sample coordinates (c + 1.5, r + 1.5).
-    aRaw.cropOrigin[0] = aRaw.cropOrigin[1] = 1.5;
-    aRaw.cropSize[0] = std::fmin(static_cast<double>(inInfo.output_image_width), aRaw.width - 1.5);
-    aRaw.cropSize[1] = std::fmin(static_cast<double>(inInfo.output_image_height), aRaw.height - 1.5);
+    // c + 1, c + 2. Readers take only whole-sample crops: the crop starts at sample
+    // (2, 2), which keeps the CFA phase of the mosaic, so its pixel (r, c) is sample
+    // (c + 2, r + 2), half a sample right of and below the module's pixel (r, c).
+    aRaw.cropOrigin[0] = aRaw.cropOrigin[1] = 2;
+    auto aFit = [](int32 inOutput, uint32_t inSensor) {
+        uint32_t aRoom = inSensor > 2 ? inSensor - 2 : 0;
+        return inOutput > 0 && static_cast<uint32_t>(inOutput) < aRoom ? static_cast<uint32_t>(inOutput) : aRoom;
+    };
+    aRaw.cropSize[0] = aFit(inInfo.output_image_width, aRaw.width);
+    aRaw.cropSize[1] = aFit(inInfo.output_image_height, aRaw.height);
 
     DngColor &aColor = outDescription.color;
     double aGainR = RAW_SInt32ToGainRatio(inInfo.wb_gain_gr);

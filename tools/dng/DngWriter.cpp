@@ -6,18 +6,30 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "LosslessJpeg.h"
 
 namespace dng {
+
+const char kOutOfMemory[] = "out of memory";
 
 namespace {
 
 constexpr ttag_t kTagProfileToneCurve = 50940;
 constexpr uint32_t kRowsPerBand = 64;
+// Lossless JPEG tiles: a multiple of 16 as TIFF requires, small enough for a band of
+// them to stay in a few MiB, large enough that the tables and markers cost little.
+constexpr uint32_t kTileSize = 256;
 
 // The first error libtiff reports for one file, and the system's error behind it when a
 // write or an allocation failed ("Write error at scanline N" says less than "No space
@@ -164,11 +176,19 @@ void SetMosaicFields(TIFF *ioTiff, const DngRaw &inRaw) {
     TIFFSetField(ioTiff, TIFFTAG_IMAGELENGTH, inRaw.height);
     TIFFSetField(ioTiff, TIFFTAG_BITSPERSAMPLE, 16);
     TIFFSetField(ioTiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(ioTiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    if (inRaw.compression == MosaicCompression::LosslessJpeg) {
+        // Compression 7 with tiles: the encoded tiles go in as they are, so libtiff's
+        // JPEG codec is never run (and writes no JPEGTables).
+        TIFFSetField(ioTiff, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+        TIFFSetField(ioTiff, TIFFTAG_TILEWIDTH, kTileSize);
+        TIFFSetField(ioTiff, TIFFTAG_TILELENGTH, kTileSize);
+    } else {
+        TIFFSetField(ioTiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+        TIFFSetField(ioTiff, TIFFTAG_ROWSPERSTRIP, kRowsPerBand);
+    }
     TIFFSetField(ioTiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CFA);
     TIFFSetField(ioTiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(ioTiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(ioTiff, TIFFTAG_ROWSPERSTRIP, kRowsPerBand);
     const uint16_t aDim[2] = {2, 2};
     TIFFSetField(ioTiff, TIFFTAG_CFAREPEATPATTERNDIM, aDim);
     TIFFSetField(ioTiff, TIFFTAG_CFAPATTERN, 4, inRaw.cfa);
@@ -181,6 +201,7 @@ void SetMosaicFields(TIFF *ioTiff, const DngRaw &inRaw) {
     TIFFSetField(ioTiff, TIFFTAG_BLACKLEVEL, 4, aBlack);
     uint32_t aWhite = inRaw.white;
     TIFFSetField(ioTiff, TIFFTAG_WHITELEVEL, 1, &aWhite);
+    // Whole numbers: darktable's reader refuses a crop that is not.
     const float aOrigin[2] = {static_cast<float>(inRaw.cropOrigin[0]), static_cast<float>(inRaw.cropOrigin[1])};
     const float aSize[2] = {static_cast<float>(inRaw.cropSize[0]), static_cast<float>(inRaw.cropSize[1])};
     TIFFSetField(ioTiff, TIFFTAG_DEFAULTCROPORIGIN, aOrigin);
@@ -199,6 +220,82 @@ bool WriteMosaicRows(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows,
         }
         tmsize_t aBytes = static_cast<tmsize_t>(aRows.size() * sizeof(uint16_t));
         if (TIFFWriteEncodedStrip(ioTiff, aFirst / kRowsPerBand, aRows.data(), aBytes) != aBytes) return false;
+    }
+    return true;
+}
+
+// Bits the samples use, as the JPEG precision: that of the white level, 2 at least.
+int PrecisionOf(uint32_t inWhite) {
+    int aBits = 2;
+    while (aBits < 16 && (inWhite >> aBits) != 0) ++aBits;
+    return aBits;
+}
+
+// Codes the tiles of one band (kTileSize rows of inPaddedWidth samples) into outTiles,
+// their lengths into outSizes, on up to inThreads threads; the calling thread takes part.
+// False when memory ran out.
+bool EncodeBand(const std::vector<uint16_t> &inBand, uint32_t inPaddedWidth, int inPrecision, unsigned inThreads,
+                std::vector<std::vector<uint8_t>> &outTiles, std::vector<size_t> &outSizes) {
+    std::atomic<size_t> aNext{0};
+    std::atomic<bool> aOutOfMemory{false};
+    auto aWork = [&]() {
+        try {
+            for (size_t aTile; (aTile = aNext++) < outTiles.size();) {
+                outSizes[aTile] = EncodeLosslessJpeg(inBand.data() + aTile * kTileSize, inPaddedWidth, kTileSize,
+                                                     kTileSize, inPrecision, outTiles[aTile]);
+            }
+        } catch (const std::bad_alloc &) {
+            aOutOfMemory = true;
+        }
+    };
+    std::vector<std::thread> aHelpers;
+    for (unsigned i = 1; i < inThreads && i < outTiles.size(); ++i) {
+        try {
+            aHelpers.emplace_back(aWork);
+        } catch (const std::system_error &) {
+            break;  // no more threads: those running (and this one) do the work
+        }
+    }
+    aWork();
+    for (std::thread &aHelper : aHelpers) aHelper.join();
+    return !aOutOfMemory;
+}
+
+// The mosaic as lossless JPEG tiles, a band of tiles at a time. Tiles past the right or
+// bottom edge are filled by repeating the last sample of each colour and the last row,
+// which codes in about one bit a sample.
+bool WriteMosaicTiles(TIFF *ioTiff, const DngRaw &inRaw, const RowSource &inRows, std::string &outError) {
+    const uint32_t aAcross = (inRaw.width + kTileSize - 1) / kTileSize;
+    const uint32_t aPaddedWidth = aAcross * kTileSize;
+    const int aPrecision = PrecisionOf(inRaw.white);
+    unsigned aThreads = inRaw.threads != 0 ? inRaw.threads : std::max(1u, std::thread::hardware_concurrency());
+    std::vector<uint16_t> aRows;
+    std::vector<uint16_t> aBand(static_cast<size_t>(aPaddedWidth) * kTileSize);
+    std::vector<std::vector<uint8_t>> aTiles(aAcross);
+    std::vector<size_t> aSizes(aAcross);
+    for (uint32_t aFirst = 0; aFirst < inRaw.height; aFirst += kTileSize) {
+        uint32_t aCount = std::min(inRaw.height - aFirst, kTileSize);
+        aRows.clear();
+        if (!inRows(aFirst, aCount, aRows, outError)) return false;
+        if (aRows.size() != static_cast<size_t>(aCount) * inRaw.width) {
+            outError = "the mosaic rows did not arrive whole";
+            return false;
+        }
+        for (uint32_t r = 0; r < kTileSize; ++r) {
+            const uint16_t *aSource = aRows.data() + static_cast<size_t>(std::min(r, aCount - 1)) * inRaw.width;
+            uint16_t *aRow = aBand.data() + static_cast<size_t>(r) * aPaddedWidth;
+            std::copy(aSource, aSource + inRaw.width, aRow);
+            for (uint32_t x = inRaw.width; x < aPaddedWidth; ++x) aRow[x] = aRow[x >= 2 ? x - 2 : 0];
+        }
+        if (!EncodeBand(aBand, aPaddedWidth, aPrecision, aThreads, aTiles, aSizes)) {
+            outError = kOutOfMemory;
+            return false;
+        }
+        for (uint32_t t = 0; t < aAcross; ++t) {
+            tmsize_t aBytes = static_cast<tmsize_t>(aSizes[t]);
+            if (TIFFWriteRawTile(ioTiff, aFirst / kTileSize * aAcross + t, aTiles[t].data(), aBytes) != aBytes)
+                return false;
+        }
     }
     return true;
 }
@@ -224,7 +321,10 @@ bool WriteAll(TIFF *ioTiff, const DngDescription &inDescription, const RowSource
         if (!WritePreview(ioTiff, inDescription.previewJpeg, aShape) || !TIFFWriteDirectory(ioTiff)) return false;
     }
     SetMosaicFields(ioTiff, inDescription.raw);
-    if (!WriteMosaicRows(ioTiff, inDescription.raw, inRows, outError) || !TIFFWriteDirectory(ioTiff)) return false;
+    const bool aWritten = inDescription.raw.compression == MosaicCompression::LosslessJpeg
+                              ? WriteMosaicTiles(ioTiff, inDescription.raw, inRows, outError)
+                              : WriteMosaicRows(ioTiff, inDescription.raw, inRows, outError);
+    if (!aWritten || !TIFFWriteDirectory(ioTiff)) return false;
     return !inDescription.finishMetadata || inDescription.finishMetadata(ioTiff);
 }
 
@@ -242,7 +342,11 @@ bool WriteDng(int inFd, const std::string &inName, const DngDescription &inDescr
     TIFFOpenOptionsFree(aOptions);
     bool aOk = false;
     if (aTiff != nullptr) {
-        aOk = WriteAll(aTiff, inDescription, inRows, aSourceError);
+        try {
+            aOk = WriteAll(aTiff, inDescription, inRows, aSourceError);
+        } catch (const std::bad_alloc &) {
+            aSourceError = kOutOfMemory;
+        }
         // An explicit flush reports a failed write (a full disk) that closing would hide.
         aOk = TIFFFlush(aTiff) != 0 && aOk;
         TIFFClose(aTiff);

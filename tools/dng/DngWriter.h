@@ -1,5 +1,6 @@
 // Writes a DNG (version 1.4, readable by DNG 1.1 readers) of a CFA mosaic through libtiff:
-// uncompressed 16-bit samples with the valid bits at the bottom, the CFA pattern, per-cell
+// 16-bit samples with the valid bits at the bottom, uncompressed in strips or as lossless
+// JPEG in 256 x 256 tiles (DNG Compression 7), the CFA pattern, per-cell
 // black levels, the white level, the default crop, the camera's colour description and
 // identification, any metadata of the caller's, and optionally a JPEG preview. With a
 // preview, IFD0 holds the preview (NewSubFileType 1) and the mosaic sits in a SubIFD
@@ -16,16 +17,22 @@ typedef struct tiff TIFF;
 
 namespace dng {
 
+enum class MosaicCompression { None, LosslessJpeg };
+
 struct DngRaw {
+    MosaicCompression compression = MosaicCompression::None;
+    // Lossless JPEG: the tiles of a band are coded on this many threads at once; 0: as
+    // many as the processors online.
+    unsigned threads = 0;
     uint32_t width = 0;
     uint32_t height = 0;
     // Colours of the 2 x 2 cell at the top-left sample, row by row: 0 red, 1 green, 2 blue.
     uint8_t cfa[4] = {0, 1, 1, 2};
     uint16_t black[4] = {0, 0, 0, 0};  // black level of each cell position, same order
     uint32_t white = 65535;
-    // The final image on the sensor in sample coordinates (may be fractional): x, y.
-    double cropOrigin[2] = {0.0, 0.0};
-    double cropSize[2] = {0.0, 0.0};
+    // The final image on the sensor, in whole samples: x, y.
+    uint32_t cropOrigin[2] = {0, 0};
+    uint32_t cropSize[2] = {0, 0};
 };
 
 struct DngColor {
@@ -66,6 +73,9 @@ struct DngDescription {
 // false with a reason stops the writing.
 using RowSource =
     std::function<bool(uint32_t inFirstRow, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError)>;
+
+// The reason WriteDng gives when memory runs out.
+extern const char kOutOfMemory[];
 
 // Writes the DNG to the open descriptor inFd, which libtiff takes over and closes in any
 // case. Rows are requested in bands, so memory stays independent of the image height.

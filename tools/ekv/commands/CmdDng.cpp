@@ -2,7 +2,9 @@
 // and sample alignment, called with this host's handle callbacks as the module calls
 // them, so that a DNG holds exactly the samples an import develops.
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -28,6 +30,7 @@ struct DngOptions {
     std::vector<std::string> files;
     OutputOptions outputs;
     int jobs = 0;  // files converted at once; 0: the online processors
+    bool uncompressed = false;
 };
 
 int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
@@ -41,6 +44,8 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
             outOptions.outputs.output = aValue;
         } else if (aArgs.option("-d", "--directory", &aValue)) {
             outOptions.outputs.directory = aValue;
+        } else if (aArgs.option(nullptr, "--uncompressed")) {
+            outOptions.uncompressed = true;
         } else if (aArgs.option(nullptr, "--no-clobber")) {
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
@@ -134,7 +139,8 @@ int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
 }
 
 // Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
-int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobReport &inReport) {
+int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const DngOptions &inOptions, unsigned inThreads,
+           const JobReport &inReport) {
     const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
@@ -153,6 +159,8 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobR
     std::vector<std::string> aNotes;
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
     AddDngMetadata(inFile, aDng, aNotes);
+    aDng.raw.compression = inOptions.uncompressed ? dng::MosaicCompression::None : dng::MosaicCompression::LosslessJpeg;
+    aDng.raw.threads = inThreads;
     if (!aNotes.empty()) inReport.aside();
     for (const std::string &aNote : aNotes)
         std::fprintf(stderr, "ekv: %s: note: %s\n", ShownName(inFile).c_str(), aNote.c_str());
@@ -172,7 +180,8 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const JobR
     const bool aWriterOutOfMemory = !aWritten && errno == ENOMEM;
     aOutput.released();
     inReport.aside();
-    if (!aWritten && (aMosaic.outOfMemory() || aWriterOutOfMemory)) return Fail(kExitNoMemory, inFile, "out of memory");
+    if (!aWritten && (aMosaic.outOfMemory() || aWriterOutOfMemory || aReason == dng::kOutOfMemory))
+        return Fail(kExitNoMemory, inFile, "out of memory");
     // The reader does not report short reads: a file cut while it was read is refused.
     int64_t aMissing = MissingBytes(inFile, aHeader.info);
     if (aMissing != 0) return MissingFailure(inFile, aMissing);
@@ -189,9 +198,16 @@ int RunDng(const std::vector<std::string> &inArgs) {
     int aParse = ParseDng(inArgs, aOptions);
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     InstallSignalCleanup();
+    // The processors are shared among the files converted at once; each codes its
+    // tiles on its share.
+    long aOnline = sysconf(_SC_NPROCESSORS_ONLN);
+    unsigned aProcessors = aOnline > 0 ? static_cast<unsigned>(aOnline) : 1u;
+    size_t aAtOnce = aOptions.jobs > 0 ? static_cast<size_t>(aOptions.jobs) : aProcessors;
+    aAtOnce = std::max<size_t>(1, std::min(aAtOnce, aOptions.files.size()));
+    unsigned aThreads = std::max(1u, static_cast<unsigned>(aProcessors / aAtOnce));
     return RunPlannedBatch(aOptions.outputs, aOptions.files, aOptions.jobs,
-                           [](const std::string &inFile, const PlannedOutput &inOutput, const JobReport &inReport) {
-                               return DngOne(inFile, inOutput, inReport);
+                           [&](const std::string &inFile, const PlannedOutput &inOutput, const JobReport &inReport) {
+                               return DngOne(inFile, inOutput, aOptions, aThreads, inReport);
                            });
 }
 
