@@ -190,7 +190,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
         inReport.progress(inDone, inTotal);
         if (inDone > 0 && !aPaused) {
             aPaused = true;
-            PauseForTest();
+            PauseForTest(inFile);
         }
     };
     ImportResult aResult = ioHost.import(aRequest, aProgress, &aWriter);

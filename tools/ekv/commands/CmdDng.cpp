@@ -151,7 +151,7 @@ int DngOne(const std::string &inFile, const std::string &inOutput, const JobRepo
             outError = aChange;
             return false;
         }
-        if (inFirst == 0) PauseForTest();
+        if (inFirst == 0) PauseForTest(inFile);
         return true;
     };
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);

@@ -9,8 +9,10 @@
 
 namespace ekv {
 
-void PauseForTest() {
+void PauseForTest(const std::string &inInput) {
     const char *aFifo = std::getenv("EKV_TEST_PAUSE");
+    const char *aOnly = std::getenv("EKV_TEST_PAUSE_INPUT");
+    if (aOnly != nullptr && inInput != aOnly) return;
     struct stat aStat;
     if (aFifo == nullptr || stat(aFifo, &aStat) != 0 || !S_ISFIFO(aStat.st_mode)) return;
     int aFd = open(aFifo, O_RDONLY | O_CLOEXEC);
