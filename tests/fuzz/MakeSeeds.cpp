@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets with the EKV writer: small files in every
 // byte order and sample width, several strip layouts, with and without maker note and
-// thumbnail. Usage: karvex_fuzz_seeds DIR (makes DIR/header, DIR/import, DIR/strip).
+// thumbnail. Usage: karvex_fuzz_seeds DIR (makes DIR/header, DIR/import, DIR/strip, DIR/dng).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -30,7 +30,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::filesystem::path aDir = argv[1];
-    for (const char *aSub : {"header", "import", "strip"}) std::filesystem::create_directories(aDir / aSub);
+    for (const char *aSub : {"header", "import", "strip", "dng"}) std::filesystem::create_directories(aDir / aSub);
 
     const int32_t W = 24, H = 36;
     ekvwriter::RgbImage aThumb{8, 6, std::vector<uint8_t>(8 * 6 * 3)};
@@ -101,10 +101,10 @@ int main(int argc, char **argv) {
                     Put32(aStrip, static_cast<uint32_t>(aLayout * 7));
                     aStrip.insert(aStrip.end(), r.bytes.begin(), r.bytes.end());
                     if (!Save(aDir / "header" / aName, r.bytes) || !Save(aDir / "import" / aName, aImport) ||
-                        !Save(aDir / "strip" / aName, aStrip))
+                        !Save(aDir / "strip" / aName, aStrip) || !Save(aDir / "dng" / aName, r.bytes))
                         return 1;
                     ++aCount;
                 }
-    std::printf("karvex_fuzz_seeds: %d files in each of %s/{header,import,strip}\n", aCount, aDir.string().c_str());
+    std::printf("karvex_fuzz_seeds: %d files in each of %s/{header,import,strip,dng}\n", aCount, aDir.string().c_str());
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "metadata/DngMetadata.h"
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
+#include "import/MosaicReader.h"
 #include "import/OpenedInput.h"
 #include "import/TestPause.h"
 #include "output/SignalCleanup.h"
@@ -57,43 +58,6 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
     return SettleOutputOptions("dng", {"dng"}, outOptions.files.size(), outOptions.outputs);
 }
 
-// The mosaic's rows, read and aligned by the module's reader.
-class MosaicReader {
-public:
-    MosaicReader(const FSSpec &inSpec, const RAW_Info &inInfo) : mSpec(inSpec), mInfo(inInfo) {}
-    bool outOfMemory() const { return mOutOfMemory; }
-
-    bool read(uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
-        hostkit::BlockPool &aPool = HostPool();
-        Handle aRows = nullptr;
-        if (RAW_ReadStrip(&mSpec, &mInfo, inFirst, inCount, aPool.handleProcs(), &aRows) != noErr || aRows == nullptr) {
-            mOutOfMemory = true;
-            outError = "out of memory";
-            return false;
-        }
-        uint16 *aSamples = reinterpret_cast<uint16 *>(aPool.lockHandle(aRows));
-        if (aSamples == nullptr) {
-            aPool.disposeHandle(aRows);
-            mOutOfMemory = true;
-            outError = "out of memory";
-            return false;
-        }
-        const size_t aCount = static_cast<size_t>(inCount) * static_cast<size_t>(mInfo.image_width);
-        RAW_ShiftRight(aSamples, static_cast<uint16>(mInfo.image_width), static_cast<uint16>(inCount),
-                       static_cast<uint16>(mInfo.valid_bits_per_pixel[0]),
-                       static_cast<uint16>(mInfo.valid_bits_per_pixel[1]), mInfo.endian);
-        outRows.assign(aSamples, aSamples + aCount);
-        aPool.unlockHandle(aRows);
-        aPool.disposeHandle(aRows);
-        return true;
-    }
-
-private:
-    FSSpec mSpec;
-    RAW_Info mInfo;
-    bool mOutOfMemory = false;
-};
-
 // The refusals of convert for a file whose header is read: not EKV, damaged, or sizes
 // the file cannot justify. The mosaic a DNG holds is the rows the header declares, or at
 // least those the import reads.
@@ -106,10 +70,8 @@ int CheckHeader(const std::string &inFile, const std::string &inReadPath, Header
         case HeaderStatus::OutOfMemory: return Fail(kExitNoMemory, inFile, "out of memory");
     }
     if (!outHeader.convertible) return Fail(kExitDamaged, inFile, kDamagedFile);
-    std::string aRefusal = RefusalReason(inReadPath, outHeader);
-    if (!aRefusal.empty()) return Fail(kExitDamaged, inFile, aRefusal);
-    outHeader.info.image_length = static_cast<int32>(MosaicRows(outHeader.info));
-    return kExitOk;
+    std::string aRefusal = DngMosaicRefusal(inReadPath, outHeader);
+    return aRefusal.empty() ? kExitOk : Fail(kExitDamaged, inFile, aRefusal);
 }
 
 // Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
