@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets with the EKV writer: small files in every
 // byte order and sample width, several strip layouts, with and without maker note and
-// thumbnail. Usage: karvex_fuzz_seeds DIR (makes DIR/header, DIR/import, DIR/strip, DIR/dng).
+// thumbnail (and, for dng, each with a crafted image length). Usage: karvex_fuzz_seeds DIR
+// (makes DIR/header, DIR/import, DIR/strip, DIR/dng).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,6 +21,28 @@ bool Save(const std::filesystem::path &inPath, const std::vector<uint8_t> &inByt
 
 void Put32(std::vector<uint8_t> &ioBytes, uint32_t inValue) {
     for (int i = 0; i < 4; ++i) ioBytes.push_back(static_cast<uint8_t>(inValue >> (8 * i)));
+}
+
+// A copy of a written file whose IFD0 ImageLength is the LONG 0x7FFFFFFF: a header whose
+// strips cannot hold its mosaic, for the dng target's corpus.
+std::vector<uint8_t> WithCraftedLength(std::vector<uint8_t> inBytes, bool inBig) {
+    auto aPut = [&](size_t inAt, uint32_t inValue, int inSize) {
+        for (int i = 0; i < inSize; ++i)
+            inBytes[inAt + static_cast<size_t>(i)] =
+                static_cast<uint8_t>(inValue >> (8 * (inBig ? inSize - 1 - i : i)));
+    };
+    auto aGet16 = [&](size_t inAt) {
+        return inBig ? (inBytes[inAt] << 8 | inBytes[inAt + 1]) : (inBytes[inAt] | inBytes[inAt + 1] << 8);
+    };
+    const size_t aCount = static_cast<size_t>(aGet16(8));
+    for (size_t i = 0; i < aCount && 10 + 12 * i + 12 <= inBytes.size(); ++i) {
+        const size_t aEntry = 10 + 12 * i;
+        if (aGet16(aEntry) != 257) continue;
+        aPut(aEntry + 2, 4, 2);
+        aPut(aEntry + 4, 1, 4);
+        aPut(aEntry + 8, 0x7FFFFFFF, 4);
+    }
+    return inBytes;
 }
 
 }  // namespace
@@ -101,7 +124,8 @@ int main(int argc, char **argv) {
                     Put32(aStrip, static_cast<uint32_t>(aLayout * 7));
                     aStrip.insert(aStrip.end(), r.bytes.begin(), r.bytes.end());
                     if (!Save(aDir / "header" / aName, r.bytes) || !Save(aDir / "import" / aName, aImport) ||
-                        !Save(aDir / "strip" / aName, aStrip) || !Save(aDir / "dng" / aName, r.bytes))
+                        !Save(aDir / "strip" / aName, aStrip) || !Save(aDir / "dng" / aName, r.bytes) ||
+                        !Save(aDir / "dng" / ("long_" + aName), WithCraftedLength(r.bytes, aEndian == kRAW_BigEndian)))
                         return 1;
                     ++aCount;
                 }

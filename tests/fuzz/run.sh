@@ -18,7 +18,7 @@ for t in "${targets[@]}"; do
     header) max_len=8192 ;;
     import) max_len=8192 ;;
     strip) max_len=6144 ;;
-    dng) max_len=65536 ;;
+    dng) max_len=8192 ;;
   esac
   mkdir -p "$build/fuzz-corpus/$t"
   log="$build/fuzz-artifacts/$t.log"
