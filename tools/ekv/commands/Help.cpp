@@ -9,10 +9,11 @@ namespace ekv {
     "Exit status:\n  0   success\n"                                             \
     "  2   bad command line (also an empty -o or -d, or an output name whose\n" \
     "      extension names another format)\n"
-#define EKV_EXIT_INPUT                                                   \
-    "  3   an input file is missing, unreadable or not a regular file\n" \
-    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"  \
-    "  5   damaged EKV file (also: cut short), or one the module does not support\n"
+#define EKV_EXIT_INPUT                                                            \
+    "  3   an input file is missing, unreadable or not a regular file\n"          \
+    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"           \
+    "  5   damaged EKV file (also: cut short, sizes its strips cannot hold, or\n" \
+    "      changed while it was read), or one the module does not support\n"
 #define EKV_EXIT_CANCELLED "  6   the import was cancelled\n"
 #define EKV_EXIT_MEMORY "  7   out of memory\n"
 #define EKV_EXIT_OUTPUT                                                              \
@@ -172,8 +173,9 @@ const char *const kHelpInfo =
     "file, and what an import will produce: the band height in sensor rows (30, 16, 10\n"
     "or 6 by output width), the rows per band (band height - 4), the document size and\n"
     "depth, and the rows delivered (whole bands only). 'convertible' is false, with a\n"
-    "reason, exactly when 'ekv convert' refuses the file (also when its sensor data is\n"
-    "cut short).\n"
+    "reason, exactly when 'ekv convert' and 'ekv dng' refuse the file (also when its\n"
+    "sensor data is cut short, its strips cannot hold its mosaic, or its output is\n"
+    "lower than one band).\n"
     "\n"
     "Options:\n"
     "  --json      for scripts: one JSON object per file (numbers as numbers, arrays for\n"
@@ -203,7 +205,7 @@ const char *const kHelpThumbnail =
     "reader extracts it for the conversion dialog's preview. The output is written\n"
     "as 'ekv convert' writes its outputs and never replaces the input. A thumbnail that\n"
     "the file names but that is not a readable JPEG within the file is reported as\n"
-    "damaged.\n"
+    "damaged, as is a header whose mosaic its strips cannot hold.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT  the JPEG file to write (required): .jpg, .jpeg, no extension,\n"
@@ -272,9 +274,9 @@ const char *const kHelpDng =
     "when complete (devices, FIFOs and standard output are written directly once the\n"
     "file is complete); an output that names an input, or that an earlier input of the\n"
     "same call produced, is refused, as is an input named twice. A file convert refuses\n"
-    "(not EKV, damaged, sensor data cut short) is refused with the same message and\n"
-    "exit status, and leaves no DNG. A progress bar is drawn on standard error when it\n"
-    "is a terminal.\n"
+    "(not EKV, damaged, sensor data cut short, changed while it was read) is refused\n"
+    "with the same message and exit status, and leaves no DNG. A progress bar is drawn\n"
+    "on standard error when it is a terminal.\n"
     "\n"
     "Examples:\n"
     "  ekv dng IMG_0001.ekv                # IMG_0001.dng beside it\n"
