@@ -72,6 +72,16 @@ changing)
     # Renamed away and back, its times set back: the name leads to the same file again.
     changed_during 5 "mv in.ekv away.ekv && mv away.ekv in.ekv && touch -r orig.ekv in.ekv" "$output" "${args[@]}"
   done
+  # Standard output: nothing at all is written for a file that changed.
+  for command in convert dng; do
+    cp orig.ekv in.ekv
+    EKV_TEST_PAUSE=$PWD/pause timeout 20 "$ekv" "$command" in.ekv -o - >stdout.bin 2>err.txt &
+    pid=$!
+    timeout 20 bash -c 'exec 3>pause && truncate -s 150000 in.ekv' || fail "ekv $command -o - never paused"
+    wait $pid
+    rc=$?
+    [ "$rc" -eq 5 ] && [ ! -s stdout.bin ] || fail "$command -o -: exit $rc, $(wc -c <stdout.bin) bytes written"
+  done
   ;;
 sizes)
   "$make" flat -o small.ekv --width 64 --height 60 >/dev/null || fail "ekv-make small"
