@@ -111,10 +111,10 @@ sizes)
       expect 0 "" "$ekv" dng low.ekv -o low.dng
     else
       grep -q '"convertible": false' info.txt || fail "info calls $size convertible"
-      grep -q '"reason": "unsupported file: an output [0-9]* rows high is lower than the one band' info.txt ||
+      grep -q '"reason": "unsupported file: the output.s height ([0-9]*) is lower than the one band' info.txt ||
         fail "info's reason for $size: $(cat info.txt)"
-      expect 5 "ekv: low.ekv: unsupported file: an output" "$ekv" convert low.ekv -o low.tif
-      expect 5 "ekv: low.ekv: unsupported file: an output" "$ekv" dng low.ekv -o low.dng
+      expect 5 "ekv: low.ekv: unsupported file: the output.s height" "$ekv" convert low.ekv -o low.tif
+      expect 5 "ekv: low.ekv: unsupported file: the output.s height" "$ekv" dng low.ekv -o low.dng
     fi
     rm -f low.tif low.dng
   done

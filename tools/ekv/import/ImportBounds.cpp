@@ -65,8 +65,8 @@ std::string SizeRefusal(const RAW_Info &inInfo, int64_t inFileSize) {
     if (!aStrips.empty()) return aStrips;
     int32 aRowsPerBand = static_cast<int32>(DoBandHeight(inInfo.output_image_width)) - 4;
     if (inInfo.output_image_height < aRowsPerBand)
-        return "unsupported file: an output " + std::to_string(inInfo.output_image_height) +
-               " rows high is lower than the one band of " + std::to_string(aRowsPerBand) +
+        return "unsupported file: the output's height (" + std::to_string(inInfo.output_image_height) +
+               ") is lower than the one band of " + std::to_string(aRowsPerBand) +
                " rows that the module always delivers";
     int64_t aMissing = MissingSensorBytes(inInfo, inFileSize);
     if (aMissing > 0)
