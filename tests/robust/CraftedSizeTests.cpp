@@ -56,4 +56,17 @@ TEST(CraftedSizes, RefusedByTheSizeCheckAndAcceptedOnesImportInsideTheDocument) 
             EXPECT_TRUE(r.top >= 0 && r.left >= 0 && r.bottom <= o.doc.height && r.right <= o.doc.width) << aWhat;
         }
     }
+    // Seven strips over the same bytes, to the end of the file, and the image length they
+    // declare: every strip lies in the file, but the mosaic is seven times its data.
+    Bytes b = aBytes;
+    const size_t aOffsets = b.u32(b.field(8, kRAW_Tag_StripOffsets));
+    const size_t aCounts = b.u32(b.field(8, kRAW_Tag_StripByteCounts));
+    const uint32_t aFirst = b.u32(aOffsets);
+    const uint32_t aCount = static_cast<uint32_t>(b.data.size()) - aFirst;
+    for (size_t k = 0; k < 7; ++k) {
+        b.put32(aOffsets + 4 * k, aFirst);
+        b.put32(aCounts + 4 * k, aCount);
+    }
+    b.put32(b.field(8, kRAW_Tag_ImageLength), 7 * aCount / (2 * static_cast<uint32_t>(base.width)));
+    EXPECT_NE(Refusal(b.data).find("the strips overlap"), std::string::npos) << Refusal(b.data);
 }

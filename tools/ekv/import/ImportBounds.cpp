@@ -71,6 +71,11 @@ std::string SizeRefusal(const RAW_Info &inInfo, int64_t inFileSize) {
     int64_t aMissing = MissingSensorBytes(inInfo, inFileSize);
     if (aMissing > 0)
         return "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)";
+    // Strips that overlap can hold a mosaic larger than the file: a repetition of its bytes.
+    int64_t aMosaicBytes = MosaicRows(inInfo) * inInfo.image_width * SampleBytes(inInfo);
+    if (aMosaicBytes > inFileSize)
+        return "damaged file: the strips overlap: the " + std::to_string(aMosaicBytes) +
+               " bytes of the mosaic are more than the file's " + std::to_string(inFileSize);
     return {};
 }
 

@@ -27,7 +27,8 @@ int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize);
 std::string StripRefusal(const RAW_Info &inInfo);
 // Why a file of inFileSize bytes with this header cannot be converted exactly, or empty:
 // StripRefusal, an output lower than the one band the module always delivers (whose
-// rows would lie outside the document), or sensor data the file lacks.
+// rows would lie outside the document), sensor data the file lacks, or a mosaic larger
+// than the whole file (strips that overlap). inInfo must pass the module's own check.
 std::string SizeRefusal(const RAW_Info &inInfo, int64_t inFileSize);
 
 }  // namespace ekv
