@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets with the EKV writer: small files in every
 // byte order and sample width, several strip layouts, with and without maker note and
-// thumbnail. Usage: karvex_fuzz_seeds DIR (makes DIR/header, DIR/import, DIR/strip).
+// thumbnail (and, for dng, each with a crafted image length). Usage: karvex_fuzz_seeds DIR
+// (makes DIR/header, DIR/import, DIR/strip, DIR/dng).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -22,6 +23,28 @@ void Put32(std::vector<uint8_t> &ioBytes, uint32_t inValue) {
     for (int i = 0; i < 4; ++i) ioBytes.push_back(static_cast<uint8_t>(inValue >> (8 * i)));
 }
 
+// A copy of a written file whose IFD0 ImageLength is the LONG 0x7FFFFFFF: a header whose
+// strips cannot hold its mosaic, for the dng target's corpus.
+std::vector<uint8_t> WithCraftedLength(std::vector<uint8_t> inBytes, bool inBig) {
+    auto aPut = [&](size_t inAt, uint32_t inValue, int inSize) {
+        for (int i = 0; i < inSize; ++i)
+            inBytes[inAt + static_cast<size_t>(i)] =
+                static_cast<uint8_t>(inValue >> (8 * (inBig ? inSize - 1 - i : i)));
+    };
+    auto aGet16 = [&](size_t inAt) {
+        return inBig ? (inBytes[inAt] << 8 | inBytes[inAt + 1]) : (inBytes[inAt] | inBytes[inAt + 1] << 8);
+    };
+    const size_t aCount = static_cast<size_t>(aGet16(8));
+    for (size_t i = 0; i < aCount && 10 + 12 * i + 12 <= inBytes.size(); ++i) {
+        const size_t aEntry = 10 + 12 * i;
+        if (aGet16(aEntry) != 257) continue;
+        aPut(aEntry + 2, 4, 2);
+        aPut(aEntry + 4, 1, 4);
+        aPut(aEntry + 8, 0x7FFFFFFF, 4);
+    }
+    return inBytes;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -30,7 +53,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::filesystem::path aDir = argv[1];
-    for (const char *aSub : {"header", "import", "strip"}) std::filesystem::create_directories(aDir / aSub);
+    for (const char *aSub : {"header", "import", "strip", "dng"}) std::filesystem::create_directories(aDir / aSub);
 
     const int32_t W = 24, H = 36;
     ekvwriter::RgbImage aThumb{8, 6, std::vector<uint8_t>(8 * 6 * 3)};
@@ -101,10 +124,11 @@ int main(int argc, char **argv) {
                     Put32(aStrip, static_cast<uint32_t>(aLayout * 7));
                     aStrip.insert(aStrip.end(), r.bytes.begin(), r.bytes.end());
                     if (!Save(aDir / "header" / aName, r.bytes) || !Save(aDir / "import" / aName, aImport) ||
-                        !Save(aDir / "strip" / aName, aStrip))
+                        !Save(aDir / "strip" / aName, aStrip) || !Save(aDir / "dng" / aName, r.bytes) ||
+                        !Save(aDir / "dng" / ("long_" + aName), WithCraftedLength(r.bytes, aEndian == kRAW_BigEndian)))
                         return 1;
                     ++aCount;
                 }
-    std::printf("karvex_fuzz_seeds: %d files in each of %s/{header,import,strip}\n", aCount, aDir.string().c_str());
+    std::printf("karvex_fuzz_seeds: %d files in each of %s/{header,import,strip,dng}\n", aCount, aDir.string().c_str());
     return 0;
 }

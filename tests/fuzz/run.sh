@@ -10,7 +10,7 @@ build=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(header import strip)
+[ ${#targets[@]} -eq 0 ] && targets=(header import strip dng)
 mkdir -p "$build/fuzz-artifacts" "$build/fuzz-tmp"
 export TMPDIR="$build/fuzz-tmp"
 for t in "${targets[@]}"; do
@@ -18,6 +18,7 @@ for t in "${targets[@]}"; do
     header) max_len=8192 ;;
     import) max_len=8192 ;;
     strip) max_len=6144 ;;
+    dng) max_len=8192 ;;
   esac
   mkdir -p "$build/fuzz-corpus/$t"
   log="$build/fuzz-artifacts/$t.log"

@@ -1,12 +1,14 @@
 // The file changes under an import: shortened or deleted after Prepare or between bands.
 // Every band reads the file as it is when that band is converted; what is no longer there
-// reads as zeros, and the run ends as usual.
+// reads as zeros, and the run ends as usual. Through the descriptor path that ekv hands
+// the module, every band reads the file that was opened, and the change is reported.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "ImportSupport.h"
+#include "import/OpenedInput.h"
 
 using robust::BaseFile;
 using robust::ImportOptions;
@@ -100,5 +102,42 @@ TEST(ChangingFile, ShortenedOrDeletedBetweenBands) {
             EXPECT_EQ(Rows(r, p, 0, aSplit), Rows(aWhole, p, 0, aSplit)) << aWhat;
             EXPECT_EQ(Rows(r, p, aSplit, 2 * kBandRows), Rows(aNoData, p, aSplit, 2 * kBandRows)) << aWhat;
         }
+    }
+}
+
+TEST(ChangingFile, ThroughTheOpenedDescriptorEveryBandReadsTheFileOpenedAndTheChangeIsReported) {
+    BaseFile base;
+    ekvwriter::WriteResult w = robust::WriteBase(base);
+    BaseFile aOtherBase;
+    aOtherBase.black = 40;
+    const std::vector<uint8_t> aOther = robust::WriteBase(aOtherBase).bytes;
+    ASSERT_EQ(aOther.size(), w.bytes.size());
+    ImportOptions o;
+    o.method = 1;
+    Outcome aWhole = robust::Import(w.bytes, "whole", o);
+    ASSERT_EQ(aWhole.result, Result::Imported);
+    struct Change {
+        const char *what;
+        bool sameImport;  // whether the name's change leaves the opened file as it was
+        std::function<void(const std::string &)> apply;
+    };
+    auto aWriteOther = [&](const std::string &p) {
+        runtest::TempFile aNew("changing-other.ekv", aOther);
+        std::filesystem::rename(aNew.path(), p);
+    };
+    for (const Change &c :
+         {Change{"deleted", true, [](const std::string &p) { std::filesystem::remove(p); }},
+          Change{"replaced", true, aWriteOther}, Change{"shortened", false, [&](const std::string &p) {
+                                                            std::filesystem::resize_file(p, w.layout.dataStart);
+                                                        }}}) {
+        runtest::TempFile f("changing.ekv", w.bytes);
+        ekv::OpenedInput aInput;
+        std::string aReason;
+        ASSERT_TRUE(aInput.open(f.path(), aReason)) << aReason;
+        EXPECT_EQ(aInput.changed(), "") << c.what;
+        testhost::TestHost host;
+        Outcome r = robust::ImportWith(host, aInput.path(), c.what, o, 3, [&] { c.apply(f.path()); });
+        if (c.sameImport) robust::ExpectSameImport(r, aWhole, c.what);
+        EXPECT_NE(aInput.changed().find("the file changed while it was being read"), std::string::npos) << c.what;
     }
 }

@@ -17,7 +17,8 @@
 #include "encoders/ImageWriters.h"
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
-#include "import/ShortPath.h"
+#include "import/OpenedInput.h"
+#include "import/TestPause.h"
 #include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 #include "output/StreamWriter.h"
@@ -159,23 +160,24 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
-    ShortPath aDialogPath;
-    if (!aDialogPath.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
+    // Everything below reads the file through the one descriptor opened here.
+    OpenedInput aInput;
+    if (!aInput.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
 
     // The module reads sensor data the file lacks as zeros and converts it all the same;
     // a careful host refuses such a file instead of writing a picture of missing data.
     HeaderInfo aHeader;
     std::string aHeaderReason;
-    const bool aKnown = ReadHeader(inFile, aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible;
+    const bool aKnown = ReadHeader(aInput.path(), aHeader, aHeaderReason) == HeaderStatus::Ok && aHeader.convertible;
     if (aKnown) {
-        std::string aRefusal = RefusalReason(inFile, aHeader);
+        std::string aRefusal = RefusalReason(aInput.path(), aHeader);
         if (!aRefusal.empty()) return Fail(kExitDamaged, inFile, aRefusal);
         std::string aWarning = ColourWarning(aHeader, inOptions.method);
         if (!aWarning.empty()) std::fprintf(stderr, "ekv: %s: %s\n", ShownName(inFile).c_str(), aWarning.c_str());
     }
 
     ImportRequest aRequest;
-    aRequest.path = aDialogPath.path();
+    aRequest.path = aInput.path();
     aRequest.method = inOptions.method;
     if (inOptions.hasPoint) aRequest.wbPoint = inOptions.point;
     EncoderOptions aEncoding;
@@ -187,7 +189,7 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     ColourEncoding aColour = ChooseEncoding(inOptions.method, inOptions.profile, inOptions.eightBit,
                                             inOptions.keepLinear, aKnown ? DocumentDepth(aHeader.info) : 16);
     aEncoding.curve = aColour.curve;
-    aEncoding.metadata = BuildOutputMetadata(inFile, aColour.profile);
+    aEncoding.metadata = BuildOutputMetadata(aInput.path(), aColour.profile);
     const std::string aTextNote = TextNote(aEncoding.metadata.camera);
     if (!aTextNote.empty()) std::fprintf(stderr, "ekv: %s: note: %s\n", ShownName(inFile).c_str(), aTextNote.c_str());
     // The module delivers whole bands only, as many as the header's output size holds:
@@ -197,8 +199,19 @@ int ConvertOne(AcquireHost &ioHost, const ConvertOptions &inOptions, const std::
     if (aKnown && !inOptions.fullDocument)
         aImageRows = std::min(DeliveredRows(aHeader.info.output_image_width, aDocumentRows), aDocumentRows);
     StreamWriter aWriter(inOutput, aEncoding, aImageRows, inPlanned.noClobber);
-    ImportResult aResult = ioHost.import(aRequest, inReport.progress, &aWriter);
+    bool aPaused = false;
+    auto aProgress = [&](int32 inDone, int32 inTotal) {
+        inReport.progress(inDone, inTotal);
+        if (inDone > 0 && !aPaused) {
+            aPaused = true;
+            PauseForTest(inFile);
+        }
+    };
+    ImportResult aResult = ioHost.import(aRequest, aProgress, &aWriter);
     inReport.aside();
+    // After the last read: an import of a file that changed meanwhile is no import of it.
+    std::string aChange = aInput.changed();
+    if (!aChange.empty()) return Fail(kExitDamaged, inFile, aChange);
     if (aResult.leakedHandles > 0 || aResult.leakedBuffers > 0)
         std::fprintf(stderr, "ekv: %s: note: the module left %ld handles and %ld buffers allocated\n",
                      ShownName(inFile).c_str(), aResult.leakedHandles, aResult.leakedBuffers);

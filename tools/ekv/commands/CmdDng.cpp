@@ -1,7 +1,6 @@
 // ekv dng: EKV raw files into DNG. The mosaic is read with the module's own strip reader
 // and sample alignment, called with this host's handle callbacks as the module calls
 // them, so that a DNG holds exactly the samples an import develops.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,7 +13,9 @@
 #include "metadata/DngMetadata.h"
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
-#include "import/ShortPath.h"
+#include "import/MosaicReader.h"
+#include "import/OpenedInput.h"
+#include "import/TestPause.h"
 #include "output/ShownName.h"
 #include "output/SignalCleanup.h"
 #include "dng/DngCamera.h"
@@ -65,77 +66,20 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
     return SettleOutputOptions("dng", {"dng"}, outOptions.files.size(), outOptions.outputs);
 }
 
-// The mosaic's rows, read and aligned by the module's reader.
-class MosaicRows {
-public:
-    MosaicRows(const FSSpec &inSpec, const RAW_Info &inInfo) : mSpec(inSpec), mInfo(inInfo) {}
-    bool outOfMemory() const { return mOutOfMemory; }
-
-    bool read(uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
-        hostkit::BlockPool &aPool = HostPool();
-        Handle aRows = nullptr;
-        if (RAW_ReadStrip(&mSpec, &mInfo, inFirst, inCount, aPool.handleProcs(), &aRows) != noErr || aRows == nullptr) {
-            mOutOfMemory = true;
-            outError = "out of memory";
-            return false;
-        }
-        uint16 *aSamples = reinterpret_cast<uint16 *>(aPool.lockHandle(aRows));
-        if (aSamples == nullptr) {
-            aPool.disposeHandle(aRows);
-            mOutOfMemory = true;
-            outError = "out of memory";
-            return false;
-        }
-        const size_t aCount = static_cast<size_t>(inCount) * static_cast<size_t>(mInfo.image_width);
-        RAW_ShiftRight(aSamples, static_cast<uint16>(mInfo.image_width), static_cast<uint16>(inCount),
-                       static_cast<uint16>(mInfo.valid_bits_per_pixel[0]),
-                       static_cast<uint16>(mInfo.valid_bits_per_pixel[1]), mInfo.endian);
-        outRows.assign(aSamples, aSamples + aCount);
-        aPool.unlockHandle(aRows);
-        aPool.disposeHandle(aRows);
-        return true;
-    }
-
-private:
-    FSSpec mSpec;
-    RAW_Info mInfo;
-    bool mOutOfMemory = false;
-};
-
-// Sensor data the file lacks, in the rows an import reads or in any other mosaic row
-// (a DNG holds every row); -1 when the file cannot be examined.
-int64_t MissingBytes(const std::string &inFile, const RAW_Info &inInfo) {
-    struct stat aStat;
-    if (stat(inFile.c_str(), &aStat) != 0) return -1;
-    RAW_Info aWhole = inInfo;
-    if (aWhole.image_length < 0x7FFF0000) aWhole.output_image_height = aWhole.image_length + 32;
-    int64_t aMissing = MissingSensorBytes(inInfo, aStat.st_size);
-    return aMissing != 0 ? aMissing : MissingSensorBytes(aWhole, aStat.st_size);
-}
-
-int MissingFailure(const std::string &inFile, int64_t inMissing) {
-    if (inMissing < 0) return Fail(kExitNoInput, inFile, "cannot be read");
-    return Fail(kExitDamaged, inFile,
-                "damaged file: " + std::to_string(inMissing) + " bytes of sensor data are missing (truncated?)");
-}
-
-// The refusals of convert for a file whose header is read: not EKV, damaged, or sensor
-// data cut short. The mosaic a DNG holds is the rows the header declares, or at least
-// those the import reads.
-int CheckHeader(const std::string &inFile, HeaderInfo &outHeader) {
+// The refusals of convert for a file whose header is read: not EKV, damaged, or sizes
+// the file cannot justify. The mosaic a DNG holds is the rows the header declares, or at
+// least those the import reads.
+int CheckHeader(const std::string &inFile, const std::string &inReadPath, HeaderInfo &outHeader) {
     std::string aReason;
-    switch (ReadHeader(inFile, outHeader, aReason)) {
+    switch (ReadHeader(inReadPath, outHeader, aReason)) {
         case HeaderStatus::Ok: break;
         case HeaderStatus::NotEKV: return Fail(kExitNotEKV, inFile, "not an EKV file");
         case HeaderStatus::Damaged: return Fail(kExitDamaged, inFile, kDamagedFile);
         case HeaderStatus::OutOfMemory: return Fail(kExitNoMemory, inFile, "out of memory");
     }
     if (!outHeader.convertible) return Fail(kExitDamaged, inFile, kDamagedFile);
-    RAW_Info &aInfo = outHeader.info;
-    int32 aImportRows = DeliveredRows(aInfo.output_image_width, aInfo.output_image_height) + 4;
-    if (aInfo.image_length < aImportRows) aInfo.image_length = aImportRows;
-    int64_t aMissing = MissingBytes(inFile, outHeader.info);
-    return aMissing == 0 ? kExitOk : MissingFailure(inFile, aMissing);
+    std::string aRefusal = DngMosaicRefusal(inReadPath, outHeader);
+    return aRefusal.empty() ? kExitOk : Fail(kExitDamaged, inFile, aRefusal);
 }
 
 // Writes the DNG of one EKV file: kExitOk, or the exit code after the message.
@@ -144,21 +88,21 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const DngO
     const std::string &inOutput = inPlanned.path;
     std::string aReason;
     if (!CheckInput(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
+    // Everything below reads the file through the one descriptor opened here; its path
+    // is also short enough for the module's reader whatever the file's name.
+    OpenedInput aInput;
+    if (!aInput.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     HeaderInfo aHeader;
-    int aCode = CheckHeader(inFile, aHeader);
+    int aCode = CheckHeader(inFile, aInput.path(), aHeader);
     if (aCode != kExitOk) return aCode;
-    // The module's reader takes paths of at most 259 bytes: a longer one is handed to it
-    // as the opened file's descriptor path, valid while aModulePath lives.
-    ShortPath aModulePath;
-    if (!aModulePath.open(inFile, aReason)) return Fail(kExitNoInput, inFile, aReason);
     FSSpec aSpec{};
-    if (NativePathNameToFSSpec(aModulePath.path().c_str(), &aSpec, 0) != noErr)
+    if (NativePathNameToFSSpec(aInput.path().c_str(), &aSpec, 0) != noErr)
         return Fail(kExitNoInput, inFile, "the path cannot be handed to the module");
 
     dng::DngDescription aDng;
     std::vector<std::string> aNotes;
     dng::DescribeCamera(aHeader.info, aDng, aNotes);
-    AddDngMetadata(inFile, aDng, aNotes);
+    AddDngMetadata(aInput.path(), aDng, aNotes);
     aDng.raw.compression = inOptions.uncompressed ? dng::MosaicCompression::None : dng::MosaicCompression::LosslessJpeg;
     aDng.raw.threads = inThreads;
     if (!aNotes.empty()) inReport.aside();
@@ -171,10 +115,20 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const DngO
     TempOutput aOutput(inOutput, inPlanned.noClobber);
     if (!aOutput.open(aReason))
         return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);
-    MosaicRows aMosaic(aSpec, aHeader.info);
+    MosaicReader aMosaic(aSpec, aHeader.info);
+    std::string aChangeReason;  // set when a read finds the file changed
     auto aRows = [&](uint32_t inFirst, uint32_t inCount, std::vector<uint16_t> &outRows, std::string &outError) {
         inReport.progress(static_cast<int32_t>(inFirst), static_cast<int32_t>(aDng.raw.height));
-        return aMosaic.read(inFirst, inCount, outRows, outError);
+        if (!aMosaic.read(inFirst, inCount, outRows, outError)) return false;
+        // A file that became shorter reads as zeros: such rows never reach the DNG.
+        std::string aChange = aInput.changed();
+        if (!aChange.empty()) {
+            aChangeReason = aChange;
+            outError = aChange;
+            return false;
+        }
+        if (inFirst == 0) PauseForTest(inFile);
+        return true;
     };
     bool aWritten = dng::WriteDng(aOutput.fd(), inOutput, aDng, aRows, aReason);
     const bool aWriterOutOfMemory = !aWritten && errno == ENOMEM;
@@ -182,9 +136,9 @@ int DngOne(const std::string &inFile, const PlannedOutput &inPlanned, const DngO
     inReport.aside();
     if (!aWritten && (aMosaic.outOfMemory() || aWriterOutOfMemory || aReason == dng::kOutOfMemory))
         return Fail(kExitNoMemory, inFile, "out of memory");
-    // The reader does not report short reads: a file cut while it was read is refused.
-    int64_t aMissing = MissingBytes(inFile, aHeader.info);
-    if (aMissing != 0) return MissingFailure(inFile, aMissing);
+    // After the last read: the DNG of a file that changed meanwhile is no copy of it.
+    if (aChangeReason.empty()) aChangeReason = aInput.changed();
+    if (!aChangeReason.empty()) return Fail(kExitDamaged, inFile, aChangeReason);
     const bool aCommitted = aWritten && aOutput.commit(aReason);
     if (!aCommitted && aOutput.keptExisting()) return inPlanned.noteKept(inFile);
     if (!aCommitted) return Fail(kExitCannotWrite, inFile, "cannot write " + ShownName(inOutput) + ": " + aReason);

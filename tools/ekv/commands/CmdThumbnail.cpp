@@ -22,6 +22,8 @@ int RunThumbnail(const std::vector<std::string> &inArgs) {
     if (!aOutput.writes()) return aOutput.announce(aFile);
     HeaderInfo aHeader;
     if (int aCode = ReadHeaderFor(aFile, aHeader)) return aCode;
+    std::string aDamage = StripRefusal(aHeader.info);
+    if (!aDamage.empty()) return Fail(kExitDamaged, aFile, aDamage);
     // The reader gives nothing for a thumbnail it cannot extract; the directories tell
     // whether the file meant to carry one.
     CameraTags aTags;

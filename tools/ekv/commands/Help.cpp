@@ -9,10 +9,11 @@ namespace ekv {
     "Exit status:\n  0   success\n"                                             \
     "  2   bad command line (also an empty -o or -d, or an output name whose\n" \
     "      extension names another format)\n"
-#define EKV_EXIT_INPUT                                                   \
-    "  3   an input file is missing, unreadable or not a regular file\n" \
-    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"  \
-    "  5   damaged EKV file (also: cut short), or one the module does not support\n"
+#define EKV_EXIT_INPUT                                                            \
+    "  3   an input file is missing, unreadable or not a regular file\n"          \
+    "  4   not an EKV file (the module answers \"Not an EKV File.\")\n"           \
+    "  5   damaged EKV file (also: cut short, sizes its strips cannot hold, or\n" \
+    "      changed while it was read), or one the module does not support\n"
 #define EKV_EXIT_CANCELLED "  6   the import was cancelled\n"
 #define EKV_EXIT_MEMORY "  7   out of memory\n"
 #define EKV_EXIT_OUTPUT                                                              \
@@ -187,8 +188,9 @@ const char *const kHelpInfo =
     "depth, the rows delivered (whole bands only) and the height of convert's image\n"
     "(image_height: the rows delivered within the document). The camera's text tags\n"
     "are shown as UTF-8; bytes that are not UTF-8 appear as U+FFFD, with a note.\n"
-    "'convertible' is false, with a reason, exactly when 'ekv convert' refuses the\n"
-    "file (also when its sensor data is cut short).\n"
+    "'convertible' is false, with a reason, exactly when 'ekv convert' and 'ekv dng'\n"
+    "refuse the file (also when its sensor data is cut short, its strips cannot hold\n"
+    "its mosaic, or its output is lower than one band).\n"
     "\n"
     "Options:\n"
     "  --json      for scripts: one JSON object per file (numbers as numbers, arrays for\n"
@@ -218,7 +220,7 @@ const char *const kHelpThumbnail =
     "reader extracts it for the conversion dialog's preview. The output is written\n"
     "as 'ekv convert' writes its outputs and never replaces the input. A thumbnail that\n"
     "the file names but that is not a readable JPEG within the file is reported as\n"
-    "damaged.\n"
+    "damaged, as is a header whose mosaic its strips cannot hold.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT  the JPEG file to write (required): .jpg, .jpeg, no extension,\n"
@@ -293,10 +295,10 @@ const char *const kHelpDng =
     "when complete (devices, FIFOs and standard output are written directly once the\n"
     "file is complete); an output that names an input, or that an earlier input of the\n"
     "same call is planned to write, is refused, as is an input named twice; links and\n"
-    "--no-clobber are handled as convert handles them. A file convert refuses\n"
-    "(not EKV, damaged, sensor data cut short) is refused with the same message and\n"
-    "exit status, and leaves no DNG. A progress bar is drawn on standard error when it\n"
-    "is a terminal.\n"
+    "--no-clobber are handled as convert handles them. A file convert refuses (not\n"
+    "EKV, damaged, sensor data cut short, changed while it was read) is refused with\n"
+    "the same message and exit status, and leaves no DNG. A progress bar is drawn on\n"
+    "standard error when it is a terminal.\n"
     "\n"
     "Examples:\n"
     "  ekv dng IMG_0001.ekv                # IMG_0001.dng beside it\n"

@@ -3,6 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "import/AcquireHost.h"
 #include "import/ShortPath.h"
 #include "plugin/AcquireRun.h"
@@ -44,35 +47,6 @@ HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::s
     return HeaderStatus::Ok;
 }
 
-int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight) {
-    int32 aRowsPerBand = static_cast<int32>(DoBandHeight(inOutputWidth)) - 4;
-    if (inOutputHeight <= 0) return aRowsPerBand;
-    int32 aBands = inOutputHeight / aRowsPerBand;
-    if (aBands < 1) aBands = 1;
-    return aBands * aRowsPerBand;
-}
-
-int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize) {
-    if (inInfo.image_width <= 0 || inInfo.image_length <= 0) return 0;
-    int64_t aRows = static_cast<int64_t>(DeliveredRows(inInfo.output_image_width, inInfo.output_image_height)) + 4;
-    if (aRows > inInfo.image_length) aRows = inInfo.image_length;
-    int64_t aSampleBytes = inInfo.valid_bits_per_pixel[0] > 8 ? 2 : 1;
-    int64_t aNeeded = aRows * inInfo.image_width * aSampleBytes;
-    int64_t aMissing = 0;
-    // The strips form one stream of rows; walk it as far as the import reads.
-    for (int aStrip = 0; aStrip < kRAW_MaxStrips && aNeeded > 0; ++aStrip) {
-        int64_t aBytes = inInfo.strip_byte_count[aStrip] > 0 ? inInfo.strip_byte_count[aStrip] : 0;
-        int64_t aPart = aBytes < aNeeded ? aBytes : aNeeded;
-        int64_t aOffset = inInfo.strip_offsets[aStrip];
-        if (aOffset <= 0)
-            aMissing += aPart;
-        else if (aOffset + aPart > inFileSize)
-            aMissing += aOffset >= inFileSize ? aPart : aOffset + aPart - inFileSize;
-        aNeeded -= aPart;
-    }
-    return aMissing + aNeeded;
-}
-
 namespace {
 
 // The module's own test of a header, with the reason spelt out.
@@ -91,10 +65,8 @@ std::string HeaderRefusal(const RAW_Info &inInfo) {
 std::string RefusalReason(const std::string &inPath, const HeaderInfo &inHeader) {
     if (!inHeader.convertible) return "damaged file: " + HeaderRefusal(inHeader.info) + " (the module refuses it)";
     struct stat aStat;
-    if (stat(inPath.c_str(), &aStat) != 0) return {};
-    int64_t aMissing = MissingSensorBytes(inHeader.info, aStat.st_size);
-    if (aMissing <= 0) return {};
-    return "damaged file: " + std::to_string(aMissing) + " bytes of sensor data are missing (truncated?)";
+    if (stat(inPath.c_str(), &aStat) != 0) return "cannot be read: " + std::string(std::strerror(errno));
+    return SizeRefusal(inHeader.info, aStat.st_size);
 }
 
 int DocumentDepth(const RAW_Info &inInfo) { return inInfo.valid_bits_per_pixel[0] > 8 ? 16 : 8; }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "import/ImportBounds.h"
 #include "rawfile/RawInfo.h"
 
 namespace ekv {
@@ -22,17 +23,10 @@ struct HeaderInfo {
 // inPath must name a readable file (the caller checks). outReason explains a failure.
 HeaderStatus ReadHeader(const std::string &inPath, HeaderInfo &outHeader, std::string &outReason);
 
-// The rows the import delivers for an output size (whole bands of the module's band
-// height, DoBandHeight, at least the first).
-int32 DeliveredRows(int32 inOutputWidth, int32 inOutputHeight);
-// Bytes of sensor data the import reads (the rows of its bands that lie in the mosaic)
-// that the file does not hold: in a strip without an offset, or past the end of a file
-// of inFileSize bytes. The module reads them as zeros; more than 0 means a truncated or
-// damaged file.
-int64_t MissingSensorBytes(const RAW_Info &inInfo, int64_t inFileSize);
 // Why the import of a file with this header would be refused, or empty when it would go
-// ahead: a header the module does not convert, or sensor data cut short (checked
-// against the file at inPath). ekv convert refuses exactly these files.
+// ahead: a header the module does not convert, or one whose sizes the file cannot
+// justify (SizeRefusal, checked against the file at inPath). info, convert and dng
+// refuse exactly these files.
 std::string RefusalReason(const std::string &inPath, const HeaderInfo &inHeader);
 // 16 when the valid bits exceed 8, else 8.
 int DocumentDepth(const RAW_Info &inInfo);
