@@ -34,7 +34,7 @@ namespace ekv {
 
 const char *const kHelpMain =
     "Usage: ekv COMMAND [OPTIONS] [FILE...]\n"
-    "       ekv --version\n"
+    "   or: ekv --version\n"
     "\n"
     "The command-line host of the Karvex RAW File import module. It loads the module as\n"
     "an image editor loads an Acquire plug-in, answers its open-file dialog, conversion\n"
