@@ -19,16 +19,40 @@ installed_by_us=0
 work=$(mktemp -d /tmp/check-deb.XXXXXX)
 
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+# "ok" for a group of checks only when none of the group failed.
+checked=0
+pass() {
+  [ "$failures" -gt "$checked" ] || echo "ok: $*"
+  checked=$failures
+}
 die() { echo "check_deb: $*" >&2; exit 1; }
 
 # dpkg's state of the package: empty when dpkg does not know it (never installed, or purged).
 state() { dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null; }
 
+# dpkg, waiting (up to 10 minutes) while another installation holds its lock, as
+# apt-get does with DPkg::Lock::Timeout: the machine is shared.
+run_dpkg() {
+  local tries=0 log
+  log=$(mktemp)
+  until dpkg "$@" >"$log" 2>&1; do
+    if grep -Eq "locked by another process|unable to acquire the dpkg" "$log" && [ "$tries" -lt 300 ]; then
+      tries=$((tries + 1))
+      sleep 2
+      continue
+    fi
+    cat "$log"
+    rm -f "$log"
+    return 1
+  done
+  cat "$log"
+  rm -f "$log"
+}
+
 restore() {
   if [ "$installed_by_us" = 1 ] && [ -n "$(state)" ]; then
     echo "check_deb: purging $package to put the machine back" >&2
-    dpkg --purge "$package" >/dev/null 2>&1 || echo "check_deb: could not purge $package" >&2
+    run_dpkg --purge "$package" >/dev/null || echo "check_deb: could not purge $package; run: dpkg --purge $package" >&2
   fi
   rm -rf "$work"
 }
@@ -77,6 +101,10 @@ while read -r path; do
   fi
 done <"$work/contents"
 
+# The MIME database as it is, to compare after the purge.
+mime_database=(/usr/share/mime/mime.cache /usr/share/mime/types /usr/share/mime/globs2 /usr/share/mime/magic)
+md5sum "${mime_database[@]}" >"$work/mime-before" 2>/dev/null || die "no shared-mime-info database in /usr/share/mime"
+
 # Files of the file type checks: the EKV written by the packaged ekv-make, the same bytes
 # as .bin (only the header can tell), the big-endian form, and a TIFF named .bin.
 sample=$work/shot\ one.ekv
@@ -85,7 +113,7 @@ mkdir -p "$work/files"
 # ---- install --------------------------------------------------------------------------
 installed_by_us=1
 # shellcheck disable=SC2086
-dpkg -i ${CHECK_DEB_DPKG_OPTIONS:-} "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log" >&2; die "dpkg -i failed"; }
+run_dpkg -i ${CHECK_DEB_DPKG_OPTIONS:-} "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log" >&2; die "dpkg -i failed"; }
 [ "$(state)" = installed ] || die "$package is not configured: $(state)"
 pass "dpkg -i"
 
@@ -217,9 +245,9 @@ pass "bash completion"
 
 # ---- removal and purge: nothing left --------------------------------------------------
 dpkg-query -L "$package" | sort >"$work/listed"
-dpkg -r "$package" >"$work/remove.log" 2>&1 || fail "dpkg -r: $(cat "$work/remove.log")"
-dpkg --purge "$package" >>"$work/remove.log" 2>&1 || fail "dpkg --purge: $(cat "$work/remove.log")"
-installed_by_us=0
+run_dpkg -r "$package" >"$work/remove.log" 2>&1 || fail "dpkg -r: $(cat "$work/remove.log")"
+run_dpkg --purge "$package" >>"$work/remove.log" 2>&1 || fail "dpkg --purge: $(cat "$work/remove.log")"
+[ -n "$(state)" ] || installed_by_us=0
 [ -z "$(state)" ] || [ "$(state)" = not-installed ] || fail "$package is still known to dpkg: $(state)"
 while read -r path; do
   [ -n "$path" ] || continue
@@ -230,7 +258,8 @@ while read -r path; do
   fi
 done <"$work/listed"
 [ ! -e /usr/share/mime/image/x-karvex-ekv.xml ] || fail "the MIME database still has image/x-karvex-ekv"
-grep -q 'image/x-karvex-ekv' /usr/share/mime/types 2>/dev/null && fail "/usr/share/mime/types still lists image/x-karvex-ekv"
+md5sum --quiet -c "$work/mime-before" >"$work/mime-after" 2>&1 ||
+  fail "the MIME database differs from before the installation: $(cat "$work/mime-after")"
 [ "$(mime "$work/files/little.bin")" != image/x-karvex-ekv ] || fail "xdg-mime still gives image/x-karvex-ekv"
 man -w ekv >/dev/null 2>&1 && fail "man -w ekv still finds $(man -w ekv)"
 pass "dpkg -r and --purge: none of the $(wc -l <"$work/listed") listed paths left, the MIME database updated back"
