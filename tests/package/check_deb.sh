@@ -66,11 +66,14 @@ for tool in cmake cpack dpkg-deb dpkg-shlibdeps lintian help2man xdg-mime gio up
   command -v "$tool" >/dev/null || die "$tool is missing (see tools/test.sh's set-up)"
 done
 
-# ---- build: the shared image libraries, so that dpkg-shlibdeps finds them --------------
+# ---- build: the shared image libraries, so that dpkg-shlibdeps finds them, and Debian's
+# hardening flags (stack protector, fortified functions, read-only relocations) --------
 if [ ! -f "$build/CMakeCache.txt" ]; then
   launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_STATIC_IMAGE_LIBS=OFF \
+  flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+  CFLAGS="$(flags CFLAGS) $(flags CPPFLAGS)" CXXFLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" LDFLAGS=$(flags LDFLAGS) \
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_STATIC_IMAGE_LIBS=OFF \
     "${launcher[@]}" >"$work/configure.log" 2>&1 || { cat "$work/configure.log" >&2; die "configure failed"; }
 fi
 cmake --build "$build" --target ekv ekv-make karvex_man_pages karvex_changelog >"$work/build.log" 2>&1 ||
