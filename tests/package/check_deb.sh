@@ -65,6 +65,7 @@ trap 'exit 129' HUP
 for tool in cmake cpack dpkg-deb dpkg-shlibdeps lintian help2man xdg-mime gio update-mime-database man python3; do
   command -v "$tool" >/dev/null || die "$tool is missing (see tools/test.sh's set-up)"
 done
+[ -f /usr/share/bash-completion/bash_completion ] || die "bash-completion is missing (see tools/test.sh's set-up)"
 
 # ---- build: the shared image libraries, so that dpkg-shlibdeps finds them, and Debian's
 # hardening flags (stack protector, fortified functions, read-only relocations) --------
