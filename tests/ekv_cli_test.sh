@@ -326,9 +326,31 @@ assert i['convertible'] is True
 PY
   "$ekv" info "$sample" >info.txt || fail "ekv info on the sample failed"
   grep -Eq "^band_height: +10$" info.txt || fail "sample band height: $(cat info.txt)"
+  # -s: a PNG within the square, aspect kept, never enlarged; at its own size it is
+  # the decoded JPEG (the preview of a 320 x 240 thumbnail without a marker).
+  expect 0 "" "$ekv" thumbnail -s 128 t.ekv -o s128.png
+  image_is s128.png "128 96 8 3"
+  expect 0 "" "$ekv" thumbnail t.ekv --size 1000 -o s1000.png
+  image_is s1000.png "320 240 8 3"
+  expect 0 "" "$ekv" preview t.ekv -o full.png
+  [ -z "$("$check" diff full.png s1000.png | head -n 1)" ] || fail "-s larger than the thumbnail changed its pixels"
+  # An exact 4 x 4 reduction keeps the mean (area averaging, not point sampling).
+  expect 0 "" "$ekv" thumbnail -s 80 t.ekv -o s80.png
+  image_is s80.png "80 60 8 3"
+  python3 - "$("$check" stats full.png)" "$("$check" stats s80.png)" <<'PY' || fail "-s 80 mean: $("$check" stats s80.png)"
+import sys
+assert abs(float(sys.argv[1].split()[2]) - float(sys.argv[2].split()[2])) < 0.5
+PY
+  small tall.ekv --thumbnail 120x400
+  expect 0 "" "$ekv" thumbnail -s 100 -o tall.png tall.ekv
+  image_is tall.png "30 100 8 3"
+  expect 2 "-s takes a size in pixels from 1 to 32767, not '0'" "$ekv" thumbnail -s 0 t.ekv -o z.png
+  expect 2 "names a jpeg file; ekv thumbnail writes \.png" "$ekv" thumbnail -s 64 t.ekv -o z.jpg
+  [ ! -e z.png ] && [ ! -e z.jpg ] || fail "a refused thumbnail was written"
   small none.ekv --no-thumbnail
   expect 10 "none\.ekv: the file carries no thumbnail" "$ekv" thumbnail none.ekv -o none.jpg
   [ ! -e none.jpg ] || fail "a thumbnail was written for a file without one"
+  expect 10 "none\.ekv: the file carries no thumbnail" "$ekv" thumbnail -s 64 none.ekv -o none.png
   no_temp_files
   ;;
 

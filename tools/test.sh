@@ -41,3 +41,6 @@ cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WE
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DKARVEX_NATIVE_BUILD_DIR="$PWD/build/native" >/dev/null
 cmake --build build/win64 -j "$jobs"
 KARVEX_WINEARCH=win64 bash tools/wine-env.sh ctest --test-dir build/win64 --output-on-failure | tail -n 40
+
+# The Debian package: built, installed, checked, removed and purged (the machine as before).
+bash tests/package/check_deb.sh build/deb

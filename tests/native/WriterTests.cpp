@@ -215,7 +215,10 @@ TEST(Scene, FlatMosaicFollowsThePattern) {
 TEST(EkvMake, HelpAndErrors) {
     CommandResult h = RunCommand(std::string(KARVEX_EKV_MAKE) + " --help");
     EXPECT_EQ(h.status, 0);
-    EXPECT_NE(h.out.find("usage: ekv-make sample"), std::string::npos);
+    EXPECT_NE(h.out.find("Usage: ekv-make sample"), std::string::npos);
+    CommandResult v = RunCommand(std::string(KARVEX_EKV_MAKE) + " --version");
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out.rfind("ekv-make ", 0), 0u) << v.out;
 
     const std::string aPath = ScratchPath(".ekv");
     std::remove(aPath.c_str());

@@ -24,9 +24,10 @@
 namespace {
 
 const char kUsage[] =
-    "usage: ekv-make sample -o FILE [options]\n"
-    "       ekv-make flat -o FILE [--value V | --value R,GR,GB,B] [options]\n"
-    "       ekv-make --help\n"
+    "Usage: ekv-make sample -o FILE [options]\n"
+    "   or: ekv-make flat -o FILE [--value V | --value R,GR,GB,B] [options]\n"
+    "   or: ekv-make --help\n"
+    "   or: ekv-make --version\n"
     "\n"
     "sample writes a test chart (colour patches, grey ramp and steps, a radial star,\n"
     "colour gradients) as the camera would record it; flat writes one raw value per CFA\n"
@@ -178,6 +179,9 @@ int main(int argc, char **argv) {
     for (const std::string &a : aArgs)
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("ekv-make %s\n", EKV_VERSION);
             return 0;
         }
     if (aArgs.empty()) return Fail("no command given (sample or flat); see --help");

@@ -67,12 +67,12 @@ private:
 // Reads a file's header for the commands that need only the header: kExitOk, or the
 // exit code after the message.
 int ReadHeaderFor(const std::string &inFile, HeaderInfo &outHeader);
-// Parses "FILE -o OUT [--no-clobber]" (and --wb-point when outPoint is given) for a
-// command that writes inFormat: 0, -1 after printing the help, or an exit code after
-// the message.
+// Parses "FILE -o OUT [--no-clobber]" (and --wb-point when outPoint is given, -s SIZE
+// when outSize is) for a command that writes inFormat, or PNG when a size is given: 0,
+// -1 after printing the help, or an exit code after the message.
 int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *inFormat,
                        const std::vector<std::string> &inArgs, std::string &outFile, OutputOptions &outOutputs,
-                       std::string *outPoint);
+                       std::string *outPoint, std::string *outSize = nullptr);
 
 // The tool's version ("1.0.0").
 const char *ToolVersion();

@@ -20,7 +20,7 @@ int ReadHeaderFor(const std::string &inFile, HeaderInfo &outHeader) {
 
 int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *inFormat,
                        const std::vector<std::string> &inArgs, std::string &outFile, OutputOptions &outOutputs,
-                       std::string *outPoint) {
+                       std::string *outPoint, std::string *outSize) {
     ArgScanner aArgs(inArgs);
     std::vector<std::string> aFiles;
     std::string aValue;
@@ -34,6 +34,9 @@ int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *in
             outOutputs.noClobber = true;
         } else if (outPoint != nullptr && aArgs.option(nullptr, "--wb-point", &aValue)) {
             *outPoint = aValue;
+        } else if (outSize != nullptr && aArgs.option("-s", "--size", &aValue)) {
+            if (aValue.empty()) return UsageError(inCommand, "-s needs a size in pixels, not an empty one");
+            *outSize = aValue;
         } else if (aArgs.failed()) {
             return UsageError(inCommand, aArgs.missingFor() + " needs a value");
         } else if (aArgs.isOption()) {
@@ -46,7 +49,9 @@ int ParseFileAndOutput(const char *inCommand, const char *inHelp, const char *in
     if (aFiles.size() != 1) return UsageError(inCommand, "name exactly one file");
     if (!outOutputs.output) return UsageError(inCommand, "-o OUT is required");
     outFile = aFiles.front();
-    return SettleOutputOptions(inCommand, {inFormat}, 1, outOutputs);
+    // A size asks for the image scaled, which only PNG carries.
+    const char *aFormat = outSize != nullptr && !outSize->empty() ? "png" : inFormat;
+    return SettleOutputOptions(inCommand, {aFormat}, 1, outOutputs);
 }
 
 }  // namespace ekv
