@@ -12,6 +12,7 @@
 #include "import/Preview.h"
 #include "metadata/ConvertMetadata.h"
 #include "metadata/RawTags.h"
+#include "metadata/TextEncoding.h"
 #include "output/ShownName.h"
 #include "pipeline/Pipeline.h"
 #include "plugin/AcquireRun.h"

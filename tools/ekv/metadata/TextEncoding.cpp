@@ -103,6 +103,24 @@ std::string ValidUtf8(const std::string &inBytes, bool &outReplaced) {
     return aText;
 }
 
+std::string ValidUtf8(const std::string &inBytes) {
+    bool aReplaced = false;
+    return ValidUtf8(inBytes, aReplaced);
+}
+
+bool IsValidUtf8(const std::string &inBytes) {
+    bool aReplaced = false;
+    ValidUtf8(inBytes, aReplaced);
+    return !aReplaced;
+}
+
+size_t Utf8SequenceAt(const std::string &inText, size_t inAt, uint32_t &outCode) {
+    size_t aAt = inAt;
+    bool aValid = true;
+    outCode = NextCodePoint(inText, aAt, aValid);
+    return aValid ? aAt - inAt : 0;
+}
+
 bool IsAscii(const std::string &inText) {
     for (char aChar : inText)
         if (static_cast<uint8_t>(aChar) >= 0x80) return false;

@@ -2,6 +2,8 @@
 // bytes) in tags that TIFF calls ASCII, while the outputs' ASCII tags must hold ASCII.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace ekv {
@@ -10,6 +12,14 @@ namespace ekv {
 // (and code points XML cannot carry: surrogates, U+FFFE, U+FFFF) as U+FFFD. outReplaced
 // tells whether any was replaced.
 std::string ValidUtf8(const std::string &inBytes, bool &outReplaced);
+std::string ValidUtf8(const std::string &inBytes);
+
+// Whether inBytes is well-formed UTF-8 as it stands (by the rules of ValidUtf8).
+bool IsValidUtf8(const std::string &inBytes);
+
+// The code point of the well-formed sequence at inAt in outCode, and its length (1 to 4);
+// 0 where no well-formed sequence starts.
+size_t Utf8SequenceAt(const std::string &inText, size_t inAt, uint32_t &outCode);
 
 // Whether every byte is below 0x80.
 bool IsAscii(const std::string &inText);

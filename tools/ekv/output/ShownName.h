@@ -12,10 +12,4 @@ namespace ekv {
 // ($'a\nb.ekv', $'\x1b[2J.ekv'), as ls and cp show such names.
 std::string ShownName(const std::string &inName);
 
-// The text with every byte that is not part of valid UTF-8 replaced by U+FFFD.
-std::string ValidUtf8(const std::string &inText);
-
-// Whether the text is valid UTF-8 as it stands.
-bool IsValidUtf8(const std::string &inText);
-
 }  // namespace ekv

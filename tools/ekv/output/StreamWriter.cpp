@@ -10,7 +10,9 @@
 namespace ekv {
 
 StreamWriter::StreamWriter(std::string inTarget, EncoderOptions inOptions, int32_t inImageRows, bool inNoClobber)
-    : mTarget(std::move(inTarget)), mOptions(std::move(inOptions)), mImageRows(inImageRows),
+    : mTarget(std::move(inTarget)),
+      mOptions(std::move(inOptions)),
+      mImageRows(inImageRows),
       mOutput(mTarget, inNoClobber) {}
 
 StreamWriter::~StreamWriter() { stop(); }
