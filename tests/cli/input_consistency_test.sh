@@ -8,27 +8,13 @@
 #
 #   input_consistency_test.sh GROUP EKV EKV_MAKE WORKDIR        GROUP: changing | sizes
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/cli_support.sh"
 
 group=$1 ekv=$2 make=$3 work=$4
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0
 
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-# expect CODE PATTERN COMMAND...: the command exits with CODE and its stderr matches PATTERN.
-expect() {
-  local code=$1 pattern=$2; shift 2
-  timeout 20 "$@" >out.txt 2>err.txt
-  local rc=$?
-  [ "$rc" -eq "$code" ] || fail "'$*' exited $rc, expected $code ($(cat err.txt))"
-  [ -z "$pattern" ] || grep -Eq -- "$pattern" err.txt || fail "'$*': stderr '$(cat err.txt)' does not match '$pattern'"
-}
-
-no_temp_files() {
-  local left
-  left=$(find . -name '.*.tmp-*' | head -n 3)
-  [ -z "$left" ] || fail "temporary files left behind: $left"
-}
+EXPECT_TIMEOUT=20
 
 case $group in
 changing)
