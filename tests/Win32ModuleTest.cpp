@@ -8,8 +8,10 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "host/MediaLayer.h"
+#include "host/PreviewDecoder_win32.h"
 #include "plugin/HostMemory.h"
 #include "plugin/PlugInGlobals.h"
 #include "resources/Strings.h"
@@ -39,17 +41,47 @@ TEST(Win32Module, ResourcesAreReachedThroughTheInstance) {
 TEST(Win32Module, MediaLayerFoundAtLoad) { EXPECT_TRUE(bHasQuickTime); }
 
 // GDI+ is loaded only between the decoder's start and stop (the conversion dialog's
-// lifetime), never at load; starting twice keeps one instance, stopping twice is harmless.
-TEST(Win32Module, PreviewDecoderLoadsGdiplusOnlyWhileRunning) {
+// lifetime), never at load. Starts are counted: a second start (a nested import's dialog,
+// or an import on another thread) shares the running decoder, its stop leaves it to the
+// first, and only the last stop unloads it; a stop without a start does nothing.
+TEST(Win32Module, PreviewDecoderStartsAreCounted) {
     EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
     for (int aRound = 0; aRound < 2; ++aRound) {
         ASSERT_EQ(StartPreviewDecoder(), noErr);
         EXPECT_NE(GetModuleHandleW(L"gdiplus.dll"), nullptr);
-        EXPECT_EQ(StartPreviewDecoder(), noErr);
+        ASSERT_EQ(StartPreviewDecoder(), noErr);
+        StopPreviewDecoder();
+        EXPECT_NE(GetModuleHandleW(L"gdiplus.dll"), nullptr) << "the inner stop unloaded the outer start's decoder";
+        EXPECT_TRUE(PreviewDecoderRunning());
         StopPreviewDecoder();
         EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+        EXPECT_FALSE(PreviewDecoderRunning());
         StopPreviewDecoder();
+        EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
     }
+}
+
+// A start on another thread that ends first leaves the decoder to this thread's start;
+// the decoder's entry points stay callable here.
+TEST(Win32Module, PreviewDecoderOutlivesAStartOnAnotherThread) {
+    ASSERT_EQ(StartPreviewDecoder(), noErr);
+    OSErr aOtherStart = -1;
+    std::thread([&aOtherStart] {
+        aOtherStart = StartPreviewDecoder();
+        if (aOtherStart == noErr) StopPreviewDecoder();
+    }).join();
+    EXPECT_EQ(aOtherStart, noErr);
+    ASSERT_TRUE(PreviewDecoderRunning());
+    HDC aScreen = GetDC(nullptr);
+    ASSERT_NE(aScreen, nullptr);
+    Gdiplus::GpGraphics *aGraphics = nullptr;
+    EXPECT_EQ(gGdipCreateFromHDC(aScreen, &aGraphics), Gdiplus::Ok);
+    if (aGraphics != nullptr) {
+        EXPECT_EQ(gGdipDeleteGraphics(aGraphics), Gdiplus::Ok);
+    }
+    ReleaseDC(nullptr, aScreen);
+    StopPreviewDecoder();
+    EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
 }
 
 TEST(Win32MediaLayerMemory, HandlesAreGlobalMemoryOfTheRequestedSize) {
