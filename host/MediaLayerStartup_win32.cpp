@@ -38,6 +38,12 @@ static ULONG_PTR sGdiplusToken = 0;
 static ULONG_PTR sHookToken = 0;
 static Gdiplus::NotificationUnhookProc sUnhook = nullptr;
 static GdiplusShutdownProc sShutdown = nullptr;
+// The notification hook belongs to the thread that installed it (the one that started
+// GDI+), whose message loop services it; that thread removes it when its own last start
+// stops, even if another thread still uses GDI+, so that it is never removed from a
+// thread it does not belong to.
+static DWORD sHookThread = 0;
+static LONG sHookThreadStarts = 0;
 
 PreviewGdipCreateBitmapFromStream gGdipCreateBitmapFromStream = nullptr;
 PreviewGdipCreateFromHDC gGdipCreateFromHDC = nullptr;
@@ -92,11 +98,17 @@ static void DoUnloadGdiplus(void) {
     sGdiplus = nullptr;
 }
 
-// Unhooks, shuts GDI+ down and unloads it. Called with the lock held.
-static void DoShutdownGdiplus(void) {
+static void DoUnhook(void) {
     if (sUnhook != nullptr) sUnhook(sHookToken);
     sUnhook = nullptr;
     sHookToken = 0;
+    sHookThread = 0;
+    sHookThreadStarts = 0;
+}
+
+// Unhooks, shuts GDI+ down and unloads it. Called with the lock held.
+static void DoShutdownGdiplus(void) {
+    DoUnhook();
     if (sGdiplusToken != 0) sShutdown(sGdiplusToken);
     sGdiplusToken = 0;
     DoUnloadGdiplus();
@@ -147,6 +159,8 @@ static OSErr DoStartGdiplus(void) {
         return kMediaLayerStartupFailed;
     }
     sUnhook = aOutput.NotificationUnhook;
+    sHookThread = GetCurrentThreadId();
+    sHookThreadStarts = 0;
     return noErr;
 }
 
@@ -162,13 +176,21 @@ OSErr StartPreviewDecoder(void) {
     AcquireSRWLockExclusive(&sDecoderLock);
     OSErr aResult = noErr;
     if (sDecoderStarts == 0) aResult = DoStartGdiplus();
-    if (aResult == noErr) ++sDecoderStarts;
+    if (aResult == noErr) {
+        ++sDecoderStarts;
+        if (sUnhook != nullptr && GetCurrentThreadId() == sHookThread) ++sHookThreadStarts;
+    }
     ReleaseSRWLockExclusive(&sDecoderLock);
     return aResult;
 }
 
 void StopPreviewDecoder(void) {
     AcquireSRWLockExclusive(&sDecoderLock);
-    if (sDecoderStarts > 0 && --sDecoderStarts == 0) DoShutdownGdiplus();
+    if (sDecoderStarts > 0) {
+        if (sUnhook != nullptr && GetCurrentThreadId() == sHookThread && sHookThreadStarts > 0 &&
+            --sHookThreadStarts == 0)
+            DoUnhook();
+        if (--sDecoderStarts == 0) DoShutdownGdiplus();
+    }
     ReleaseSRWLockExclusive(&sDecoderLock);
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -61,16 +62,8 @@ TEST(Win32Module, PreviewDecoderStartsAreCounted) {
     }
 }
 
-// A start on another thread that ends first leaves the decoder to this thread's start;
-// the decoder's entry points stay callable here.
-TEST(Win32Module, PreviewDecoderOutlivesAStartOnAnotherThread) {
-    ASSERT_EQ(StartPreviewDecoder(), noErr);
-    OSErr aOtherStart = -1;
-    std::thread([&aOtherStart] {
-        aOtherStart = StartPreviewDecoder();
-        if (aOtherStart == noErr) StopPreviewDecoder();
-    }).join();
-    EXPECT_EQ(aOtherStart, noErr);
+// The decoder's entry points can be called: a graphics object on the screen.
+void ExpectDecoderCallable() {
     ASSERT_TRUE(PreviewDecoderRunning());
     HDC aScreen = GetDC(nullptr);
     ASSERT_NE(aScreen, nullptr);
@@ -80,6 +73,37 @@ TEST(Win32Module, PreviewDecoderOutlivesAStartOnAnotherThread) {
         EXPECT_EQ(gGdipDeleteGraphics(aGraphics), Gdiplus::Ok);
     }
     ReleaseDC(nullptr, aScreen);
+}
+
+// Imports on two threads: whichever thread started GDI+ (and so holds its notification
+// hook), the start that ends first leaves the decoder to the other one, and the last stop
+// unloads it.
+TEST(Win32Module, PreviewDecoderOutlivesAStartOnAnotherThread) {
+    ASSERT_EQ(StartPreviewDecoder(), noErr);
+    OSErr aOtherStart = -1;
+    std::thread([&aOtherStart] {
+        aOtherStart = StartPreviewDecoder();
+        if (aOtherStart == noErr) StopPreviewDecoder();
+    }).join();
+    EXPECT_EQ(aOtherStart, noErr);
+    ExpectDecoderCallable();
+    StopPreviewDecoder();
+    EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+
+    // The other thread starts first and stops while this one still draws.
+    std::promise<OSErr> aStarted;
+    std::promise<void> aMayStop;
+    std::thread aOther([&aStarted, &aMayStop] {
+        OSErr aResult = StartPreviewDecoder();
+        aStarted.set_value(aResult);
+        aMayStop.get_future().wait();
+        if (aResult == noErr) StopPreviewDecoder();
+    });
+    EXPECT_EQ(aStarted.get_future().get(), noErr);
+    EXPECT_EQ(StartPreviewDecoder(), noErr);
+    aMayStop.set_value();
+    aOther.join();
+    ExpectDecoderCallable();
     StopPreviewDecoder();
     EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
 }
