@@ -36,8 +36,9 @@ void ExitMovies(void);
 void TerminateQTML(void);
 
 // The preview's JPEG decoder: started when the conversion dialog opens (noErr when it
-// is ready) and stopped when the dialog closes. Stopping a decoder that is not running
-// does nothing.
+// is ready) and stopped when the dialog closes. Starts are counted, as dialogs may be
+// nested or run on several threads: each successful start is matched by one stop and
+// the last stop ends the decoder. A stop without a start does nothing.
 OSErr StartPreviewDecoder(void);
 void StopPreviewDecoder(void);
 

@@ -7,11 +7,11 @@
 
 static Boolean sFailStartup = false;
 static Boolean sFailDecoder = false;
-static Boolean sDecoderRunning = false;
+static int sDecoderStarts = 0;
 
 void NativeMediaLayer_SetStartupFails(Boolean inFails) { sFailStartup = inFails; }
 void NativeMediaLayer_SetDecoderStartFails(Boolean inFails) { sFailDecoder = inFails; }
-Boolean NativeMediaLayer_DecoderRunning(void) { return sDecoderRunning; }
+Boolean NativeMediaLayer_DecoderRunning(void) { return sDecoderStarts > 0; }
 
 OSErr InitializeQTML(int32 /*flags*/) { return sFailStartup ? -2093 : noErr; }
 void EnterMovies(void) {}
@@ -20,8 +20,10 @@ void TerminateQTML(void) {}
 
 OSErr StartPreviewDecoder(void) {
     if (sFailDecoder) return -2093;
-    sDecoderRunning = true;
+    ++sDecoderStarts;
     return noErr;
 }
 
-void StopPreviewDecoder(void) { sDecoderRunning = false; }
+void StopPreviewDecoder(void) {
+    if (sDecoderStarts > 0) --sDecoderStarts;
+}

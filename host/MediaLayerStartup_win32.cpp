@@ -8,6 +8,13 @@
 // documentation requires then, the notification hook is installed right after start-up
 // (before the dialog's message loop) and removed before shutdown.
 //
+// The decoder's starts are counted: a host may start a second import while a dialog is
+// up (the dialog's loop services the host's windows) or run imports on several threads,
+// and each of them stops what it started. The first start loads GDI+ and looks up every
+// entry point it will use, its shutdown included, so that a start either succeeds
+// whole or leaves nothing behind; the last stop shuts it down and unloads it. A
+// slim reader/writer lock, statically initialised, serialises starting and stopping.
+//
 // A test build (KARVEX_TEST_HOOKS defined) reports the layer missing, so a host can load
 // that build to see the module's behaviour on a machine without it; the shipped module
 // has no such switch.
@@ -20,10 +27,23 @@ enum { kMediaLayerStartupFailed = -2093 };
 
 static const wchar_t kGdiplusName[] = L"\\gdiplus.dll";
 
+typedef Gdiplus::Status(WINAPI *GdiplusStartupProc)(ULONG_PTR *, const Gdiplus::GdiplusStartupInput *,
+                                                    Gdiplus::GdiplusStartupOutput *);
+typedef void(WINAPI *GdiplusShutdownProc)(ULONG_PTR);
+
+static SRWLOCK sDecoderLock = SRWLOCK_INIT;
+static LONG sDecoderStarts = 0;  // starts not yet stopped; written under sDecoderLock
 static HMODULE sGdiplus = nullptr;
 static ULONG_PTR sGdiplusToken = 0;
 static ULONG_PTR sHookToken = 0;
 static Gdiplus::NotificationUnhookProc sUnhook = nullptr;
+static GdiplusShutdownProc sShutdown = nullptr;
+// The notification hook belongs to the thread that installed it (the one that started
+// GDI+), whose message loop services it; that thread removes it when its own last start
+// stops, even if another thread still uses GDI+, so that it is never removed from a
+// thread it does not belong to.
+static DWORD sHookThread = 0;
+static LONG sHookThreadStarts = 0;
 
 PreviewGdipCreateBitmapFromStream gGdipCreateBitmapFromStream = nullptr;
 PreviewGdipCreateFromHDC gGdipCreateFromHDC = nullptr;
@@ -73,22 +93,37 @@ static void DoUnloadGdiplus(void) {
     gGdipDrawImageRectI = nullptr;
     gGdipDeleteGraphics = nullptr;
     gGdipDisposeImage = nullptr;
+    sShutdown = nullptr;
     if (sGdiplus != nullptr) FreeLibrary(sGdiplus);
     sGdiplus = nullptr;
 }
 
-BOOL PreviewDecoderRunning(void) { return sGdiplusToken != 0; }
+static void DoUnhook(void) {
+    if (sUnhook != nullptr) sUnhook(sHookToken);
+    sUnhook = nullptr;
+    sHookToken = 0;
+    sHookThread = 0;
+    sHookThreadStarts = 0;
+}
 
-OSErr StartPreviewDecoder(void) {
-    if (sGdiplusToken != 0) return noErr;
+// Unhooks, shuts GDI+ down and unloads it. Called with the lock held.
+static void DoShutdownGdiplus(void) {
+    DoUnhook();
+    if (sGdiplusToken != 0) sShutdown(sGdiplusToken);
+    sGdiplusToken = 0;
+    DoUnloadGdiplus();
+}
+
+// Loads and starts GDI+ with every entry point resolved; on failure nothing stays
+// loaded. Called with the lock held.
+static OSErr DoStartGdiplus(void) {
     wchar_t aPath[MAX_PATH];
     if (!DoGdiplusPath(aPath, MAX_PATH)) return kMediaLayerStartupFailed;
     sGdiplus = LoadLibraryW(aPath);
     if (sGdiplus == nullptr) return kMediaLayerStartupFailed;
 
-    Gdiplus::Status(WINAPI * aStartup)(ULONG_PTR *, const Gdiplus::GdiplusStartupInput *,
-                                       Gdiplus::GdiplusStartupOutput *) = nullptr;
-    Boolean aResolved = DoResolve("GdiplusStartup", &aStartup) &&
+    GdiplusStartupProc aStartup = nullptr;
+    Boolean aResolved = DoResolve("GdiplusStartup", &aStartup) && DoResolve("GdiplusShutdown", &sShutdown) &&
                         DoResolve("GdipCreateBitmapFromStream", &gGdipCreateBitmapFromStream) &&
                         DoResolve("GdipCreateFromHDC", &gGdipCreateFromHDC) &&
                         DoResolve("GdipSetInterpolationMode", &gGdipSetInterpolationMode) &&
@@ -120,20 +155,42 @@ OSErr StartPreviewDecoder(void) {
     sUnhook = nullptr;
     if (aOutput.NotificationHook == nullptr || aOutput.NotificationUnhook == nullptr ||
         aOutput.NotificationHook(&sHookToken) != Gdiplus::Ok) {
-        StopPreviewDecoder();
+        DoShutdownGdiplus();
         return kMediaLayerStartupFailed;
     }
     sUnhook = aOutput.NotificationUnhook;
+    sHookThread = GetCurrentThreadId();
+    sHookThreadStarts = 0;
     return noErr;
 }
 
+// A caller that holds a start sees the entry points its own start made valid.
+BOOL PreviewDecoderRunning(void) {
+    AcquireSRWLockShared(&sDecoderLock);
+    BOOL aRunning = sDecoderStarts > 0;
+    ReleaseSRWLockShared(&sDecoderLock);
+    return aRunning;
+}
+
+OSErr StartPreviewDecoder(void) {
+    AcquireSRWLockExclusive(&sDecoderLock);
+    OSErr aResult = noErr;
+    if (sDecoderStarts == 0) aResult = DoStartGdiplus();
+    if (aResult == noErr) {
+        ++sDecoderStarts;
+        if (sUnhook != nullptr && GetCurrentThreadId() == sHookThread) ++sHookThreadStarts;
+    }
+    ReleaseSRWLockExclusive(&sDecoderLock);
+    return aResult;
+}
+
 void StopPreviewDecoder(void) {
-    if (sGdiplusToken == 0) return;
-    if (sUnhook != nullptr) sUnhook(sHookToken);
-    sUnhook = nullptr;
-    sHookToken = 0;
-    void(WINAPI * aShutdown)(ULONG_PTR) = nullptr;
-    if (DoResolve("GdiplusShutdown", &aShutdown)) aShutdown(sGdiplusToken);
-    sGdiplusToken = 0;
-    DoUnloadGdiplus();
+    AcquireSRWLockExclusive(&sDecoderLock);
+    if (sDecoderStarts > 0) {
+        if (sUnhook != nullptr && GetCurrentThreadId() == sHookThread && sHookThreadStarts > 0 &&
+            --sHookThreadStarts == 0)
+            DoUnhook();
+        if (--sDecoderStarts == 0) DoShutdownGdiplus();
+    }
+    ReleaseSRWLockExclusive(&sDecoderLock);
 }

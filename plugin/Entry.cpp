@@ -147,10 +147,10 @@ void DoFinish(Globals *globals) {
     DoReleaseRun(globals);
 }
 
+// The preview decoder is not stopped here: Start stops it on every path, and its starts
+// are counted, so a stop here would take away the start of an import still running (one
+// whose dialog's loop ran this import).
 void DoFinalize(Globals *globals) {
-    // Start stops the preview decoder when its dialog closes; this makes sure that
-    // nothing of it outlives the import.
-    StopPreviewDecoder();
     globals->wb_point.v = -1;
     globals->wb_point.h = -1;
     *globals->result = kResultSuccess;

@@ -562,6 +562,37 @@ TEST(AcquireRunImport, ADecoderThatCannotStartEndsStartWithTheNotice) {
     EXPECT_FALSE(NativeMediaLayer_DecoderRunning());
 }
 
+// A host may run a second import while the first one's conversion dialog is up (the
+// Windows dialog's loop dispatches the host's messages). The second import's Start and
+// Finalize leave the decoder that the first dialog started; the first import completes.
+TEST(AcquireRunImport, AnImportNestedInTheDialogLeavesTheFirstDialogsDecoder) {
+    EkvSpec s;
+    TempFile f("nested.ekv", runtest::BuildEkv(s));
+    TestHost host;
+    host.answers.file = f.path();
+    bool innerEnded = false;
+    bool runningAfterInner = false;
+    host.answers.whileDialogOpen = [&] {
+        TestHost inner;
+        inner.answers.file = f.path();
+        ASSERT_EQ(inner.call(acquireSelectorPrepare), 0);
+        ASSERT_EQ(inner.call(acquireSelectorStart), 0);
+        innerEnded = runtest::RunContinues(inner, inner.record()->imageSize.h, inner.record()->imageSize.v).ended;
+        EXPECT_EQ(inner.call(acquireSelectorFinish), 0);
+        EXPECT_EQ(inner.call(acquireSelectorFinalize), 0);
+        runningAfterInner = NativeMediaLayer_DecoderRunning();
+    };
+    ASSERT_EQ(host.call(acquireSelectorPrepare), 0);
+    ASSERT_EQ(host.call(acquireSelectorStart), 0);
+    EXPECT_TRUE(innerEnded);
+    EXPECT_TRUE(runningAfterInner) << "the nested import stopped the first dialog's decoder";
+    EXPECT_FALSE(NativeMediaLayer_DecoderRunning());
+    runtest::Document d = runtest::RunContinues(host, host.record()->imageSize.h, host.record()->imageSize.v);
+    EXPECT_TRUE(d.ended);
+    EXPECT_EQ(host.call(acquireSelectorFinish), 0);
+    EXPECT_EQ(host.call(acquireSelectorFinalize), 0);
+}
+
 TEST(AcquireRunImport, CancelInTheFileDialogEndsQuietly) {
     TestHost host;
     host.answers.file.reset();

@@ -7,9 +7,12 @@
 #include <windows.h>
 
 #include <cstring>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "host/MediaLayer.h"
+#include "host/PreviewDecoder_win32.h"
 #include "plugin/HostMemory.h"
 #include "plugin/PlugInGlobals.h"
 #include "resources/Strings.h"
@@ -39,17 +42,70 @@ TEST(Win32Module, ResourcesAreReachedThroughTheInstance) {
 TEST(Win32Module, MediaLayerFoundAtLoad) { EXPECT_TRUE(bHasQuickTime); }
 
 // GDI+ is loaded only between the decoder's start and stop (the conversion dialog's
-// lifetime), never at load; starting twice keeps one instance, stopping twice is harmless.
-TEST(Win32Module, PreviewDecoderLoadsGdiplusOnlyWhileRunning) {
+// lifetime), never at load. Starts are counted: a second start (a nested import's dialog,
+// or an import on another thread) shares the running decoder, its stop leaves it to the
+// first, and only the last stop unloads it; a stop without a start does nothing.
+TEST(Win32Module, PreviewDecoderStartsAreCounted) {
     EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
     for (int aRound = 0; aRound < 2; ++aRound) {
         ASSERT_EQ(StartPreviewDecoder(), noErr);
         EXPECT_NE(GetModuleHandleW(L"gdiplus.dll"), nullptr);
-        EXPECT_EQ(StartPreviewDecoder(), noErr);
+        ASSERT_EQ(StartPreviewDecoder(), noErr);
+        StopPreviewDecoder();
+        EXPECT_NE(GetModuleHandleW(L"gdiplus.dll"), nullptr) << "the inner stop unloaded the outer start's decoder";
+        EXPECT_TRUE(PreviewDecoderRunning());
         StopPreviewDecoder();
         EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+        EXPECT_FALSE(PreviewDecoderRunning());
         StopPreviewDecoder();
+        EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
     }
+}
+
+// The decoder's entry points can be called: a graphics object on the screen.
+void ExpectDecoderCallable() {
+    ASSERT_TRUE(PreviewDecoderRunning());
+    HDC aScreen = GetDC(nullptr);
+    ASSERT_NE(aScreen, nullptr);
+    Gdiplus::GpGraphics *aGraphics = nullptr;
+    EXPECT_EQ(gGdipCreateFromHDC(aScreen, &aGraphics), Gdiplus::Ok);
+    if (aGraphics != nullptr) {
+        EXPECT_EQ(gGdipDeleteGraphics(aGraphics), Gdiplus::Ok);
+    }
+    ReleaseDC(nullptr, aScreen);
+}
+
+// Imports on two threads: whichever thread started GDI+ (and so holds its notification
+// hook), the start that ends first leaves the decoder to the other one, and the last stop
+// unloads it.
+TEST(Win32Module, PreviewDecoderOutlivesAStartOnAnotherThread) {
+    ASSERT_EQ(StartPreviewDecoder(), noErr);
+    OSErr aOtherStart = -1;
+    std::thread([&aOtherStart] {
+        aOtherStart = StartPreviewDecoder();
+        if (aOtherStart == noErr) StopPreviewDecoder();
+    }).join();
+    EXPECT_EQ(aOtherStart, noErr);
+    ExpectDecoderCallable();
+    StopPreviewDecoder();
+    EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+
+    // The other thread starts first and stops while this one still draws.
+    std::promise<OSErr> aStarted;
+    std::promise<void> aMayStop;
+    std::thread aOther([&aStarted, &aMayStop] {
+        OSErr aResult = StartPreviewDecoder();
+        aStarted.set_value(aResult);
+        aMayStop.get_future().wait();
+        if (aResult == noErr) StopPreviewDecoder();
+    });
+    EXPECT_EQ(aStarted.get_future().get(), noErr);
+    EXPECT_EQ(StartPreviewDecoder(), noErr);
+    aMayStop.set_value();
+    aOther.join();
+    ExpectDecoderCallable();
+    StopPreviewDecoder();
+    EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
 }
 
 TEST(Win32MediaLayerMemory, HandlesAreGlobalMemoryOfTheRequestedSize) {

@@ -93,6 +93,9 @@ class RealModule(unittest.TestCase):
             self.assertEqual(value(call, "call"), selector)
             self.assertEqual(boxes(call), [])
             self.assertEqual(value(call, "result"), "-30000")
+            # The data word printed whole: 16 digits in a 64-bit host, 8 in a 32-bit one.
+            digits = 16 if self.header["entry.property"] == "8664" else 8
+            self.assertRegex(value(call, "data"), "^0x[0-9a-f]{%d}$" % digits)
             data = int(value(call, "data"), 16)
             self.assertNotEqual(data, 0)
             handles.add(data)

@@ -402,6 +402,39 @@ class At120Dpi(DocumentCase):
         Screens.assertShowsThePreviewOf(self, "dpi120.bmp", Fixture.small, top=self.TOP)
 
 
+class NestedImport(DocumentCase):
+    """A second import run from the host window while the first one's conversion dialog
+    is up (its loop dispatches the host's messages): the second import's dialog gets the
+    same actions and OK, then the first dialog still takes its own OK or Cancel, and GDI+
+    stays loaded until the first dialog closes."""
+
+    def test_the_first_dialog_takes_ok_after_a_nested_import(self):
+        inner = work("nested-inner.ppm")
+        lines = self.assertSameDocument(
+            "nested-ok", ["--method", "1", "--point", "150,100", "--nested", windows_path(inner)], 1, (150, 100))
+        self.assertEqual(only(lines, "nested.import.result"), "0")
+        self.assertEqual(read_ppm(inner)[3], native(1, (150, 100))[3])
+        # The nested import's stop and finalize left the first dialog's decoder running.
+        self.assertEqual(only(lines, "nested.gdiplus.after-start"), "yes")
+        self.assertEqual(only(lines, "gdiplus.after-nested"), "yes")
+        self.assertEqual(only(lines, "gdiplus.after-start"), "no")
+        self.assertEqual(only(lines, "conversion.after-nested"), "radio=5 revert=1")
+        self.assertEqual(values(lines, "conversion.answer"), ["ok", "ok"])
+        self.assertNotEqual(set(values(lines, "data")), set(values(lines, "nested.data")))
+
+    def test_the_first_dialog_takes_cancel_after_a_nested_import(self):
+        inner = work("nested-cancel-inner.ppm")
+        lines = run_ekvhost("import", windows_path(Fixture.small), "--method", "2", "--nested", windows_path(inner),
+                            "--cancel-dialog", "-o", windows_path(work("nested-cancel.ppm")))
+        self.assertEqual(only(lines, "nested.import.result"), "0")
+        self.assertEqual(read_ppm(inner)[3], native(2)[3])
+        self.assertEqual(values(lines, "conversion.answer"), ["ok", "cancel"])
+        self.assertEqual(only(lines, "import.result"), "-128")
+        self.assertEqual(only(lines, "gdiplus.after-start"), "no")
+        self.assertFalse(work("nested-cancel.ppm").exists())
+        self.assertEqual(only(lines, "buffers.live"), "0")
+
+
 class WithoutThumbnail(unittest.TestCase):
     def test_the_preview_stays_empty_and_a_point_can_still_be_picked(self):
         lines = run_ekvhost("import", windows_path(Fixture.no_thumbnail), "--method", "1", "--point", "40,30",

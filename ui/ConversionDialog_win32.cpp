@@ -10,17 +10,24 @@
 
 enum { kItemOK = 1, kItemCancel = 2, kItemRevert = 3, kItemRadioFirst = 4, kItemRadioLast = 6, kItemRunning = -1 };
 
-// State of the one dialog that can be up at a time.
-static Globals *sGlobals = nullptr;
-static const PlatformData *sPlatform = nullptr;
-static HWND sFocus = nullptr;  // the control that had the focus when the host was activated
-// The drawing port bound to the dialog window. Drawing takes a device context of the
-// window for each operation and gives it back at once, so the binding is the window.
-static HWND sDialogPort = nullptr;
+// Each dialog keeps its own state with its window: the Globals pointer received at
+// creation (the dialog's user word) and the control that had the focus when the host was
+// activated (a window property). A host may start a second import while a dialog is up,
+// since the dialog's loop services the host's windows, or run imports on several
+// threads; every dialog then still answers to its own import. The drawing port bound to
+// a dialog is its window: drawing takes a device context of the window for each
+// operation and gives it back at once.
+static const char kFocusProperty[] = "KarvexDialogFocus";
 
-static HWND DoHostWindow(void) {
-    if (sPlatform == nullptr) return nullptr;
-    return reinterpret_cast<HWND>(sPlatform->hwnd);
+static Globals *DoDialogGlobals(HWND inDialog) {
+    return reinterpret_cast<Globals *>(GetWindowLongPtrA(inDialog, DWLP_USER));
+}
+
+static HWND DoHostWindow(const Globals *globals) {
+    if (globals == nullptr || globals->acquireParamBlock == nullptr) return nullptr;
+    const PlatformData *aPlatform = static_cast<const PlatformData *>(globals->acquireParamBlock->platformData);
+    if (aPlatform == nullptr) return nullptr;
+    return reinterpret_cast<HWND>(aPlatform->hwnd);
 }
 
 static Boolean DoPointIsSet(const Globals *globals) { return globals->wb_point.h != -1 && globals->wb_point.v != -1; }
@@ -49,7 +56,7 @@ static void DoInvertMarker(HWND inDialog, const Globals *globals) {
 static void DoEnableRevert(HWND inDialog, BOOL inEnable) { EnableWindow(GetDlgItem(inDialog, kItemRevert), inEnable); }
 
 static void DoCommand(HWND inDialog, int inID) {
-    Globals *globals = sGlobals;
+    Globals *globals = DoDialogGlobals(inDialog);
     if (globals == nullptr) return;
     switch (inID) {
         case kItemOK: globals->item = kItemOK; break;
@@ -77,21 +84,22 @@ static void DoCommand(HWND inDialog, int inID) {
 }
 
 static void DoActivate(HWND inDialog, WPARAM wParam, LPARAM lParam) {
-    HWND aHost = DoHostWindow();
+    HWND aHost = DoHostWindow(DoDialogGlobals(inDialog));
+    HWND aFocus = static_cast<HWND>(GetPropA(inDialog, kFocusProperty));
     if (LOWORD(wParam) == WA_INACTIVE && aHost != nullptr && reinterpret_cast<HWND>(lParam) == aHost) {
         // The host window is being activated: tell it that it lost activation to the
         // dialog, and bring the dialog back with the focus where it was.
-        sFocus = GetFocus();
+        SetPropA(inDialog, kFocusProperty, GetFocus());
         PostMessageA(aHost, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(inDialog));
         PostMessageA(inDialog, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(aHost));
-    } else if (sFocus != nullptr) {
-        SetFocus(sFocus);
-        sFocus = nullptr;
+    } else if (aFocus != nullptr) {
+        SetFocus(aFocus);
+        RemovePropA(inDialog, kFocusProperty);
     }
 }
 
 static void DoClick(HWND inDialog, LPARAM lParam) {
-    Globals *globals = sGlobals;
+    Globals *globals = DoDialogGlobals(inDialog);
     if (globals == nullptr || globals->method == 0) return;
     POINT aClick;
     aClick.x = static_cast<short>(LOWORD(lParam));
@@ -108,17 +116,15 @@ static void DoClick(HWND inDialog, LPARAM lParam) {
 
 extern "C" __declspec(dllexport) INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
-        case WM_INITDIALOG: {
-            sGlobals = reinterpret_cast<Globals *>(lParam);
-            sPlatform = nullptr;
-            if (sGlobals != nullptr && sGlobals->acquireParamBlock != nullptr)
-                sPlatform = static_cast<const PlatformData *>(sGlobals->acquireParamBlock->platformData);
-            sFocus = nullptr;
-            sDialogPort = hWnd;
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+            RemovePropA(hWnd, kFocusProperty);
             return FALSE;
-        }
-        case WM_CREATE: sDialogPort = hWnd; return TRUE;
-        case WM_DESTROY: sDialogPort = nullptr; return TRUE;
+        case WM_CREATE: return TRUE;
+        case WM_DESTROY:
+            RemovePropA(hWnd, kFocusProperty);
+            SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+            return TRUE;
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) DoCommand(hWnd, LOWORD(wParam));
             return FALSE;
@@ -195,7 +201,4 @@ void CloseOurDialog(Globals *globals) {
         DestroyWindow(globals->dialog);
     }
     globals->dialog = nullptr;
-    sGlobals = nullptr;
-    sPlatform = nullptr;
-    sFocus = nullptr;
 }

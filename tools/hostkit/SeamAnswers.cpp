@@ -25,6 +25,7 @@ void ShowMessage(void *inContext, const char *inText, const char *inCaption) {
 void RunDialog(void *inContext, const uint8_t *inThumbnail, int32 inSize, UI_DialogAnswer *outAnswer) {
     SeamResponder &aResponder = Of(inContext);
     if (inThumbnail != nullptr && inSize > 0) ++aResponder.log().thumbnailsOffered;
+    if (aResponder.answers().whileDialogOpen) aResponder.answers().whileDialogOpen();
     outAnswer->method = aResponder.answers().method;
     outAnswer->wb_point = aResponder.answers().wbPoint;
     outAnswer->convert = aResponder.answers().convert;

@@ -3,6 +3,7 @@
 // the message boxes, beeps and thumbnails the module showed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,6 +21,9 @@ struct Answers {
     int16 method = 0;
     Point wbPoint{-1, -1};
     bool convert = true;  // OK (true) or Cancel (false) in the conversion dialog
+    // Run while the conversion dialog is up, before it answers: what a host does from its
+    // own windows while the dialog's loop services them (a second import, for example).
+    std::function<void()> whileDialogOpen;
 };
 
 struct SeamLog {

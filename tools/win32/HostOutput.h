@@ -8,6 +8,7 @@
 namespace ekvhost {
 
 std::string JsonString(const std::string &inText);
+// A pointer or data word in hexadecimal, all of its digits.
 std::string Hex(uintptr_t inValue);
 void Print(const std::string &inKey, const std::string &inValue);
 

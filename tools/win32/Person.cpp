@@ -65,6 +65,13 @@ UINT SyncMessage() {
 
 void OnSyncMessage() { SetEvent(gSyncEvent); }
 
+UINT NestedImportMessage() {
+    static const UINT sMessage = RegisterWindowMessageA("ekvhost.nested-import");
+    return sMessage;
+}
+
+void Person::NestedImportEnded() { mNestedEnded = true; }
+
 Person::Person(HWND inHostWindow) : mHostWindow(inHostWindow), mThread([this] { Run(); }) {}
 
 Person::~Person() {
@@ -92,6 +99,7 @@ void Person::Report(const std::string &inKey, const std::string &inValue) {
 void Person::Run() {
     while (!mStop) {
         EnumWindows(&Person::Visit, reinterpret_cast<LPARAM>(this));
+        if (mOuterDialog != nullptr && mNestedEnded) FinishOuterConversion();
         Sleep(20);
     }
 }
@@ -257,8 +265,42 @@ void Person::AnswerConversion(HWND inDialog) {
         if (!Sync()) return;
         ReportState(inDialog, "conversion.state");
     }
+    if (answers.nested) {
+        // Only the first dialog nests; the second import's dialog gets the same actions
+        // and OK.
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mAnswers.nested = false;
+            mAnswers.cancelDialog = false;
+        }
+        Report("conversion.do", "nested import");
+        mOuterDialog = inDialog;
+        mOuterCancel = answers.cancelDialog;
+        PostMessageA(mHostWindow, NestedImportMessage(), 0, 0);
+        return;
+    }
     Report("conversion.answer", answers.cancelDialog ? "cancel" : "ok");
     Press(inDialog, answers.cancelDialog ? IDCANCEL : IDOK);
+}
+
+// The first dialog, after the nested import: its state, then OK or Cancel. Once the
+// host's thread has handled the press and everything posted after it, a dialog that
+// took the press is gone; one that is still there ignored it, and the host's thread is
+// told to quit so that the import ends instead of waiting for ever.
+void Person::FinishOuterConversion() {
+    HWND dialog = mOuterDialog;
+    mOuterDialog = nullptr;
+    if (!IsWindow(dialog)) {
+        Report("error", JsonString("the conversion dialog closed during the nested import"));
+        return;
+    }
+    ReportState(dialog, "conversion.after-nested");
+    Report("conversion.answer", mOuterCancel ? "cancel" : "ok");
+    Press(dialog, mOuterCancel ? IDCANCEL : IDOK);
+    if (Sync() && IsWindow(dialog)) {
+        Report("error", JsonString("the conversion dialog ignored its answer after the nested import"));
+        PostThreadMessageA(GetWindowThreadProcessId(mHostWindow, nullptr), WM_QUIT, 0, 0);
+    }
 }
 
 }  // namespace ekvhost

@@ -30,6 +30,9 @@ struct Answers {
     bool cancelFile = false;
     std::vector<DialogAction> actions;
     bool cancelDialog = false;
+    // After the actions, before OK or Cancel, the first conversion dialog asks the host
+    // for a second import (see NestedImportMessage) and is answered once it has ended.
+    bool nested = false;
 };
 
 // The message the watcher posts to the host window to learn that the host's thread has
@@ -37,6 +40,10 @@ struct Answers {
 // OnSyncMessage.
 UINT SyncMessage();
 void OnSyncMessage();
+// The message the watcher posts to the host window to have the host's thread run a
+// second import while the first one's conversion dialog is up; the dialog's loop
+// dispatches it. The host calls Person::NestedImportEnded when that import is over.
+UINT NestedImportMessage();
 
 class Person {
 public:
@@ -44,6 +51,7 @@ public:
     ~Person();
 
     void SetAnswers(const Answers &inAnswers);
+    void NestedImportEnded();
     // What was seen and done since the last call, as output lines, in order.
     std::vector<std::pair<std::string, std::string>> Take();
 
@@ -54,6 +62,7 @@ private:
     void AnswerMessageBox(HWND inWindow);
     void AnswerOpenFile(HWND inWindow);
     void AnswerConversion(HWND inWindow);
+    void FinishOuterConversion();
     void Report(const std::string &inKey, const std::string &inValue);
     bool Sync();
     void Press(HWND inDialog, int inItem);
@@ -66,6 +75,11 @@ private:
     std::mutex mMutex;
     std::vector<std::pair<std::string, std::string>> mSeen;
     std::set<HWND> mAnswered;  // used by the watcher thread only
+    // The conversion dialog waiting for the nested import to end (watcher thread only),
+    // and whether it ended.
+    HWND mOuterDialog = nullptr;
+    bool mOuterCancel = false;
+    std::atomic<bool> mNestedEnded{false};
     std::thread mThread;
 };
 

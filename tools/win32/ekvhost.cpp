@@ -3,7 +3,8 @@
 //   ekvhost PLUGINS_DIR list
 //   ekvhost PLUGINS_DIR {about | call SELECTOR}...
 //   ekvhost PLUGINS_DIR import FILE [--method N] [--point H,V] [--click X,Y] [--revert]
-//                      [--screenshot OUT.bmp] [--cancel-file] [--cancel-dialog] -o OUT.ppm
+//                      [--screenshot OUT.bmp] [--cancel-file] [--cancel-dialog]
+//                      [--nested OUT2.ppm] -o OUT.ppm
 //
 // The host loads every .8ba module of PLUGINS_DIR, reads its PIPL resource, keeps the
 // first Acquire module (kind 8BAM), lists its menu name and resolves its entry point by
@@ -21,6 +22,13 @@
 // -30000 when one breaks them. The document is written as a binary PPM (P6): maxval 65535 with
 // big-endian 16-bit samples for a 16-bit document, 255 for an 8-bit one; rows that were
 // not delivered are 0.
+//
+// --nested runs a second whole import while the conversion dialog is up, after the
+// scripted actions and before OK or Cancel, as a host may do from its own window while
+// the dialog's loop services it: the person asks the host window for it, the host runs
+// it with a parameter block and data word of its own (same file and answers, its lines
+// prefixed "nested.", its document written to OUT2.ppm), then the first dialog gets its
+// OK or Cancel.
 //
 // Output is line-oriented ("key: value"); texts are JSON strings.
 #include <windows.h>
@@ -181,9 +189,18 @@ std::optional<Module> FindAcquireModule(const std::string &inFolder) {
 // Whether GDI+ is loaded in this process.
 const char *GdiplusLoaded() { return GetModuleHandleA("gdiplus.dll") != nullptr ? "yes" : "no"; }
 
+class Host;
+// The nested import the person asked the host window for (the window's user data is
+// its host).
+void RunNestedImport(Host &ioHost);
+
 LRESULT CALLBACK MainWindowProc(HWND inWindow, UINT inMessage, WPARAM inW, LPARAM inL) {
     if (inMessage == SyncMessage()) {
         OnSyncMessage();
+        return 0;
+    }
+    if (inMessage == NestedImportMessage()) {
+        if (Host *host = reinterpret_cast<Host *>(GetWindowLongPtrA(inWindow, GWLP_USERDATA))) RunNestedImport(*host);
         return 0;
     }
     return DefWindowProcA(inWindow, inMessage, inW, inL);
@@ -224,6 +241,7 @@ struct Document {
 struct ImportOptions {
     Answers answers;
     std::string output;
+    std::string nestedOutput;  // with --nested
 };
 
 // The host's memory: new blocks zeroed, spaceProc answering 256 MiB.
@@ -233,58 +251,20 @@ hostkit::PoolOptions WindowsPool() {
     return options;
 }
 
-class Host : public hostkit::ImportDriver {
+// One import: its parameter block, data word and document. Its lines carry a prefix
+// ("nested." for an import run inside another one's dialog).
+class ImportSession : public hostkit::ImportDriver {
 public:
-    Host(Module inModule, HWND inWindow) : mModule(std::move(inModule)), mPool(WindowsPool()), mPerson(inWindow) {
-        mPlatform.hwnd = reinterpret_cast<intptr_t>(inWindow);
-    }
+    ImportSession(Host &ioHost, std::string inPrefix) : mHost(ioHost), mPrefix(std::move(inPrefix)) {}
 
-    void About() {
-        std::vector<unsigned char> about(sizeof(AboutRecord), 0);
-        reinterpret_cast<AboutRecord *>(about.data())->platformData = &mPlatform;
-        Call(acquireSelectorAbout, reinterpret_cast<AcquireRecord *>(about.data()));
-    }
+    // The whole import; returns its result.
+    int16 Run(const std::string &inOutput);
 
-    // A zeroed record of generous size, as a host of a later interface version passes.
-    void Select(int16 inSelector) {
-        std::vector<unsigned char> block = NewBlock();
-        Call(inSelector, hostkit::RecordOf(block));
-    }
-
-    // A whole import with one parameter block; returns the import's result.
-    int16 Import(const ImportOptions &inOptions) {
-        mPerson.SetAnswers(inOptions.answers);
-        std::vector<unsigned char> block = NewBlock();
-        mDocument = Document();
-        hostkit::RunOutcome outcome = hostkit::RunImport(*this, hostkit::RecordOf(block));
-        Print("import.result", std::to_string(outcome.code));
-        if (outcome.code == 0) {
-            long delivered = std::count(mDocument.rowSeen.begin(), mDocument.rowSeen.end(), true);
-            Print("rows.delivered", std::to_string(delivered));
-            if (!inOptions.output.empty()) Print("output", Write(mDocument, inOptions.output) ? "ok" : "failed");
-        }
-        return outcome.code;
-    }
-
-    void Report() {
-        Print("handles.live", std::to_string(mPool.liveHandles()));
-        Print("buffers.live", std::to_string(mPool.liveBuffers()));
-    }
-
-    // ---- the import's steps ---------------------------------------------------------
-
-    int16 call(int16 inSelector, AcquireRecord *ioRecord) override {
-        // Prepare and Start are reported as single calls are; the later ones quietly.
-        bool verbose = inSelector == acquireSelectorPrepare || inSelector == acquireSelectorStart;
-        int16 result = Call(inSelector, ioRecord, verbose);
-        // The module keeps GDI+ (the preview's decoder) only while its dialog is open.
-        if (inSelector == acquireSelectorStart) Print("gdiplus.after-start", GdiplusLoaded());
-        return result;
-    }
+    int16 call(int16 inSelector, AcquireRecord *ioRecord) override;
 
     void started(const AcquireRecord &inRecord) override {
-        Print("document", std::to_string(inRecord.imageSize.h) + " " + std::to_string(inRecord.imageSize.v) + " " +
-                              std::to_string(inRecord.depth) + " mode " + std::to_string(inRecord.imageMode));
+        Say("document", std::to_string(inRecord.imageSize.h) + " " + std::to_string(inRecord.imageSize.v) + " " +
+                            std::to_string(inRecord.depth) + " mode " + std::to_string(inRecord.imageMode));
     }
 
     int16 begin(const hostkit::Document &inDocument, std::string &) override {
@@ -311,56 +291,136 @@ public:
         return 0;
     }
 
-    void violated(const std::string &inWhy) override { Print("error", JsonString(inWhy)); }
+    void violated(const std::string &inWhy) override { Say("error", JsonString(inWhy)); }
 
     void ended(const hostkit::RunOutcome &inOutcome) override {
-        Print("continues", std::to_string(inOutcome.continueCalls));
+        Say("continues", std::to_string(inOutcome.continueCalls));
     }
 
 private:
+    void Say(const std::string &inKey, const std::string &inValue) { Print(mPrefix + inKey, inValue); }
+    static bool Write(const Document &inDocument, const std::string &inPath);
+
+    Host &mHost;
+    std::string mPrefix;
+    intptr_t mData = 0;
+    Document mDocument;
+};
+
+class Host {
+public:
+    Host(Module inModule, HWND inWindow)
+        : mModule(std::move(inModule)), mWindow(inWindow), mPool(WindowsPool()), mPerson(inWindow) {
+        mPlatform.hwnd = reinterpret_cast<intptr_t>(inWindow);
+        SetWindowLongPtrA(mWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Host() { SetWindowLongPtrA(mWindow, GWLP_USERDATA, 0); }
+
+    void About() {
+        std::vector<unsigned char> about(sizeof(AboutRecord), 0);
+        reinterpret_cast<AboutRecord *>(about.data())->platformData = &mPlatform;
+        Call(acquireSelectorAbout, reinterpret_cast<AcquireRecord *>(about.data()), mData, "");
+    }
+
+    // A zeroed record of generous size, as a host of a later interface version passes.
+    void Select(int16 inSelector) {
+        std::vector<unsigned char> block = NewBlock();
+        Call(inSelector, hostkit::RecordOf(block), mData, "");
+    }
+
+    // A whole import with one parameter block; returns the import's result.
+    int16 Import(const ImportOptions &inOptions) {
+        mPerson.SetAnswers(inOptions.answers);
+        mNestedOutput = inOptions.nestedOutput;
+        ImportSession session(*this, "");
+        return session.Run(inOptions.output);
+    }
+
+    // The second import, run from the host window while the first one's dialog is up.
+    void Nested() {
+        ImportSession session(*this, "nested.");
+        session.Run(mNestedOutput);
+        // The first dialog is still open: the preview's decoder must still be loaded.
+        Print("gdiplus.after-nested", GdiplusLoaded());
+        mPerson.NestedImportEnded();
+    }
+
+    void Report() {
+        Print("handles.live", std::to_string(mPool.liveHandles()));
+        Print("buffers.live", std::to_string(mPool.liveBuffers()));
+    }
+
     std::vector<unsigned char> NewBlock() {
         return hostkit::NewRecordBlock(
             {FourCC("8BIM"), 64 * 1024 * 1024, &mPlatform, mPool.bufferProcs(), mPool.handleProcs()});
     }
 
-    int16 Call(int16 inSelector, AcquireRecord *inRecord, bool inVerbose = true) {
-        if (inVerbose) Print("call", std::to_string(inSelector));
+    // Calls the module with the data word given; the lines of verbose calls carry the prefix.
+    int16 Call(int16 inSelector, AcquireRecord *inRecord, intptr_t &ioData, const std::string &inPrefix,
+               bool inVerbose = true) {
+        if (inVerbose) Print(inPrefix + "call", std::to_string(inSelector));
         int16 result = 0x7777;  // the module must write the result word
-        mModule.entry(inSelector, inRecord, &mData, &result);
+        mModule.entry(inSelector, inRecord, &ioData, &result);
         PumpMessages();
         for (const auto &[key, value] : mPerson.Take()) Print(key, value);
         if (!inVerbose) return result;
-        Print("result", std::to_string(result));
-        Print("data", Hex(static_cast<uintptr_t>(mData)));
-        if (mData != 0) {
-            int locks = mPool.handleLocks(reinterpret_cast<Handle>(mData));
-            Print("data.handle", locks >= 0 ? "host" : "foreign");
-            if (locks >= 0) Print("data.locks", std::to_string(locks));
+        Print(inPrefix + "result", std::to_string(result));
+        Print(inPrefix + "data", Hex(static_cast<uintptr_t>(ioData)));
+        if (ioData != 0) {
+            int locks = mPool.handleLocks(reinterpret_cast<Handle>(ioData));
+            Print(inPrefix + "data.handle", locks >= 0 ? "host" : "foreign");
+            if (locks >= 0) Print(inPrefix + "data.locks", std::to_string(locks));
         }
         return result;
     }
 
-    static bool Write(const Document &inDocument, const std::string &inPath) {
-        std::ofstream out(inPath, std::ios::binary);
-        bool wide = inDocument.size.depth == 16;
-        out << "P6\n" << inDocument.size.width << " " << inDocument.size.height << "\n" << (wide ? 65535 : 255) << "\n";
-        std::vector<uint8_t> bytes;
-        bytes.reserve(inDocument.samples.size() * (wide ? 2 : 1));
-        for (uint16_t v : inDocument.samples) {
-            if (wide) bytes.push_back(uint8_t(v >> 8));
-            bytes.push_back(uint8_t(v & 0xff));
-        }
-        out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return static_cast<bool>(out);
-    }
-
+private:
     Module mModule;
+    HWND mWindow;
     hostkit::BlockPool mPool;
     PlatformData mPlatform{};
     intptr_t mData = 0;
     Person mPerson;
-    Document mDocument;
+    std::string mNestedOutput;
 };
+
+void RunNestedImport(Host &ioHost) { ioHost.Nested(); }
+
+int16 ImportSession::Run(const std::string &inOutput) {
+    std::vector<unsigned char> block = mHost.NewBlock();
+    mDocument = Document();
+    hostkit::RunOutcome outcome = hostkit::RunImport(*this, hostkit::RecordOf(block));
+    Say("import.result", std::to_string(outcome.code));
+    if (outcome.code == 0) {
+        long delivered = std::count(mDocument.rowSeen.begin(), mDocument.rowSeen.end(), true);
+        Say("rows.delivered", std::to_string(delivered));
+        if (!inOutput.empty()) Say("output", Write(mDocument, inOutput) ? "ok" : "failed");
+    }
+    return outcome.code;
+}
+
+int16 ImportSession::call(int16 inSelector, AcquireRecord *ioRecord) {
+    // Prepare and Start are reported as single calls are; the later ones quietly.
+    bool verbose = inSelector == acquireSelectorPrepare || inSelector == acquireSelectorStart;
+    int16 result = mHost.Call(inSelector, ioRecord, mData, mPrefix, verbose);
+    // The module keeps GDI+ (the preview's decoder) only while its dialog is open.
+    if (inSelector == acquireSelectorStart) Say("gdiplus.after-start", GdiplusLoaded());
+    return result;
+}
+
+bool ImportSession::Write(const Document &inDocument, const std::string &inPath) {
+    std::ofstream out(inPath, std::ios::binary);
+    bool wide = inDocument.size.depth == 16;
+    out << "P6\n" << inDocument.size.width << " " << inDocument.size.height << "\n" << (wide ? 65535 : 255) << "\n";
+    std::vector<uint8_t> bytes;
+    bytes.reserve(inDocument.samples.size() * (wide ? 2 : 1));
+    for (uint16_t v : inDocument.samples) {
+        if (wide) bytes.push_back(uint8_t(v >> 8));
+        bytes.push_back(uint8_t(v & 0xff));
+    }
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
 
 int Usage() {
     std::fprintf(stderr,
@@ -368,7 +428,7 @@ int Usage() {
                  "       ekvhost PLUGINS_DIR {about | call SELECTOR}...\n"
                  "       ekvhost PLUGINS_DIR import FILE [--method N] [--point H,V] [--click X,Y]\n"
                  "               [--revert] [--screenshot OUT.bmp] [--cancel-file] [--cancel-dialog]\n"
-                 "               [-o OUT.ppm]\n");
+                 "               [--nested OUT2.ppm] [-o OUT.ppm]\n");
     return 2;
 }
 
@@ -411,6 +471,10 @@ std::optional<ImportOptions> ParseImport(int argc, char **argv, int inFirst) {
             continue;
         } else if (option == "--cancel-dialog") {
             options.answers.cancelDialog = true;
+            continue;
+        } else if (option == "--nested" && hasValue) {
+            options.answers.nested = true;
+            options.nestedOutput = argv[++i];
             continue;
         } else if (option == "-o" && hasValue) {
             options.output = argv[++i];
