@@ -81,7 +81,8 @@ fi
 
 echo "setup: installing ${missing[*]} ${missing_i386[*]}" >&2
 attempt=1
-until $SUDO apt-get "${apt_options[@]}" update -qq >"$log" 2>&1 && ! grep -qE '^(E|W):' "$log"; do
+until $SUDO apt-get "${apt_options[@]}" update -qq >"$log" 2>&1 &&
+  ! grep -qE '^(E|W): (Failed to fetch|Some index files failed)' "$log"; do
   if [ $attempt -ge 3 ]; then
     echo "setup: WARNING: some package indexes could not be fetched; going on with those" \
       "that could (a package it needs that is missing from them fails below):" >&2

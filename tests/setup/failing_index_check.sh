@@ -9,6 +9,8 @@
 # Checks: a job whose packages can be installed succeeds despite the broken indexes; a
 # package that cannot be installed fails the set-up, named with apt's error, without
 # keeping out the others; an i386 package that cannot be installed only warns.
+# With a COMMAND, runs it in that broken environment instead of the checks, e.g.
+#   KARVEX_SETUP_EXTRA_PACKAGES=hello bash tests/setup/failing_index_check.sh bash tools/main.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 [ "$(id -u)" -eq 0 ] || { echo "failing_index_check: needs root" >&2; exit 2; }
@@ -65,6 +67,11 @@ Dir::Etc::sourceparts "$work/sources.d";
 Dir::State::lists "$work/lists";
 CONF
 export APT_CONFIG="$work/apt.conf"
+
+if [ $# -gt 0 ]; then
+  "$@"
+  exit
+fi
 
 failures=0
 check() {
