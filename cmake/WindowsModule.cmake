@@ -54,3 +54,8 @@ target_compile_definitions(karvex_startup_nomedia PRIVATE KARVEX_TEST_HOOKS)
 karvex_add_module(KarvexRAW_nomedia plugins-nomedia
   $<FILTER:$<TARGET_OBJECTS:karvex>,EXCLUDE,MediaLayerStartup_win32>
   $<TARGET_OBJECTS:karvex_startup_nomedia>)
+
+# ---- the release zip (64-bit configuration, with the 32-bit module of another build) --
+if(KARVEX_WINDOWS_ARCH STREQUAL "x86_64")
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsRelease.cmake)
+endif()

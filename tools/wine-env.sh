@@ -23,23 +23,26 @@ esac
 export WINEARCH="$KARVEX_WINEARCH"
 
 # Debian's `wine` command always starts the 32-bit loader when it is installed, so a
-# 64-bit prefix gets commands of its own that start the 64-bit loader.
+# 64-bit prefix gets commands of its own that start the 64-bit loader and server; they
+# need only the wine64 package (Debian's `wineserver` comes with `wine`, no i386 one).
 if [ "$WINEARCH" = win64 ]; then
   shims="$WINEPREFIX.bin"
-  if [ ! -x "$shims/wineboot" ]; then
+  if [ ! -x "$shims/wineserver" ]; then
     mkdir -p "$shims"
-    for name in wine wineboot; do
-      arg=""
-      [ $name = wineboot ] && arg=" wineboot"
-      printf '#!/bin/sh\nexec /usr/lib/wine/wine64%s "$@"\n' "$arg" >"$shims/$name.tmp"
+    for name in wine wineboot wineserver; do
+      case $name in
+        wine) command='/usr/lib/wine/wine64' ;;
+        wineboot) command='/usr/lib/wine/wine64 wineboot' ;;
+        wineserver) command='/usr/lib/wine/wineserver64 -p0' ;;
+      esac
+      printf '#!/bin/sh\nexec %s "$@"\n' "$command" >"$shims/$name.tmp"
       chmod +x "$shims/$name.tmp"
       mv "$shims/$name.tmp" "$shims/$name"
     done
   fi
   case ":$PATH:" in *":$shims:"*) ;; *) export PATH="$shims:$PATH" ;; esac
 elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  echo "wine-env: 32-bit Wine does not run on this system (a kernel without 32-bit" \
-    "program support, or wine32:i386 missing); the 32-bit module cannot be run here" >&2
+  echo "wine-env: 32-bit Wine does not start here; tools/wine32-status.sh says why" >&2
   exit 1
 fi
 export WINEDEBUG=-all
