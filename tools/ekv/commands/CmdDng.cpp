@@ -39,6 +39,10 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
             outOptions.outputs.output = aValue;
         } else if (aArgs.option("-d", "--directory", &aValue)) {
             outOptions.outputs.directory = aValue;
+        } else if (aArgs.option(nullptr, "--sync")) {
+            SetSyncPolicy(SyncPolicy::Always);
+        } else if (aArgs.option(nullptr, "--no-sync")) {
+            SetSyncPolicy(SyncPolicy::Never);
         } else if (aArgs.option(nullptr, "--no-clobber")) {
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
