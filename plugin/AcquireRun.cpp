@@ -221,13 +221,15 @@ static uint32 DoBandCount(const Globals *globals) {
 static Boolean DoStartWorkers(Globals *globals) {
     uint32 aBands = DoBandCount(globals);
     if (aBands < 2) return true;
+    // No more lanes (threads + 1) than bands.
     int32 aThreads = RAW_BandThreadCount();
-    if (static_cast<uint32>(aThreads) > aBands) aThreads = static_cast<int32>(aBands);
+    if (static_cast<uint32>(aThreads) >= aBands) aThreads = static_cast<int32>(aBands - 1);
     globals->workers = RAW_StartBandWorkers(globals, aThreads);
     if (globals->workers == nullptr) return true;
-    uint32 aRows = globals->band - 4;
     for (int32 aLane = 0; aLane < globals->workers->laneCount; ++aLane)
-        if (!RAW_PostBand(globals, globals->workers, aLane, static_cast<uint32>(aLane) * aRows)) return false;
+        if (static_cast<uint32>(aLane) < aBands &&
+            !RAW_PostBand(globals, globals->workers, aLane, static_cast<uint32>(aLane)))
+            return false;
     return true;
 }
 
@@ -242,7 +244,7 @@ static Boolean DoTakeWorkerBand(Globals *globals) {
         int32 aFreed = static_cast<int32>((aBand - 1) % aLanes);
         RAW_ReleaseBand(globals, w, aFreed);
         uint32 aNext = aBand - 1 + aLanes;
-        if (aNext < DoBandCount(globals) && !RAW_PostBand(globals, w, aFreed, aNext * aRows)) return false;
+        if (aNext < DoBandCount(globals) && !RAW_PostBand(globals, w, aFreed, aNext)) return false;
     }
     int32 aLane = static_cast<int32>(aBand % aLanes);
     if (!RAW_WaitBand(w, aLane)) return false;

@@ -1,5 +1,6 @@
-// The band workers: lanes of planes taken from the host before the threads start, one
-// thread per lane, and the hand-over of bands between the host's thread and the lanes.
+// The band workers: lanes of planes taken from the host before the threads start, the
+// threads that convert the bands posted to them, and the hand-over of bands between the
+// host's thread and the lanes.
 #include "BandWorkers.h"
 
 #include "../pipeline/kernels/StageKernels.h"
@@ -11,11 +12,11 @@ void RAW_SetBandThreads(int32 inCount) { sRAW_BandThreadsSet = inCount > 0 ? inC
 
 int32 RAW_BandThreadCount(void) {
     if (sRAW_BandThreadsSet > 0)
-        return sRAW_BandThreadsSet < kRAW_MostBandLanes ? sRAW_BandThreadsSet : kRAW_MostBandLanes;
+        return sRAW_BandThreadsSet < kRAW_MostBandThreads ? sRAW_BandThreadsSet : kRAW_MostBandThreads;
     int32 aCount = RAW_UsableProcessors();
     int32 aLimit = RAW_HostThreadLimit();
     if (aLimit > 0 && aLimit < aCount) aCount = aLimit;
-    if (aCount > kRAW_MostBandLanes) aCount = kRAW_MostBandLanes;
+    if (aCount > kRAW_MostBandThreads) aCount = kRAW_MostBandThreads;
     return aCount < 1 ? 1 : aCount;
 }
 
@@ -38,14 +39,27 @@ int32 RAW_BandWorkersBytes(const Globals *globals, int32 inLanes) {
            inLanes * (aPlanes + RAW_BandWorkspaceBytes(aWidth, aHeight, &aArea));
 }
 
-// A lane's thread: converts each band posted to it until told to stop.
-static void DoLaneThread(void *inLane) {
-    RAW_BandLane *aLane = static_cast<RAW_BandLane *>(inLane);
-    RAW_BandWorkers *w = aLane->workers;
+// The posted lane of the earliest band, or null (the workers' lock is held).
+static RAW_BandLane *DoEarliestPosted(RAW_BandWorkers *w) {
+    RAW_BandLane *aEarliest = nullptr;
+    for (int32 aLane = 0; aLane < w->laneCount; ++aLane) {
+        RAW_BandLane *aCandidate = &w->lane[aLane];
+        if (aCandidate->state == kRAW_LanePosted &&
+            (aEarliest == nullptr || aCandidate->bandIndex < aEarliest->bandIndex))
+            aEarliest = aCandidate;
+    }
+    return aEarliest;
+}
+
+// A worker thread: converts the earliest band posted until told to stop.
+static void DoWorkerThread(void *inWorkers) {
+    RAW_BandWorkers *w = static_cast<RAW_BandWorkers *>(inWorkers);
     RAW_TakeLock(&w->lock);
     for (;;) {
-        while (!w->stop && aLane->state != kRAW_LanePosted) RAW_WaitCondition(&w->posted, &w->lock);
+        RAW_BandLane *aLane = nullptr;
+        while (!w->stop && (aLane = DoEarliestPosted(w)) == nullptr) RAW_WaitCondition(&w->posted, &w->lock);
         if (w->stop) break;
+        aLane->state = kRAW_LaneWorking;
         RAW_ReleaseLock(&w->lock);
         Boolean aDone = RAW_ConvertInWorkspace(&w->settings, &aLane->space, w->width, w->height, aLane->bayer, &w->area,
                                                aLane->plane[0], aLane->plane[1], aLane->plane[2]);
@@ -92,7 +106,7 @@ static void DoUnlockTables(Globals *globals, RAW_BandWorkers *w) {
 
 RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
     if (inThreads < 2) return nullptr;
-    if (inThreads > kRAW_MostBandLanes) inThreads = kRAW_MostBandLanes;
+    if (inThreads > kRAW_MostBandThreads) inThreads = kRAW_MostBandThreads;
     AcquireRecord *aBlock = globals->acquireParamBlock;
     BufferProcs *aProcs = aBlock->bufferProcs;
     BufferID aSelfID = nullptr;
@@ -116,7 +130,7 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
     }
     if (aLocked) {
         RAW_ChooseBandSettings(globals, w->lut, &w->settings);
-        while (w->laneCount < inThreads && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
+        while (w->laneCount < inThreads + 1 && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
     }
     if (w->laneCount < 2) {
         RAW_StopBandWorkers(globals, w);
@@ -127,22 +141,18 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
 #if defined(RAW_KERNELS_HAVE_WIDE)
     (void)RAW_KernelLevel();
 #endif
-    for (int32 aLane = 0; aLane < w->laneCount; ++aLane) {
-        w->lane[aLane].workers = w;
-        if (!RAW_StartThread(&w->lane[aLane].thread, DoLaneThread, &w->lane[aLane])) break;
-        w->threadCount = aLane + 1;
-    }
-    // Lanes without a thread give their planes back; fewer than two threads are no gain.
-    for (int32 aLane = w->threadCount; aLane < w->laneCount; ++aLane) DoFreeLane(aProcs, &w->lane[aLane]);
-    w->laneCount = w->threadCount;
-    if (w->laneCount < 2) {
+    const int32 aWanted = inThreads < w->laneCount ? inThreads : w->laneCount;
+    while (w->threadCount < aWanted && RAW_StartThread(&w->thread[w->threadCount], DoWorkerThread, w)) ++w->threadCount;
+    // Fewer than two threads are no gain.
+    if (w->threadCount < 2) {
         RAW_StopBandWorkers(globals, w);
         return nullptr;
     }
     return w;
 }
 
-Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 inLine) {
+Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 inBand) {
+    uint32 inLine = inBand * (globals->band - 4);
     HandleProcs *aHandleProcs = globals->acquireParamBlock->handleProcs;
     RAW_BandLane *aLane = &w->lane[inLane];
     Handle aStrip = nullptr;
@@ -161,6 +171,7 @@ Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 
     aLane->strip = aStrip;
     aLane->bayer = aBayer;
     RAW_TakeLock(&w->lock);
+    aLane->bandIndex = inBand;
     aLane->state = kRAW_LanePosted;
     RAW_WakeAll(&w->posted);
     RAW_ReleaseLock(&w->lock);
@@ -170,7 +181,8 @@ Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 
 Boolean RAW_WaitBand(RAW_BandWorkers *w, int32 inLane) {
     RAW_BandLane *aLane = &w->lane[inLane];
     RAW_TakeLock(&w->lock);
-    while (aLane->state == kRAW_LanePosted) RAW_WaitCondition(&w->finished, &w->lock);
+    while (aLane->state == kRAW_LanePosted || aLane->state == kRAW_LaneWorking)
+        RAW_WaitCondition(&w->finished, &w->lock);
     Boolean aDone = aLane->state == kRAW_LaneDone;
     RAW_ReleaseLock(&w->lock);
     return aDone;
@@ -196,7 +208,7 @@ void RAW_StopBandWorkers(Globals *globals, RAW_BandWorkers *w) {
         w->stop = true;
         RAW_WakeAll(&w->posted);
         RAW_ReleaseLock(&w->lock);
-        for (int32 aLane = 0; aLane < w->threadCount; ++aLane) RAW_JoinThread(&w->lane[aLane].thread);
+        for (int32 aThread = 0; aThread < w->threadCount; ++aThread) RAW_JoinThread(&w->thread[aThread]);
     }
     RAW_DisposeCondition(&w->finished);
     RAW_DisposeCondition(&w->posted);

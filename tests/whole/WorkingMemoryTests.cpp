@@ -1,15 +1,16 @@
 // The module's working memory during a whole import (every buffer and handle it holds
-// from the host at once; the host's document is not counted) stays within 4 MB at the
-// camera's default geometry on two band threads and does not grow with the image height:
-// the image is developed band by band. Each further band thread adds one lane of planes.
+// from the host at once; the host's document is not counted) stays within 4.5 MB at the
+// camera's default geometry on two band threads (three lanes of planes) and does not grow
+// with the image height: the image is developed band by band. Each further band thread
+// adds one lane.
 #include "WholeTestSupport.h"
 
 namespace {
 
-constexpr size_t kLimit = 4u << 20;
+constexpr size_t kLimit = 9u << 19;
 constexpr Point kPoint{120, 160};
 
-TEST(WorkingMemory, DefaultGeometryWithinFourMegabytesAndIndependentOfHeight) {
+TEST(WorkingMemory, DefaultGeometryWithinFourAndAHalfMegabytesAndIndependentOfHeight) {
     const std::string aDefault = wholetest::MakeSample("memory-default", "");
     const std::string aTall = wholetest::MakeSample("memory-tall", "--height 6000 --rows-per-strip 400");
     const wholetest::Import aOne = wholetest::RunImport(aDefault, 2, kPoint, false, 2);
@@ -32,12 +33,12 @@ TEST(WorkingMemory, EachFurtherBandThreadAddsOneLaneOfAtMostOnePointTwoMegabytes
     // of 2240 x 6 pixels, its mosaic copy and its 2256 x 10 sensor rows.
     constexpr size_t kLane = 3 * 2 * 13440 + 6 * 2 * 13440 + 8 * 8 * 13440 + 2 * 2 * 2256 * 10;
     EXPECT_LE(kLane, 1200000u);
-    EXPECT_GT(aTwo.peakBytes, aSingle.peakBytes + kLane);
-    EXPECT_LE(aTwo.peakBytes, aSingle.peakBytes + 2 * kLane + 4096);
+    EXPECT_GT(aTwo.peakBytes, aSingle.peakBytes + 2 * kLane);
+    EXPECT_LE(aTwo.peakBytes, aSingle.peakBytes + 3 * kLane + 4096);
     EXPECT_LE(aEight.peakBytes, aTwo.peakBytes + 6 * kLane);
 }
 
-TEST(WorkingMemory, EveryMethodAndDepthWithinFourMegabytes) {
+TEST(WorkingMemory, EveryMethodAndDepthWithinFourAndAHalfMegabytes) {
     for (const char *aBits : {"8", "12", "14"}) {
         const std::string aPath = wholetest::MakeSample(std::string("memory-") + aBits, std::string("--bits ") + aBits);
         for (int16 aMethod = 0; aMethod <= 2; ++aMethod) {
