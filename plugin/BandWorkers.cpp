@@ -197,7 +197,10 @@ void RAW_ReleaseBand(Globals *globals, RAW_BandWorkers *w, int32 inLane) {
     }
     aLane->strip = nullptr;
     aLane->bayer = nullptr;
+    // The threads read every lane's state while they look for a posted band.
+    RAW_TakeLock(&w->lock);
     aLane->state = kRAW_LaneIdle;
+    RAW_ReleaseLock(&w->lock);
 }
 
 void RAW_StopBandWorkers(Globals *globals, RAW_BandWorkers *w) {
@@ -210,14 +213,14 @@ void RAW_StopBandWorkers(Globals *globals, RAW_BandWorkers *w) {
         RAW_ReleaseLock(&w->lock);
         for (int32 aThread = 0; aThread < w->threadCount; ++aThread) RAW_JoinThread(&w->thread[aThread]);
     }
-    RAW_DisposeCondition(&w->finished);
-    RAW_DisposeCondition(&w->posted);
-    RAW_DisposeLock(&w->lock);
     // Nothing runs any more: every lane's rows and planes go back.
     for (int32 aLane = 0; aLane < w->laneCount; ++aLane) {
         RAW_ReleaseBand(globals, w, aLane);
         DoFreeLane(aProcs, &w->lane[aLane]);
     }
+    RAW_DisposeCondition(&w->finished);
+    RAW_DisposeCondition(&w->posted);
+    RAW_DisposeLock(&w->lock);
     DoUnlockTables(globals, w);
     RAW_FreeBuffer(aProcs, w->selfID);
 }
