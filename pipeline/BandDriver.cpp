@@ -288,12 +288,6 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     return DoRunStages(&aSettings, aProcs, &aPlanes, inWidth, inHeight, inBayer, inArea, R_F, B_F, G_F);
 }
 
-int32 RAW_BandWorkspaceBytes(uint16 inWidth, uint16 inHeight, const Rect *inArea) {
-    const int32 aPixels = (inArea->right - inArea->left) * (inArea->bottom - inArea->top);
-    return kRAW_WorkspaceIntPlanes * 2 * aPixels + kRAW_WorkspaceRealPlanes * 8 * aPixels +
-           2 * static_cast<int32>(inWidth) * static_cast<int32>(inHeight);
-}
-
 Boolean RAW_AllocateBandWorkspace(BufferProcs *inProcs, uint16 inWidth, uint16 inHeight, const Rect *inArea,
                                   RAW_BandWorkspace *outSpace) {
     *outSpace = RAW_BandWorkspace{};

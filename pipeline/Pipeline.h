@@ -102,8 +102,6 @@ typedef struct RAW_BandWorkspace {
     BufferID edgeMosaicID;
 } RAW_BandWorkspace;
 
-// Bytes a workspace takes for bands of inWidth × inHeight samples and inArea's output.
-int32 RAW_BandWorkspaceBytes(uint16 inWidth, uint16 inHeight, const Rect *inArea);
 // False (with nothing held) when the host gives not every plane.
 Boolean RAW_AllocateBandWorkspace(BufferProcs *inProcs, uint16 inWidth, uint16 inHeight, const Rect *inArea,
                                   RAW_BandWorkspace *outSpace);

@@ -30,15 +30,6 @@ static void DoBandGeometry(const Globals *globals, uint16 *outWidth, uint16 *out
     outArea->right = static_cast<int16>(globals->info.output_image_width);
 }
 
-int32 RAW_BandWorkersBytes(const Globals *globals, int32 inLanes) {
-    uint16 aWidth, aHeight;
-    Rect aArea;
-    DoBandGeometry(globals, &aWidth, &aHeight, &aArea);
-    int32 aPlanes = kPlaneCount * 2 * (aArea.right - aArea.left) * (aArea.bottom - aArea.top);
-    return static_cast<int32>(sizeof(RAW_BandWorkers)) +
-           inLanes * (aPlanes + RAW_BandWorkspaceBytes(aWidth, aHeight, &aArea));
-}
-
 // The posted lane of the earliest band, or null (the workers' lock is held).
 static RAW_BandLane *DoEarliestPosted(RAW_BandWorkers *w) {
     RAW_BandLane *aEarliest = nullptr;

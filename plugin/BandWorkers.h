@@ -54,10 +54,6 @@ int32 RAW_BandThreadCount(void);
 // kRAW_MostBandThreads); 0 goes back to the processors. For tests and benchmarks.
 void RAW_SetBandThreads(int32 inCount);
 
-// Bytes that lanes of inLanes take for the run's geometry, besides the sensor rows that
-// each lane holds while its band is converted.
-int32 RAW_BandWorkersBytes(const Globals *globals, int32 inLanes);
-
 // Takes the planes of up to inThreads + 1 lanes from the host, as many as it gives, and
 // starts inThreads threads (no more than lanes). Null, with nothing held, when fewer than
 // two lanes or threads could be had: the run then converts on the host's thread as
