@@ -1,7 +1,9 @@
 // Whole imports driven as a host drives them: ENTRYPOINT Prepare, Start, every Continue up
 // to the releasing one, Finish and Finalize, through the ekv host core (its buffer and
-// handle callbacks, delivery checks and document). One thread, files written by ekv-make
-// at build time and read once before timing, so they sit in the page cache.
+// handle callbacks, delivery checks and document). Files written by ekv-make at build
+// time and read once before timing, so they sit in the page cache. The module develops
+// on one band thread, except in the cases named ".../threads:N" (N band threads), which
+// measure the same import on more processors.
 //
 // Every iteration runs the import twice, once with the optimised stages and once with
 // the straightforward ones (RAW_SelectReferenceStages), so both are measured side by side
@@ -25,6 +27,7 @@
 #include "import/AcquireHost.h"
 #include "pipeline/PipelineReference.h"
 #include "pipeline/kernels/StageKernels.h"
+#include "plugin/BandWorkers.h"
 
 namespace {
 
@@ -38,18 +41,22 @@ struct Case {
     const char *file;
     int16 method;
     Point point;
-    bool paired;  // also run the straightforward stages
+    bool paired;    // also run the straightforward stages
+    int32 threads;  // the module's band threads
 };
 
 const Case kCases[] = {
-    {"10bit/m2_point", "import10.ekv", 2, kPoint, true},
-    {"12bit/m2_point", "import12.ekv", 2, kPoint, true},
-    {"14bit/m2_point", "import14.ekv", 2, kPoint, true},
-    {"8bit/m2_point", "import8.ekv", 2, kPoint, true},
-    {"10bit/m1_point", "import10.ekv", 1, kPoint, true},
-    {"10bit/m0", "import10.ekv", 0, kNoPoint, true},
+    {"10bit/m2_point", "import10.ekv", 2, kPoint, true, 1},
+    {"12bit/m2_point", "import12.ekv", 2, kPoint, true, 1},
+    {"14bit/m2_point", "import14.ekv", 2, kPoint, true, 1},
+    {"8bit/m2_point", "import8.ekv", 2, kPoint, true, 1},
+    {"10bit/m1_point", "import10.ekv", 1, kPoint, true, 1},
+    {"10bit/m0", "import10.ekv", 0, kNoPoint, true, 1},
     // A much taller image of the same width: the same bands, so the same working memory.
-    {"10bit_tall/m2_point", "tall10.ekv", 2, kPoint, false},
+    {"10bit_tall/m2_point", "tall10.ekv", 2, kPoint, false, 1},
+    // The default file on two and four band threads.
+    {"10bit/m2_point/threads:2", "import10.ekv", 2, kPoint, false, 2},
+    {"10bit/m2_point/threads:4", "import10.ekv", 2, kPoint, false, 4},
 };
 
 // The module stays loaded (its data word kept) from one import to the next.
@@ -65,13 +72,16 @@ void ReadWhole(const std::string &inPath) {
 }
 
 // One import; its duration in seconds, or a negative value when it failed.
-double TimedImport(const ekv::ImportRequest &inRequest, bool inReference, size_t *outPeak, double *outPixels) {
+double TimedImport(const ekv::ImportRequest &inRequest, int32 inThreads, bool inReference, size_t *outPeak,
+                   double *outPixels) {
     RAW_SelectReferenceStages(inReference);
+    RAW_SetBandThreads(inThreads);
     hostkit::BlockPool &aPool = ekv::HostPool();
     aPool.resetPeak();
     const auto aStart = std::chrono::steady_clock::now();
     ekv::ImportResult aResult = Host().import(inRequest);
     const auto aEnd = std::chrono::steady_clock::now();
+    RAW_SetBandThreads(0);
     RAW_SelectReferenceStages(false);
     if (aResult.status != ekv::ImportStatus::Ok || aResult.leakedBuffers != 0 || aResult.leakedHandles != 0)
         return -1.0;
@@ -89,15 +99,15 @@ void BM_Import(benchmark::State &ioState, const Case &inCase) {
     ReadWhole(aRequest.path);
     size_t aPeak = 0;
     double aPixels = 0;
-    if (TimedImport(aRequest, false, &aPeak, &aPixels) < 0) {  // warm-up, and a check
+    if (TimedImport(aRequest, inCase.threads, false, &aPeak, &aPixels) < 0) {  // warm-up, and a check
         ioState.SkipWithError("the import failed");
         return;
     }
     double aOptimised = 0, aReference = 0;
     for (auto _ : ioState) {
         size_t aRunPeak = 0;
-        const double aSeconds = TimedImport(aRequest, false, &aRunPeak, nullptr);
-        const double aRefSeconds = inCase.paired ? TimedImport(aRequest, true, nullptr, nullptr) : 0.0;
+        const double aSeconds = TimedImport(aRequest, inCase.threads, false, &aRunPeak, nullptr);
+        const double aRefSeconds = inCase.paired ? TimedImport(aRequest, inCase.threads, true, nullptr, nullptr) : 0.0;
         if (aSeconds < 0 || aRefSeconds < 0) {
             ioState.SkipWithError("the import failed");
             break;

@@ -50,11 +50,13 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
     # instead (same speed on aligned data, same results).
     list(APPEND KARVEX_WIDE_KERNEL_OPTIONS -Wa,-muse-unaligned-vector-move)
   endif()
+  # BMI2 (on every processor with AVX2 that the run-time choice accepts) gives shifts by a
+  # count in a register in one micro-operation instead of three: the tone look-ups.
   set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX2.cpp PROPERTIES
-    COMPILE_OPTIONS "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx2")
+    COMPILE_OPTIONS "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx2;-mbmi2")
   set_source_files_properties(${KARVEX_KERNEL_DIR}/StageKernels_AVX512.cpp PROPERTIES
     COMPILE_OPTIONS
-    "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx512f;-mavx512vl;-mavx512bw;-mavx512dq;-mprefer-vector-width=512")
+    "${KARVEX_WIDE_KERNEL_OPTIONS};-mavx512f;-mavx512vl;-mavx512bw;-mavx512dq;-mbmi2;-mprefer-vector-width=512")
 endif()
 
 add_library(karvex STATIC ${KARVEX_MODULE_SOURCES})

@@ -38,11 +38,16 @@ typedef struct RAW_BandPlanes {
     BufferID YH_EdgeF_ID;
     double *YHL_YF, *YHL_CrF, *YHL_CbF;
     BufferID YHL_YF_ID, YHL_CrF_ID, YHL_CbF_ID;
+    // The planes were set from a workspace: taking one takes what is there, and freeing
+    // one leaves it for the next band.
+    Boolean fixed;
 } RAW_BandPlanes;
 
 // Takes one locked host buffer. False when the host gives none; a buffer that was
 // allocated but could not be locked is freed again at once, so the plane stays empty.
-static Boolean DoAllocatePlane(BufferProcs *inProcs, int32 inSize, void **outPlane, BufferID *outID) {
+static Boolean DoAllocatePlane(const RAW_BandPlanes *inPlanes, BufferProcs *inProcs, int32 inSize, void **outPlane,
+                               BufferID *outID) {
+    if (inPlanes->fixed) return *outPlane != nullptr;
     *outID = nullptr;
     *outPlane = RAW_AllocateBuffer(inProcs, inSize, outID);
     if (*outPlane != nullptr) return true;
@@ -52,16 +57,17 @@ static Boolean DoAllocatePlane(BufferProcs *inProcs, int32 inSize, void **outPla
 }
 
 // Frees one plane if it holds a buffer and empties it, so that nothing is freed twice.
-static void DoFreePlane(BufferProcs *inProcs, void **ioPlane, BufferID *ioID) {
+static void DoFreePlane(const RAW_BandPlanes *inPlanes, BufferProcs *inProcs, void **ioPlane, BufferID *ioID) {
+    if (inPlanes->fixed) return;
     RAW_FreeBuffer(inProcs, *ioID);
     *ioID = nullptr;
     *ioPlane = nullptr;
 }
 
 #define RAW_ALLOC(procs, size, planes, name) \
-    DoAllocatePlane(procs, size, reinterpret_cast<void **>(&(planes)->name), &(planes)->name##_ID)
+    DoAllocatePlane(planes, procs, size, reinterpret_cast<void **>(&(planes)->name), &(planes)->name##_ID)
 #define RAW_FREE(procs, planes, name) \
-    DoFreePlane(procs, reinterpret_cast<void **>(&(planes)->name), &(planes)->name##_ID)
+    DoFreePlane(planes, procs, reinterpret_cast<void **>(&(planes)->name), &(planes)->name##_ID)
 
 // Frees every plane still held, in the order the conversion takes them.
 static void DoFreeAllPlanes(BufferProcs *inProcs, RAW_BandPlanes *ioPlanes) {
@@ -80,7 +86,7 @@ static void DoFreeAllPlanes(BufferProcs *inProcs, RAW_BandPlanes *ioPlanes) {
     RAW_FREE(inProcs, ioPlanes, YL_Y1);
     RAW_FREE(inProcs, ioPlanes, YL_Cr1);
     RAW_FREE(inProcs, ioPlanes, YL_Cb1);
-    DoFreePlane(inProcs, reinterpret_cast<void **>(&ioPlanes->Bayer_Edge), &ioPlanes->Bayer_EdgeID);
+    DoFreePlane(ioPlanes, inProcs, reinterpret_cast<void **>(&ioPlanes->Bayer_Edge), &ioPlanes->Bayer_EdgeID);
     RAW_FREE(inProcs, ioPlanes, YH_Edge1);
     RAW_FREE(inProcs, ioPlanes, YH_EdgeF);
     RAW_FREE(inProcs, ioPlanes, YHL_YF);
@@ -94,150 +100,162 @@ static Boolean DoAbandonBand(BufferProcs *inProcs, RAW_BandPlanes *ioPlanes) {
     return false;
 }
 
-Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inBayer, const Rect *inArea,
-                  uint16 *inLUT[kLUTCount], uint16 *R_F, uint16 *B_F, uint16 *G_F) {
-    if (globals == nullptr || inBayer == nullptr || inArea == nullptr || inLUT == nullptr || R_F == nullptr ||
-        B_F == nullptr || G_F == nullptr)
-        return false;
+void RAW_ChooseBandSettings(const Globals *globals, uint16 *const inLUT[kLUTCount], RAW_BandSettings *outSettings) {
     const RAW_Info *info = &globals->info;
-    BufferProcs *aProcs = globals->acquireParamBlock != nullptr ? globals->acquireParamBlock->bufferProcs : nullptr;
+    RAW_BandSettings *s = outSettings;
+    s->reference = sRAW_ReferenceStages;
+    s->VB = static_cast<uint16>(info->valid_bits_per_pixel[0]);
+    s->VBShift = static_cast<uint16>(info->valid_bits_per_pixel[1]);
+    s->endian = info->endian;
+    s->tone_mode = info->tone_mode;
+    for (int aIndex = 0; aIndex < 4; ++aIndex) s->CFA[aIndex] = info->cfa_pattern.value[aIndex];
 
-    // Every window of OutSize must lie inside the band: output pixel (i, j) reads band
-    // rows i .. i + 3 and columns j .. j + 3.
+    // Method 0 is plain development.
+    s->OB_R = s->OB_Gr = s->OB_Gb = s->OB_B = 0;
+    s->WB_R = s->WB_B = 1.0;
+    s->CMX1 = 1.0, s->CMX2 = 0.0, s->CMX3 = 0.0;
+    s->CMX4 = 0.0, s->CMX5 = 1.0, s->CMX6 = 0.0;
+    s->CMX7 = 0.0, s->CMX8 = 0.0, s->CMX9 = 1.0;
+    s->Kedge = 1.0, s->Kcoring = 0.0;
+    s->CSG1 = 0;
+    s->CSG2 = 0.0;
+    s->LUT_Tone0 = s->LUT_Tone1 = s->LUT_Tone2 = s->LUT_Edge = inLUT[0];
+    if (globals->method != 0) {
+        s->OB_R = static_cast<uint16>(info->optical_black[0]);
+        s->OB_Gr = static_cast<uint16>(info->optical_black[1]);
+        s->OB_Gb = static_cast<uint16>(info->optical_black[2]);
+        s->OB_B = static_cast<uint16>(info->optical_black[3]);
+        s->WB_R = RAW_SInt32ToGainRatio(info->wb_gain_gr);
+        s->WB_B = RAW_SInt32ToGainRatio(info->wb_gain_gb);
+        s->CMX1 = RAW_SInt16ToX(info->color_matrix[0]);
+        s->CMX2 = RAW_SInt16ToX(info->color_matrix[1]);
+        s->CMX3 = RAW_SInt16ToX(info->color_matrix[2]);
+        s->CMX4 = RAW_SInt16ToX(info->color_matrix[3]);
+        s->CMX5 = RAW_SInt16ToX(info->color_matrix[4]);
+        s->CMX6 = RAW_SInt16ToX(info->color_matrix[5]);
+        s->CMX7 = RAW_SInt16ToX(info->color_matrix[6]);
+        s->CMX8 = RAW_SInt16ToX(info->color_matrix[7]);
+        s->CMX9 = RAW_SInt16ToX(info->color_matrix[8]);
+    }
+    if (globals->method == 2) {
+        s->Kedge = RAW_SInt16ToX(info->enhancer);
+        s->Kcoring = RAW_SInt16ToX(info->coring);
+        s->CSG1 = info->chromasupless[4];
+        s->CSG2 = RAW_SInt16ToX(info->chromasupless[5]);
+        s->LUT_Tone0 = inLUT[1];
+        s->LUT_Tone1 = inLUT[2];
+        s->LUT_Tone2 = inLUT[3];
+        s->LUT_Edge = inLUT[4];
+    }
+    s->CSK1 = static_cast<uint16>(info->chromasupless[0]);
+    s->CSK2 = static_cast<uint16>(info->chromasupless[1]);
+    s->CSK3 = static_cast<uint16>(info->chromasupless[2]);
+    s->CSK4 = static_cast<uint16>(info->chromasupless[3]);
+
+    // The user's gains replace the camera's while a point is picked.
+    if (globals->method != 0 && globals->wb_point.h != -1 && globals->wb_point.v != -1) {
+        s->WB_R = globals->wb_r;
+        s->WB_B = globals->wb_b;
+    }
+}
+
+// Whether every window of OutSize lies inside the band: output pixel (i, j) reads band
+// rows i .. i + 3 and columns j .. j + 3.
+static Boolean DoAreaFits(uint16 inWidth, uint16 inHeight, const Rect *inArea) {
     int32 aW = inArea->right - inArea->left;
     int32 aH = inArea->bottom - inArea->top;
-    if (aW <= 0 || aH <= 0 || aH + 3 > inHeight || aW + 3 > inWidth) return false;
+    return aW > 0 && aH > 0 && aH + 3 <= inHeight && aW + 3 <= inWidth;
+}
 
-    const uint16 VB = static_cast<uint16>(info->valid_bits_per_pixel[0]);
-    const uint8_t *CFA = info->cfa_pattern.value;
+// The stages in their fixed order over one band, each intermediate plane taken right
+// before its first writer and given back right after its last reader.
+static Boolean DoRunStages(const RAW_BandSettings *s, BufferProcs *aProcs, RAW_BandPlanes *p, uint16 inWidth,
+                           uint16 inHeight, uint16 *inBayer, const Rect *inArea, uint16 *R_F, uint16 *B_F,
+                           uint16 *G_F) {
+    const int32 aW = inArea->right - inArea->left;
+    const int32 aH = inArea->bottom - inArea->top;
+    const uint16 VB = s->VB;
+    const uint8_t *CFA = s->CFA;
     const int32 aIntSize = 2 * aW * aH;
     const int32 aRealSize = 8 * aW * aH;
     const int32 aBandSize = 2 * static_cast<int32>(inWidth) * static_cast<int32>(inHeight);
+    const Boolean aReference = s->reference;
 
     // 1. Bring the samples to host order with the valid bits at the bottom.
-    const Boolean aReference = sRAW_ReferenceStages;
-    RAW_STAGE(aReference, RAW_ShiftRight, inBayer, inWidth, inHeight, VB,
-              static_cast<uint16>(info->valid_bits_per_pixel[1]), info->endian);
+    RAW_STAGE(aReference, RAW_ShiftRight, inBayer, inWidth, inHeight, VB, s->VBShift, s->endian);
 
-    // 2. Stage parameters of the method; method 0 is plain development.
-    uint16 OB_R = 0, OB_Gr = 0, OB_Gb = 0, OB_B = 0;
-    double WB_R = 1.0, WB_B = 1.0;
-    double CMX1 = 1.0, CMX2 = 0.0, CMX3 = 0.0, CMX4 = 0.0, CMX5 = 1.0, CMX6 = 0.0, CMX7 = 0.0, CMX8 = 0.0, CMX9 = 1.0;
-    double Kedge = 1.0, Kcoring = 0.0;
-    int16 CSG1 = 0;
-    double CSG2 = 0.0;
-    const uint16 *LUT_Tone0 = inLUT[0], *LUT_Tone1 = inLUT[0], *LUT_Tone2 = inLUT[0], *LUT_Edge = inLUT[0];
-    if (globals->method != 0) {
-        OB_R = static_cast<uint16>(info->optical_black[0]);
-        OB_Gr = static_cast<uint16>(info->optical_black[1]);
-        OB_Gb = static_cast<uint16>(info->optical_black[2]);
-        OB_B = static_cast<uint16>(info->optical_black[3]);
-        WB_R = RAW_SInt32ToGainRatio(info->wb_gain_gr);
-        WB_B = RAW_SInt32ToGainRatio(info->wb_gain_gb);
-        CMX1 = RAW_SInt16ToX(info->color_matrix[0]);
-        CMX2 = RAW_SInt16ToX(info->color_matrix[1]);
-        CMX3 = RAW_SInt16ToX(info->color_matrix[2]);
-        CMX4 = RAW_SInt16ToX(info->color_matrix[3]);
-        CMX5 = RAW_SInt16ToX(info->color_matrix[4]);
-        CMX6 = RAW_SInt16ToX(info->color_matrix[5]);
-        CMX7 = RAW_SInt16ToX(info->color_matrix[6]);
-        CMX8 = RAW_SInt16ToX(info->color_matrix[7]);
-        CMX9 = RAW_SInt16ToX(info->color_matrix[8]);
-    }
-    if (globals->method == 2) {
-        Kedge = RAW_SInt16ToX(info->enhancer);
-        Kcoring = RAW_SInt16ToX(info->coring);
-        CSG1 = info->chromasupless[4];
-        CSG2 = RAW_SInt16ToX(info->chromasupless[5]);
-        LUT_Tone0 = inLUT[1];
-        LUT_Tone1 = inLUT[2];
-        LUT_Tone2 = inLUT[3];
-        LUT_Edge = inLUT[4];
-    }
-    const uint16 CSK1 = static_cast<uint16>(info->chromasupless[0]);
-    const uint16 CSK2 = static_cast<uint16>(info->chromasupless[1]);
-    const uint16 CSK3 = static_cast<uint16>(info->chromasupless[2]);
-    const uint16 CSK4 = static_cast<uint16>(info->chromasupless[3]);
+    // 2. Black levels and gains, in place.
+    RAW_STAGE(aReference, RAW_WhiteBalance, inBayer, inWidth, inHeight, CFA, s->OB_R, s->OB_Gr, s->OB_Gb, s->OB_B,
+              s->WB_R, s->WB_B, VB);
 
-    // 3. The user's gains replace the camera's while a point is picked.
-    if (globals->method != 0 && globals->wb_point.h != -1 && globals->wb_point.v != -1) {
-        WB_R = globals->wb_r;
-        WB_B = globals->wb_b;
-    }
-
-    // 4. Black levels and gains, in place.
-    RAW_STAGE(aReference, RAW_WhiteBalance, inBayer, inWidth, inHeight, CFA, OB_R, OB_Gr, OB_Gb, OB_B, WB_R, WB_B, VB);
-
-    RAW_BandPlanes aPlanes = {};
-    RAW_BandPlanes *p = &aPlanes;
-
-    // 5. Interpolation.
+    // 3. Interpolation.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R1) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G1) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B1))
         return DoAbandonBand(aProcs, p);
     RAW_STAGE(aReference, RAW_LowPassFilter, inBayer, inWidth, inHeight, CFA, kRAW_LPFInnerWeight, kRAW_LPFMixedWeight,
               kRAW_LPFOuterWeight, VB, inArea, p->YL_R1, p->YL_G1, p->YL_B1);
 
-    // 6. Coloration control.
+    // 4. Coloration control.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R2) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G2) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B2))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_ColorationControl, p->YL_R1, p->YL_G1, p->YL_B1, WB_R, WB_B, info->tone_mode, VB, OB_R,
-              OB_Gr, OB_Gb, OB_B, inArea, p->YL_R2, p->YL_G2, p->YL_B2);
+    RAW_STAGE(aReference, RAW_ColorationControl, p->YL_R1, p->YL_G1, p->YL_B1, s->WB_R, s->WB_B, s->tone_mode, VB,
+              s->OB_R, s->OB_Gr, s->OB_Gb, s->OB_B, inArea, p->YL_R2, p->YL_G2, p->YL_B2);
     RAW_FREE(aProcs, p, YL_R1);
     RAW_FREE(aProcs, p, YL_G1);
     RAW_FREE(aProcs, p, YL_B1);
 
-    // 7. Colour matrix.
+    // 5. Colour matrix.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R3) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G3) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B3))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_ColorAdjust, p->YL_R2, p->YL_G2, p->YL_B2, CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8,
-              CMX9, VB, inArea, p->YL_R3, p->YL_G3, p->YL_B3);
+    RAW_STAGE(aReference, RAW_ColorAdjust, p->YL_R2, p->YL_G2, p->YL_B2, s->CMX1, s->CMX2, s->CMX3, s->CMX4, s->CMX5,
+              s->CMX6, s->CMX7, s->CMX8, s->CMX9, VB, inArea, p->YL_R3, p->YL_G3, p->YL_B3);
     RAW_FREE(aProcs, p, YL_R2);
     RAW_FREE(aProcs, p, YL_G2);
     RAW_FREE(aProcs, p, YL_B2);
 
-    // 8. Tone curve.
+    // 6. Tone curve.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R4) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G4) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B4))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_LUTAdjust, p->YL_R3, p->YL_G3, p->YL_B3, LUT_Tone0, LUT_Tone1, LUT_Tone2, info->tone_mode,
-              VB, inArea, p->YL_R4, p->YL_G4, p->YL_B4);
+    RAW_STAGE(aReference, RAW_LUTAdjust, p->YL_R3, p->YL_G3, p->YL_B3, s->LUT_Tone0, s->LUT_Tone1, s->LUT_Tone2,
+              s->tone_mode, VB, inArea, p->YL_R4, p->YL_G4, p->YL_B4);
     RAW_FREE(aProcs, p, YL_R3);
     RAW_FREE(aProcs, p, YL_G3);
     RAW_FREE(aProcs, p, YL_B3);
 
-    // 9. Luminance and colour differences.
+    // 7. Luminance and colour differences.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YL_Y1) || !RAW_ALLOC(aProcs, aRealSize, p, YL_Cr1) ||
         !RAW_ALLOC(aProcs, aRealSize, p, YL_Cb1))
         return DoAbandonBand(aProcs, p);
     RAW_STAGE(aReference, RAW_Convert2YC, p->YL_R4, p->YL_G4, p->YL_B4, VB, inArea, p->YL_Y1, p->YL_Cr1, p->YL_Cb1);
 
-    // 10. The edge path starts from the white-balanced mosaic.
-    if (!DoAllocatePlane(aProcs, aBandSize, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID))
+    // 8. The edge path starts from the white-balanced mosaic.
+    if (!DoAllocatePlane(p, aProcs, aBandSize, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID))
         return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_EdgeLUTAdjust, inBayer, inWidth, inHeight, LUT_Edge, info->tone_mode, VB, p->Bayer_Edge);
+    RAW_STAGE(aReference, RAW_EdgeLUTAdjust, inBayer, inWidth, inHeight, s->LUT_Edge, s->tone_mode, VB, p->Bayer_Edge);
 
-    // 11. Band-pass detail.
+    // 9. Band-pass detail.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_Edge1)) return DoAbandonBand(aProcs, p);
     RAW_STAGE(aReference, RAW_EdgeBPF, p->Bayer_Edge, inWidth, inHeight, CFA, kRAW_BPFInnerWeight, kRAW_BPFMixedWeight,
               kRAW_BPFOuterWeight, VB, inArea, p->YH_Edge1);
-    DoFreePlane(aProcs, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID);
+    DoFreePlane(p, aProcs, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID);
 
-    // 12. Coring and edge gain.
+    // 10. Coring and edge gain.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YH_EdgeF)) return DoAbandonBand(aProcs, p);
-    RAW_STAGE(aReference, RAW_CoringEdge, p->YH_Edge1, kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, Kedge, Kcoring, VB,
+    RAW_STAGE(aReference, RAW_CoringEdge, p->YH_Edge1, kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, s->Kedge, s->Kcoring, VB,
               inArea, p->YH_EdgeF);
 
-    // 13. Chroma suppression with the detail added.
+    // 11. Chroma suppression with the detail added.
     if (!RAW_ALLOC(aProcs, aRealSize, p, YHL_YF) || !RAW_ALLOC(aProcs, aRealSize, p, YHL_CrF) ||
         !RAW_ALLOC(aProcs, aRealSize, p, YHL_CbF))
         return DoAbandonBand(aProcs, p);
     RAW_STAGE(aReference, RAW_ColorRestrainEdgeAdd, p->YL_Y1, p->YL_Cr1, p->YL_Cb1, p->YH_EdgeF, p->YL_R4, p->YL_G4,
-              p->YL_B4, p->YH_Edge1, CSK1, CSK2, CSK3, CSK4, CSG1, CSG2, VB, inArea, p->YHL_YF, p->YHL_CrF, p->YHL_CbF);
+              p->YL_B4, p->YH_Edge1, s->CSK1, s->CSK2, s->CSK3, s->CSK4, s->CSG1, s->CSG2, VB, inArea, p->YHL_YF,
+              p->YHL_CrF, p->YHL_CbF);
 
-    // 14. Everything but the final luminance and colour differences.
+    // 12. Everything but the final luminance and colour differences.
     RAW_FREE(aProcs, p, YL_R4);
     RAW_FREE(aProcs, p, YL_G4);
     RAW_FREE(aProcs, p, YL_B4);
@@ -247,12 +265,85 @@ Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inB
     RAW_FREE(aProcs, p, YH_Edge1);
     RAW_FREE(aProcs, p, YH_EdgeF);
 
-    // 15. Back to RGB: the second output parameter carries green, the third blue.
+    // 13. Back to RGB: the second output parameter carries green, the third blue.
     RAW_STAGE(aReference, RAW_ConvertToRGB, p->YHL_YF, p->YHL_CrF, p->YHL_CbF, VB, inArea, R_F, B_F, G_F);
 
-    // 16.
+    // 14.
     RAW_FREE(aProcs, p, YHL_YF);
     RAW_FREE(aProcs, p, YHL_CrF);
     RAW_FREE(aProcs, p, YHL_CbF);
     return true;
+}
+
+Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inBayer, const Rect *inArea,
+                  uint16 *inLUT[kLUTCount], uint16 *R_F, uint16 *B_F, uint16 *G_F) {
+    if (globals == nullptr || inBayer == nullptr || inArea == nullptr || inLUT == nullptr || R_F == nullptr ||
+        B_F == nullptr || G_F == nullptr)
+        return false;
+    if (!DoAreaFits(inWidth, inHeight, inArea)) return false;
+    BufferProcs *aProcs = globals->acquireParamBlock != nullptr ? globals->acquireParamBlock->bufferProcs : nullptr;
+    RAW_BandSettings aSettings;
+    RAW_ChooseBandSettings(globals, inLUT, &aSettings);
+    RAW_BandPlanes aPlanes = {};
+    return DoRunStages(&aSettings, aProcs, &aPlanes, inWidth, inHeight, inBayer, inArea, R_F, B_F, G_F);
+}
+
+Boolean RAW_AllocateBandWorkspace(BufferProcs *inProcs, uint16 inWidth, uint16 inHeight, const Rect *inArea,
+                                  RAW_BandWorkspace *outSpace) {
+    *outSpace = RAW_BandWorkspace{};
+    if (!DoAreaFits(inWidth, inHeight, inArea)) return false;
+    const int32 aPixels = (inArea->right - inArea->left) * (inArea->bottom - inArea->top);
+    Boolean aComplete = true;
+    for (int aIndex = 0; aIndex < kRAW_WorkspaceIntPlanes && aComplete; ++aIndex) {
+        outSpace->intPlane[aIndex] =
+            reinterpret_cast<uint16 *>(RAW_AllocateBuffer(inProcs, 2 * aPixels, &outSpace->intID[aIndex]));
+        aComplete = outSpace->intPlane[aIndex] != nullptr;
+    }
+    for (int aIndex = 0; aIndex < kRAW_WorkspaceRealPlanes && aComplete; ++aIndex) {
+        outSpace->realPlane[aIndex] =
+            reinterpret_cast<double *>(RAW_AllocateBuffer(inProcs, 8 * aPixels, &outSpace->realID[aIndex]));
+        aComplete = outSpace->realPlane[aIndex] != nullptr;
+    }
+    if (aComplete) {
+        const int32 aBandSize = 2 * static_cast<int32>(inWidth) * static_cast<int32>(inHeight);
+        outSpace->edgeMosaic =
+            reinterpret_cast<uint16 *>(RAW_AllocateBuffer(inProcs, aBandSize, &outSpace->edgeMosaicID));
+        aComplete = outSpace->edgeMosaic != nullptr;
+    }
+    if (!aComplete) RAW_FreeBandWorkspace(inProcs, outSpace);
+    return aComplete;
+}
+
+void RAW_FreeBandWorkspace(BufferProcs *inProcs, RAW_BandWorkspace *ioSpace) {
+    for (int aIndex = 0; aIndex < kRAW_WorkspaceIntPlanes; ++aIndex) RAW_FreeBuffer(inProcs, ioSpace->intID[aIndex]);
+    for (int aIndex = 0; aIndex < kRAW_WorkspaceRealPlanes; ++aIndex) RAW_FreeBuffer(inProcs, ioSpace->realID[aIndex]);
+    RAW_FreeBuffer(inProcs, ioSpace->edgeMosaicID);
+    *ioSpace = RAW_BandWorkspace{};
+}
+
+Boolean RAW_ConvertInWorkspace(const RAW_BandSettings *inSettings, RAW_BandWorkspace *ioSpace, uint16 inWidth,
+                               uint16 inHeight, uint16 *inBayer, const Rect *inArea, uint16 *R_F, uint16 *B_F,
+                               uint16 *G_F) {
+    if (!DoAreaFits(inWidth, inHeight, inArea)) return false;
+    RAW_BandPlanes aPlanes = {};
+    RAW_BandPlanes *p = &aPlanes;
+    p->fixed = true;
+    // Stage n + 1 reads what stage n wrote, so the first and third integer sets share
+    // the planes of one set, the second and fourth those of the other.
+    p->YL_R1 = p->YL_R3 = ioSpace->intPlane[0];
+    p->YL_G1 = p->YL_G3 = ioSpace->intPlane[1];
+    p->YL_B1 = p->YL_B3 = ioSpace->intPlane[2];
+    p->YL_R2 = p->YL_R4 = ioSpace->intPlane[3];
+    p->YL_G2 = p->YL_G4 = ioSpace->intPlane[4];
+    p->YL_B2 = p->YL_B4 = ioSpace->intPlane[5];
+    p->YL_Y1 = ioSpace->realPlane[0];
+    p->YL_Cr1 = ioSpace->realPlane[1];
+    p->YL_Cb1 = ioSpace->realPlane[2];
+    p->YH_Edge1 = ioSpace->realPlane[3];
+    p->YH_EdgeF = ioSpace->realPlane[4];
+    p->YHL_YF = ioSpace->realPlane[5];
+    p->YHL_CrF = ioSpace->realPlane[6];
+    p->YHL_CbF = ioSpace->realPlane[7];
+    p->Bayer_Edge = ioSpace->edgeMosaic;
+    return DoRunStages(inSettings, nullptr, p, inWidth, inHeight, inBayer, inArea, R_F, B_F, G_F);
 }

@@ -69,4 +69,46 @@ void RAW_ColorRestrainEdgeAdd(const double *YL_Y1, const double *YL_Cr1, const d
 Boolean DoConvert(Globals *globals, uint16 inWidth, uint16 inHeight, uint16 *inBayer, const Rect *inArea,
                   uint16 *inLUT[kLUTCount], uint16 *R_F, uint16 *B_F, uint16 *G_F);
 
+// Every stage parameter of a run, chosen once from the method, the camera settings and
+// the user's white balance, so that a band can be converted without the globals.
+typedef struct RAW_BandSettings {
+    Boolean reference;
+    uint16 VB, VBShift;
+    uint16 endian;
+    int16 tone_mode;
+    uint8_t CFA[4];
+    uint16 OB_R, OB_Gr, OB_Gb, OB_B;
+    double WB_R, WB_B;
+    double CMX1, CMX2, CMX3, CMX4, CMX5, CMX6, CMX7, CMX8, CMX9;
+    double Kedge, Kcoring;
+    uint16 CSK1, CSK2, CSK3, CSK4;
+    int16 CSG1;
+    double CSG2;
+    const uint16 *LUT_Tone0, *LUT_Tone1, *LUT_Tone2, *LUT_Edge;
+} RAW_BandSettings;
+
+void RAW_ChooseBandSettings(const Globals *globals, uint16 *const inLUT[kLUTCount], RAW_BandSettings *outSettings);
+
+// The planes one band's conversion works in, taken from the host once for many bands.
+// The stages' integer planes use two sets in turn, since each set is free again once the
+// next stage has read it; the real planes are all alive at the chroma stage.
+enum { kRAW_WorkspaceIntPlanes = 6, kRAW_WorkspaceRealPlanes = 8 };
+typedef struct RAW_BandWorkspace {
+    uint16 *intPlane[kRAW_WorkspaceIntPlanes];
+    BufferID intID[kRAW_WorkspaceIntPlanes];
+    double *realPlane[kRAW_WorkspaceRealPlanes];
+    BufferID realID[kRAW_WorkspaceRealPlanes];
+    uint16 *edgeMosaic;
+    BufferID edgeMosaicID;
+} RAW_BandWorkspace;
+
+// False (with nothing held) when the host gives not every plane.
+Boolean RAW_AllocateBandWorkspace(BufferProcs *inProcs, uint16 inWidth, uint16 inHeight, const Rect *inArea,
+                                  RAW_BandWorkspace *outSpace);
+void RAW_FreeBandWorkspace(BufferProcs *inProcs, RAW_BandWorkspace *ioSpace);
+// DoConvert within a workspace: calls no host procedure, so any thread may run it.
+Boolean RAW_ConvertInWorkspace(const RAW_BandSettings *inSettings, RAW_BandWorkspace *ioSpace, uint16 inWidth,
+                               uint16 inHeight, uint16 *inBayer, const Rect *inArea, uint16 *R_F, uint16 *B_F,
+                               uint16 *G_F);
+
 #endif

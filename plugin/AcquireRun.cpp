@@ -7,6 +7,7 @@
 #include "../ui/ConversionDialog.h"
 #include "../ui/MessageBoxes.h"
 #include "../ui/OpenFileDialog.h"
+#include "BandWorkers.h"
 #include "HostMemory.h"
 
 // `loop` of a run that has ended: the last band was delivered (or the run failed) and the
@@ -25,6 +26,7 @@ static void DoDisposeThumbnail(Globals *globals) {
 
 // Whether the run still holds a tone table or a plane buffer.
 static Boolean DoRunHolds(const Globals *globals) {
+    if (globals->workers != nullptr) return true;
     for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
         if (globals->lut[aIndex] != nullptr) return true;
     for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
@@ -36,6 +38,9 @@ static Boolean DoRunHolds(const Globals *globals) {
 // released twice. The slots are the run's only record of what it holds.
 static void DoReleaseHeld(Globals *globals) {
     AcquireRecord *aBlock = globals->acquireParamBlock;
+    // The workers stop first: they read the tone tables and write their lanes.
+    RAW_StopBandWorkers(globals, globals->workers);
+    globals->workers = nullptr;
     for (int aIndex = 0; aIndex < kLUTCount; ++aIndex) {
         if (globals->lut[aIndex] != nullptr) HostDisposeHandle(aBlock->handleProcs, globals->lut[aIndex]);
         globals->lut[aIndex] = nullptr;
@@ -47,6 +52,7 @@ static void DoReleaseHeld(Globals *globals) {
         RAW_FreeBuffer(aBlock->bufferProcs, globals->small_layer_id[aIndex]);
         globals->small_layer_id[aIndex] = nullptr;
         globals->small_layer_ptr[aIndex] = nullptr;
+        globals->ready_ptr[aIndex] = nullptr;
     }
 }
 
@@ -198,6 +204,51 @@ static Boolean DoBeginRun(Globals *globals) {
     for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
         if (globals->layer_ptr[aIndex] == nullptr || globals->small_layer_ptr[aIndex] == nullptr) return false;
     if (globals->method != 0) DoWhiteBalanceGain(globals);
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) globals->ready_ptr[aIndex] = globals->layer_ptr[aIndex];
+    return true;
+}
+
+// The bands the run delivers: every whole band of output rows, and at least one.
+static uint32 DoBandCount(const Globals *globals) {
+    uint32 aRows = globals->band - 4;
+    uint32 aCount = static_cast<uint32>(globals->info.output_image_height) / aRows;
+    return aCount > 0 ? aCount : 1;
+}
+
+// Starts the band workers for a run of several bands when the machine has processors to
+// spare, and posts them the first bands. A run without workers converts on the host's
+// thread; so does one whose workers could not have their memory.
+static Boolean DoStartWorkers(Globals *globals) {
+    uint32 aBands = DoBandCount(globals);
+    if (aBands < 2) return true;
+    // No more lanes (threads + 1) than bands.
+    int32 aThreads = RAW_BandThreadCount();
+    if (static_cast<uint32>(aThreads) >= aBands) aThreads = static_cast<int32>(aBands - 1);
+    globals->workers = RAW_StartBandWorkers(globals, aThreads);
+    if (globals->workers == nullptr) return true;
+    for (int32 aLane = 0; aLane < globals->workers->laneCount; ++aLane)
+        if (static_cast<uint32>(aLane) < aBands &&
+            !RAW_PostBand(globals, globals->workers, aLane, static_cast<uint32>(aLane)))
+            return false;
+    return true;
+}
+
+// The next band from the workers: the lane of the band delivered last takes the band
+// that many lanes further on, then the host's thread waits for this band's lane.
+static Boolean DoTakeWorkerBand(Globals *globals) {
+    RAW_BandWorkers *w = globals->workers;
+    uint32 aRows = globals->band - 4;
+    uint32 aBand = globals->line / aRows;
+    uint32 aLanes = static_cast<uint32>(w->laneCount);
+    if (aBand > 0) {
+        int32 aFreed = static_cast<int32>((aBand - 1) % aLanes);
+        RAW_ReleaseBand(globals, w, aFreed);
+        uint32 aNext = aBand - 1 + aLanes;
+        if (aNext < DoBandCount(globals) && !RAW_PostBand(globals, w, aFreed, aNext)) return false;
+    }
+    int32 aLane = static_cast<int32>(aBand % aLanes);
+    if (!RAW_WaitBand(w, aLane)) return false;
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) globals->ready_ptr[aIndex] = w->lane[aLane].plane[aIndex];
     return true;
 }
 
@@ -264,12 +315,12 @@ static void DoDeliverPlane(Globals *globals) {
     if (info->valid_bits_per_pixel[0] > 8) {
         aBlock->colBytes = 2;
         aBlock->rowBytes = 2 * aWidth;
-        aBlock->data = globals->layer_ptr[p];
+        aBlock->data = globals->ready_ptr[p];
     } else {
         // An 8-bit document's samples are at most 255: the low byte is the value.
         aBlock->colBytes = 1;
         aBlock->rowBytes = aWidth;
-        const uint16 *aFrom = globals->layer_ptr[p];
+        const uint16 *aFrom = globals->ready_ptr[p];
         uint8_t *aTo = globals->small_layer_ptr[p];
         RAW_RUN_KERNEL(RAW_KNarrowSamples, aFrom, static_cast<size_t>(aRows) * static_cast<size_t>(aWidth), aTo);
         aBlock->data = aTo;
@@ -313,15 +364,18 @@ void DoContinue(Globals *globals) {
             *globals->result = kResultBadParameters;
             return;
         }
-        if (!DoBeginRun(globals)) {
+        if (!DoBeginRun(globals) || !DoStartWorkers(globals)) {
             DoFailRun(globals);
             return;
         }
     }
 
-    if (globals->loop % 3 == 0 && !DoConvertBand(globals)) {
-        DoFailRun(globals);
-        return;
+    if (globals->loop % 3 == 0) {
+        Boolean aReady = globals->workers != nullptr ? DoTakeWorkerBand(globals) : DoConvertBand(globals);
+        if (!aReady) {
+            DoFailRun(globals);
+            return;
+        }
     }
     DoDeliverPlane(globals);
 }

@@ -131,7 +131,9 @@ void DoInitGlobals(Globals *globalPtr) {
         globalPtr->layer_id[aIndex] = nullptr;
         globalPtr->small_layer_ptr[aIndex] = nullptr;
         globalPtr->small_layer_id[aIndex] = nullptr;
+        globalPtr->ready_ptr[aIndex] = nullptr;
     }
+    globalPtr->workers = nullptr;
     RAW_DefaultInfo(&globalPtr->info);
     globalPtr->item = 0;
 }

@@ -37,6 +37,11 @@ typedef struct Globals {
     BufferID layer_id[kPlaneCount];
     uint8_t *small_layer_ptr[kPlaneCount];
     BufferID small_layer_id[kPlaneCount];
+    // The planes of the band being delivered: layer_ptr's, or a band worker lane's.
+    uint16 *ready_ptr[kPlaneCount];
+    // The run's band workers (a RAW_BandWorkers record), or null when the run converts
+    // on the host's thread.
+    struct RAW_BandWorkers *workers;
     RAW_Info info;
     int16 item;
     KarvexWindow dialog;

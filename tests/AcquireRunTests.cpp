@@ -8,6 +8,7 @@
 #include "RunTestSupport.h"
 #include "TestHost.h"
 #include "pipeline/Pipeline.h"
+#include "plugin/BandWorkers.h"
 #include "plugin/PlugInGlobals.h"
 #include "resources/Strings.h"
 
@@ -244,11 +245,14 @@ TEST(AcquireRunDelivery, FinishReleasesWhatAHostThatStoppedEarlyLeft) {
     s.imageLength = 204;
     TempFile f("early.ekv", runtest::BuildEkv(s));
     TestHost host;
+    // What one thread holds (workers hold more: see BandWorkerTests).
+    RAW_SetBandThreads(1);
     runtest::SetUpRunDirectly(host, f, 0, kNoPoint);
     for (int i = 0; i < 4; ++i) ASSERT_EQ(host.call(acquireSelectorContinue), 0);
     EXPECT_EQ(host.liveBuffers(), 6u);
     EXPECT_EQ(host.liveHandles(), 1u + kLUTCount);
     EXPECT_EQ(host.call(acquireSelectorFinish), 0);
+    RAW_SetBandThreads(0);
     EXPECT_EQ(host.liveBuffers(), 0u);
     EXPECT_EQ(host.liveHandles(), 1u);
     EXPECT_EQ(host.call(acquireSelectorFinish), 0);
@@ -263,6 +267,8 @@ TEST(AcquireRunDelivery, AFailedBufferOrStripEndsTheRunWithOutOfMemoryAndNothing
     s.outputHeight = 60;
     s.imageLength = 64;
     TempFile f("failrun.ekv", runtest::BuildEkv(s));
+    // On one thread every allocation is needed (workers fall back: see BandWorkerTests).
+    RAW_SetBandThreads(1);
     // Count the allocations of a whole run first.
     int before = 0, total = 0;
     {
@@ -285,6 +291,7 @@ TEST(AcquireRunDelivery, AFailedBufferOrStripEndsTheRunWithOutOfMemoryAndNothing
         EXPECT_EQ(host.call(acquireSelectorFinish), 0);
         EXPECT_TRUE(host.misuse().empty()) << "k " << k << ": " << host.misuse().front();
     }
+    RAW_SetBandThreads(0);
 }
 
 TEST(AcquireRunDelivery, BufferLocksThatFailEndTheRunWithoutLeaks) {

@@ -60,6 +60,7 @@ public:
     int allocations() const { return mPool.allocations(); }
     // Misuse seen so far, each described in a line.
     const std::vector<std::string> &misuse() const { return mPool.misuse(); }
+    int foreignThreadCalls() const { return mPool.foreignThreadCalls(); }
 
 private:
     hostkit::BlockPool mPool;

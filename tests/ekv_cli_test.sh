@@ -186,6 +186,14 @@ convert)
   tiff_is b8.tif 248 182 8
   read -r lo hi mean < <("$check" stats b8.tif)
   [ "$hi" -gt 128 ] || fail "8-bit document: the brightest sample is only $hi"
+  # The module's band threads change nothing in the image; a batch shares them out.
+  for t in 1 2 5; do
+    expect 0 "" "$ekv" convert s.ekv -m 2 --threads "$t" -o "m2-t$t.tif"
+    cmp -s m2.tif "m2-t$t.tif" || fail "--threads $t gave another image"
+  done
+  expect 0 "" "$ekv" convert s.ekv b8.ekv -m 2 -j 2 --threads 3 -d . --format png
+  expect 2 "--threads takes a number of threads" "$ekv" convert s.ekv --threads 0
+  expect 2 "--threads takes a number of threads" "$ekv" convert s.ekv --threads many
   no_temp_files
   ;;
 
@@ -213,6 +221,27 @@ outputs)
   before=$(sha256sum dir/one.tif | cut -d' ' -f1)
   expect 7 "one\.ekv: out of memory" "$ekv" convert one.ekv -m 2 -d dir --max-memory 1
   [ "$(sha256sum dir/one.tif | cut -d' ' -f1)" = "$before" ] || fail "a failed conversion changed the old output"
+  # Flushing: a file that replaces another is flushed before the rename, a new file and
+  # standard output are not; --sync flushes every output and the directory after the
+  # rename; --no-sync flushes nothing.
+  if strace -f -qq -e trace=fsync -o /dev/null true 2>/dev/null; then
+    flushes() {
+      strace -f -qq -e trace=fsync,fdatasync,sync_file_range,syncfs -o trace.txt "$@" >/dev/null 2>&1 ||
+        fail "$* failed under strace"
+      grep -cE '(fsync|fdatasync|sync_file_range|syncfs)\(' trace.txt
+    }
+    rm -f flush.tif
+    [ "$(flushes "$ekv" convert one.ekv -o flush.tif)" = 0 ] || fail "a new file was flushed"
+    [ "$(flushes "$ekv" convert one.ekv -o flush.tif)" = 1 ] || fail "a replaced file was not flushed once"
+    [ "$(flushes "$ekv" convert one.ekv -o flush.tif --no-sync)" = 0 ] || fail "--no-sync flushed a file"
+    [ "$(flushes "$ekv" convert one.ekv -o -)" = 0 ] || fail "standard output was flushed"
+    rm -f flush.tif
+    [ "$(flushes "$ekv" convert one.ekv -o flush.tif --sync)" = 2 ] || fail "--sync: not the file and its directory"
+    [ "$(flushes "$ekv" dng one.ekv -o flush.dng)" = 0 ] || fail "a new DNG was flushed"
+    [ "$(flushes "$ekv" dng one.ekv -o flush.dng)" = 1 ] || fail "a replaced DNG was not flushed once"
+  else
+    echo "note: strace cannot run here; the flush policy is not tested" >&2
+  fi
   # The bundled sample at its full size.
   expect 0 "" "$ekv" convert "$sample" -m 2 -o sample.tif
   tiff_is sample.tif 2240 1680 16

@@ -31,7 +31,7 @@ test_packages=(
   wine wine64 xvfb xauth python3-pefile
   dcraw libraw-bin libimage-exiftool-perl darktable rawtherapee
   help2man man-db lintian dpkg-dev fakeroot
-  shared-mime-info xdg-utils desktop-file-utils
+  shared-mime-info xdg-utils desktop-file-utils libglib2.0-bin bash-completion strace
 )
 i386_packages=()
 case "$job" in

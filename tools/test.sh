@@ -19,6 +19,9 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_WER
 cmake --build build/asan -j "$jobs" --target karvex_tests karvex_native_tests karvex_robust_tests karvex_whole_tests
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j "$jobs" -E '^ekv_(cli|dng)_' | tail -n 40
 
+# The module's band threads and ekv's writer threads under ThreadSanitizer.
+bash tools/tsan-test.sh
+
 # The fuzz targets (clang, libFuzzer), a bounded run of each from the generated seeds.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEX_FUZZ=ON -DKARVEX_TESTS=ON >/dev/null
 cmake --build build/fuzz -j "$jobs" --target karvex_fuzz

@@ -10,6 +10,8 @@ void RAW_LimitKernels(int32 inHighest) { sRAW_KernelLimit = inHighest; }
 // The widest variant the processor has and the system saves the registers of.
 static int32 RAW_DetectKernelLevel(void) {
     __builtin_cpu_init();
+    // The wide variants are built with BMI2 as well (every processor with AVX2 has it).
+    if (!__builtin_cpu_supports("bmi2")) return kRAW_KernelsBaseline;
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512dq"))
         return kRAW_KernelsAVX512;

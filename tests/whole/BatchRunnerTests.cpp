@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "import/ModuleThreads.h"
 #include "output/BatchRunner.h"
 #include "WholeTestSupport.h"
 
@@ -78,6 +79,16 @@ TEST(BatchRunner, WorkersServeManyInputsAndOneEndedByASignalFailsItsInputOnly) {
     EXPECT_EQ(aDone, (std::set<size_t>{0, 2, 3, 4, 5, 6}));
     EXPECT_LE(aProcesses.size(), 3u);
     EXPECT_EQ(aProcesses.count(static_cast<int>(::getpid())), 0u);
+}
+
+// A batch's workers share the processors; the user's count wins; one job takes them all.
+TEST(ModuleThreads, BatchWorkersShareTheProcessorsUnlessTheUserSaysOtherwise) {
+    EXPECT_EQ(ekv::ModuleThreadLimit(0, 1, 8), 0);
+    EXPECT_EQ(ekv::ModuleThreadLimit(0, 2, 8), 4);
+    EXPECT_EQ(ekv::ModuleThreadLimit(0, 3, 8), 2);
+    EXPECT_EQ(ekv::ModuleThreadLimit(0, 8, 2), 1);
+    EXPECT_EQ(ekv::ModuleThreadLimit(3, 2, 8), 3);
+    EXPECT_EQ(ekv::ModuleThreadLimit(5, 1, 2), 5);
 }
 
 }  // namespace

@@ -61,15 +61,20 @@ TEST_P(WholeImage, OptimisedEqualsStraightforwardForEveryMethod) {
     for (const MethodCase &aMethod : kMethods) {
         std::ostringstream aWhat;
         aWhat << aFile.name << ", method " << aMethod.method << ", point " << aMethod.point.h << "," << aMethod.point.v;
-        const wholetest::Import aReference = wholetest::RunImport(aPath, aMethod.method, aMethod.point, true);
+        const wholetest::Import aReference = wholetest::RunImport(aPath, aMethod.method, aMethod.point, true, 1);
         const ekv::RgbImage &b = aReference.result.image;
         ASSERT_GT(b.rowsDelivered, 0) << aWhat.str();
-        for (int32 aLevel : kKernelLevels) {
+        // Every kernel variant on three band threads, and the widest also on one.
+        std::vector<std::pair<int32, int32>> aForms;
+        for (int32 aLevel : kKernelLevels) aForms.push_back({aLevel, 3});
+        aForms.push_back({kKernelLevels.back(), 1});
+        for (const auto &[aLevel, aThreads] : aForms) {
             RAW_LimitKernels(aLevel);
-            const wholetest::Import aFast = wholetest::RunImport(aPath, aMethod.method, aMethod.point, false);
+            const wholetest::Import aFast = wholetest::RunImport(aPath, aMethod.method, aMethod.point, false, aThreads);
             RAW_LimitKernels(kRAW_KernelsAVX512);
             const ekv::RgbImage &a = aFast.result.image;
-            const std::string aCase = aWhat.str() + ", kernels up to level " + std::to_string(aLevel);
+            const std::string aCase = aWhat.str() + ", kernels up to level " + std::to_string(aLevel) + ", " +
+                                      std::to_string(aThreads) + " threads";
             ASSERT_EQ(a.width, b.width) << aCase;
             ASSERT_EQ(a.height, b.height) << aCase;
             ASSERT_EQ(a.depth, b.depth) << aCase;

@@ -7,6 +7,7 @@
 
 #include "import/AcquireHost.h"
 #include "pipeline/PipelineReference.h"
+#include "plugin/BandWorkers.h"
 
 namespace wholetest {
 
@@ -36,18 +37,22 @@ std::string MakeSample(const std::string &inName, const std::string &inArguments
     return aPath;
 }
 
-Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference) {
+Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference, int32 inThreads) {
     ekv::ImportRequest aRequest;
     aRequest.path = inPath;
     aRequest.method = inMethod;
     aRequest.wbPoint = inPoint;
     hostkit::BlockPool &aPool = ekv::HostPool();
     RAW_SelectReferenceStages(inReference);
+    RAW_SetBandThreads(inThreads);
     aPool.resetPeak();
+    const int aForeignBefore = aPool.foreignThreadCalls();
     Import aImport;
     aImport.result = Host().import(aRequest);
     aImport.peakBytes = aPool.peakBytes();
+    RAW_SetBandThreads(0);
     RAW_SelectReferenceStages(false);
+    EXPECT_EQ(aPool.foreignThreadCalls(), aForeignBefore) << inPath << ": host callbacks from a worker thread";
     EXPECT_EQ(aImport.result.status, ekv::ImportStatus::Ok) << inPath << ": " << aImport.result.detail;
     EXPECT_EQ(aImport.result.leakedBuffers, 0) << inPath;
     EXPECT_EQ(aImport.result.leakedHandles, 0) << inPath;

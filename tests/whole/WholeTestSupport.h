@@ -20,7 +20,8 @@ struct Import {
 };
 
 // One whole import with one host that keeps the module loaded between imports.
-Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference);
+// inThreads: the module's band threads (0: as many as the processors).
+Import RunImport(const std::string &inPath, int16 inMethod, Point inPoint, bool inReference, int32 inThreads = 0);
 // The same import streamed band by band into a sink (the optimised stages).
 ekv::ImportResult StreamImport(const std::string &inPath, int16 inMethod, Point inPoint, ekv::BandSink &ioSink);
 // This process's scratch folder.

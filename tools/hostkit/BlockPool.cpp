@@ -8,6 +8,12 @@
 
 #include "CallbackTables.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
 namespace hostkit {
 
 // A handle is the address of the master pointer, the first member; the block may move
@@ -27,11 +33,27 @@ constexpr int kMovedFill = 0xDD;
 
 BlockPool *sCurrent = nullptr;
 
+uintptr_t CurrentThread() {
+#if defined(_WIN32)
+    return static_cast<uintptr_t>(GetCurrentThreadId());
+#else
+    return static_cast<uintptr_t>(pthread_self());
+#endif
+}
+
 }  // namespace
 
 BlockPool::BlockPool(PoolOptions inOptions)
-    : mOptions(inOptions), mBufferProcs(MakeBufferProcs()), mHandleProcs(MakeHandleProcs()), mPrevious(sCurrent) {
+    : mOptions(inOptions),
+      mBufferProcs(MakeBufferProcs()),
+      mHandleProcs(MakeHandleProcs()),
+      mPrevious(sCurrent),
+      mOwnerThread(CurrentThread()) {
     sCurrent = this;
+}
+
+void BlockPool::noteCallingThread() {
+    if (CurrentThread() != mOwnerThread) ++mForeignThreadCalls;
 }
 
 BlockPool::~BlockPool() {

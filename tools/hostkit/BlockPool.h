@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,6 +62,11 @@ public:
     // Misuse of the callbacks seen so far (unknown ids, double frees, unbalanced unlocks),
     // one line each.
     const std::vector<std::string> &misuse() const { return mMisuse; }
+    // Callbacks made from another thread than the one that made the pool: hosts call
+    // plug-ins from one thread and take their callbacks on that thread only.
+    int foreignThreadCalls() const { return mForeignThreadCalls.load(); }
+    // Counts the calling thread when it is not the pool's (the callback tables call it).
+    void noteCallingThread();
 
     bool isHandle(Handle h) const { return findHandle(h) != nullptr; }
     // The bytes of a live handle, or an empty vector for an unknown one.
@@ -109,9 +115,12 @@ private:
     size_t mPeak = 0;
     int mAllocations = 0;
     std::vector<std::string> mMisuse;
+
     std::vector<Spare> mSpares;
     size_t mSpareBytes = 0;
     BlockPool *mPrevious = nullptr;
+    uintptr_t mOwnerThread;
+    std::atomic<int> mForeignThreadCalls{0};
 };
 
 }  // namespace hostkit

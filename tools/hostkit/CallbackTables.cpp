@@ -7,7 +7,11 @@ namespace hostkit {
 
 namespace {
 
-BlockPool &Pool() { return *BlockPool::current(); }
+BlockPool &Pool() {
+    BlockPool &aPool = *BlockPool::current();
+    aPool.noteCallingThread();
+    return aPool;
+}
 
 Handle KARVEX_CDECL NewProc(int32 inSize) { return Pool().newHandle(inSize); }
 void KARVEX_CDECL DisposeProc(Handle h) { Pool().disposeHandle(h); }

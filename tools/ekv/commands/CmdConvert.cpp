@@ -14,6 +14,7 @@
 #include "commands/Cli.h"
 #include "metadata/ConvertMetadata.h"
 #include "import/HostHeaderView.h"
+#include "import/ModuleThreads.h"
 #include "encoders/ImageWriters.h"
 #include "output/OutputFile.h"
 #include "output/OutputPlan.h"
@@ -38,6 +39,7 @@ struct ConvertOptions {
     size_t memoryLimit = 0;
     bool reference = false;  // run the straightforward stage forms
     int jobs = 0;            // files converted at once; 0: the online processors
+    int threads = 0;         // the module's band threads per import; 0: shared out
     TiffCompression compression = TiffCompression::None;
     int pngLevel = -1;  // -1: the fast default
     ProfileChoice profile = ProfileChoice::Auto;
@@ -85,6 +87,10 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             if (aValue != "tiff" && aValue != "png")
                 return UsageError("convert", "the format must be tiff or png, not '" + aValue + "'");
             outOptions.outputs.format = aValue;
+        } else if (aArgs.option(nullptr, "--sync")) {
+            SetSyncPolicy(SyncPolicy::Always);
+        } else if (aArgs.option(nullptr, "--no-sync")) {
+            SetSyncPolicy(SyncPolicy::Never);
         } else if (aArgs.option(nullptr, "--no-clobber")) {
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option(nullptr, "--8bit")) {
@@ -105,6 +111,11 @@ int ParseConvert(const std::vector<std::string> &inArgs, ConvertOptions &outOpti
             outOptions.memoryLimit = static_cast<size_t>(aMegabytes) << 20;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {
             if (int aCode = ParseJobs("convert", aValue, outOptions.jobs)) return aCode;
+        } else if (aArgs.option(nullptr, "--threads", &aValue)) {
+            long aThreads;
+            if (!ParseInt(aValue, aThreads) || aThreads < 1 || aThreads > 9999)
+                return UsageError("convert", "--threads takes a number of threads (1 to 9999), not '" + aValue + "'");
+            outOptions.threads = static_cast<int>(aThreads);
         } else if (aArgs.option(nullptr, "--compress", &aValue)) {
             if (!ParseCompression(aValue, outOptions.compression))
                 return UsageError("convert", "--compress takes none, deflate, zstd or lzw, not '" + aValue + "'");
@@ -261,6 +272,10 @@ int RunConvert(const std::vector<std::string> &inArgs) {
     if (aParse != 0) return aParse < 0 ? kExitOk : aParse;
     HostPool().setByteLimit(aOptions.memoryLimit);
     RAW_SelectReferenceStages(aOptions.reference);
+    // A batch's worker processes share the processors rather than each taking them all.
+    const int aJobs = aOptions.jobs > 0 ? aOptions.jobs : OnlineProcessors();
+    const int aWorkers = static_cast<int>(std::min<size_t>(static_cast<size_t>(aJobs), aOptions.files.size()));
+    ApplyModuleThreadLimit(ModuleThreadLimit(aOptions.threads, aWorkers, OnlineProcessors()));
     InstallSignalCleanup();
     // One host for the batch: in this process its module stays loaded from one file to the
     // next; a worker process gets its own copy, untouched by any import.

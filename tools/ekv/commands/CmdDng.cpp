@@ -47,6 +47,10 @@ int ParseDng(const std::vector<std::string> &inArgs, DngOptions &outOptions) {
             outOptions.outputs.directory = aValue;
         } else if (aArgs.option(nullptr, "--uncompressed")) {
             outOptions.uncompressed = true;
+        } else if (aArgs.option(nullptr, "--sync")) {
+            SetSyncPolicy(SyncPolicy::Always);
+        } else if (aArgs.option(nullptr, "--no-sync")) {
+            SetSyncPolicy(SyncPolicy::Never);
         } else if (aArgs.option(nullptr, "--no-clobber")) {
             outOptions.outputs.noClobber = true;
         } else if (aArgs.option("-j", "--jobs", &aValue)) {

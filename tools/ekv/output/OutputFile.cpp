@@ -22,6 +22,28 @@ namespace ekv {
 
 namespace {
 
+SyncPolicy sSyncPolicy = SyncPolicy::Replaced;
+
+// Flushes a descriptor; targets that cannot be flushed (a FIFO, a socket, a terminal)
+// count as flushed.
+bool FlushDescriptor(int inFd) {
+    if (fsync(inFd) == 0) return true;
+    return errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+}
+
+// Flushes the directory that holds inPath, so that a rename into it is on the disk.
+bool FlushDirectoryOf(const std::string &inPath) {
+    size_t aSlash = inPath.find_last_of('/');
+    std::string aDirectory = aSlash == std::string::npos ? "." : aSlash == 0 ? "/" : inPath.substr(0, aSlash);
+    int aFd = ::open(aDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (aFd < 0) return false;
+    bool aOk = FlushDescriptor(aFd);
+    int aErrno = errno;
+    close(aFd);
+    errno = aErrno;
+    return aOk;
+}
+
 bool Failed(std::string &outError, int inErrno) {
     outError = std::strerror(inErrno != 0 ? inErrno : EIO);
     return false;
@@ -117,6 +139,8 @@ bool RenameNoReplace(const char *inFrom, const char *inTo) {
 
 }  // namespace
 
+void SetSyncPolicy(SyncPolicy inPolicy) { sSyncPolicy = inPolicy; }
+
 TempOutput::~TempOutput() {
     if (!mCommitted) discard();
     if (mOwnsDirect && mDirect >= 0) close(mDirect);
@@ -162,6 +186,7 @@ bool TempOutput::openNamed(const OutputTarget &inTarget, std::string &outError) 
     mFd = CreateRegistered(aDirectory + TemporaryLeaf(aDirectory, aLeaf), aName, mSlot);
     if (mFd < 0) return Failed(outError, errno);
     mTemp = aName;
+    mReplaces = inTarget.kind == TargetKind::Replace;
     if (inTarget.kind == TargetKind::Replace) {
         // The replacement keeps the file's permission bits and, where the user may
         // give them (root), its owner, as writing into the file would.
@@ -245,6 +270,7 @@ bool TempOutput::copyOut(std::string &outError) {
         if (!WriteAll(mDirect, aBuffer.data(), static_cast<size_t>(aRead))) return Failed(outError, errno);
         aOffset += aRead;
     }
+    if (sSyncPolicy == SyncPolicy::Always && !FlushDescriptor(mDirect)) return Failed(outError, errno);
     if (mOwnsDirect) {
         int aFd = mDirect;
         mDirect = -1;
@@ -269,7 +295,8 @@ bool TempOutput::commit(std::string &outError) {
         mCommitted = aOk;
         return aOk;
     }
-    if (fsync(mKeep) != 0 || !renameOnto(outError)) {
+    const bool aFlush = sSyncPolicy == SyncPolicy::Always || (sSyncPolicy == SyncPolicy::Replaced && mReplaces);
+    if ((aFlush && fsync(mKeep) != 0) || !renameOnto(outError)) {
         if (outError.empty()) Failed(outError, errno);
         discard();
         return false;
@@ -277,6 +304,8 @@ bool TempOutput::commit(std::string &outError) {
     mTemp.clear();  // renamed: nothing left to remove
     discard();
     mCommitted = true;
+    if (sSyncPolicy == SyncPolicy::Always && !FlushDirectoryOf(mFinal))
+        return Failed(outError, errno);  // in place, but perhaps not yet on the disk
     return true;
 }
 

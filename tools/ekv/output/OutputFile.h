@@ -17,6 +17,18 @@
 
 namespace ekv {
 
+// When outputs are flushed to the disk. Flushing costs more than a conversion on a
+// real disk, so by default it is done only where it protects data: before the rename
+// that replaces an existing file, which may be the only copy of that image. A new file,
+// a device, a FIFO and standard output lose nothing that existed before if the system
+// fails, and are not flushed.
+enum class SyncPolicy {
+    Replaced,  // flush a file before it replaces an existing one (the default)
+    Always,    // --sync: flush every output, and a renamed file's directory after it
+    Never      // --no-sync
+};
+void SetSyncPolicy(SyncPolicy inPolicy);
+
 class TempOutput {
 public:
     explicit TempOutput(std::string inTarget, bool inNoClobber = false)
@@ -60,7 +72,8 @@ private:
     int mKeep = -1;      // our own descriptor of the temporary file
     int mDirect = -1;    // standard output or the opened direct target
     bool mOwnsDirect = false;
-    int mSlot = -1;  // the signal cleanup's slot for mTemp
+    int mSlot = -1;          // the signal cleanup's slot for mTemp
+    bool mReplaces = false;  // the rename replaces an existing file
     FILE *mStream = nullptr;
     bool mCommitted = false;
     bool mNoClobber = false;

@@ -1,0 +1,217 @@
+// The band workers: lanes of planes taken from the host before the threads start, the
+// threads that convert the bands posted to them, and the hand-over of bands between the
+// host's thread and the lanes.
+#include "BandWorkers.h"
+
+#include "../pipeline/kernels/StageKernels.h"
+#include "HostMemory.h"
+
+static int32 sRAW_BandThreadsSet = 0;
+
+void RAW_SetBandThreads(int32 inCount) { sRAW_BandThreadsSet = inCount > 0 ? inCount : 0; }
+
+int32 RAW_BandThreadCount(void) {
+    if (sRAW_BandThreadsSet > 0)
+        return sRAW_BandThreadsSet < kRAW_MostBandThreads ? sRAW_BandThreadsSet : kRAW_MostBandThreads;
+    int32 aCount = RAW_UsableProcessors();
+    int32 aLimit = RAW_HostThreadLimit();
+    if (aLimit > 0 && aLimit < aCount) aCount = aLimit;
+    if (aCount > kRAW_MostBandThreads) aCount = kRAW_MostBandThreads;
+    return aCount < 1 ? 1 : aCount;
+}
+
+// The band's geometry as the single-thread run converts it.
+static void DoBandGeometry(const Globals *globals, uint16 *outWidth, uint16 *outHeight, Rect *outArea) {
+    *outWidth = static_cast<uint16>(globals->info.image_width);
+    *outHeight = static_cast<uint16>(globals->band);
+    outArea->top = 0;
+    outArea->left = 0;
+    outArea->bottom = static_cast<int16>(globals->band - 4);
+    outArea->right = static_cast<int16>(globals->info.output_image_width);
+}
+
+// The posted lane of the earliest band, or null (the workers' lock is held).
+static RAW_BandLane *DoEarliestPosted(RAW_BandWorkers *w) {
+    RAW_BandLane *aEarliest = nullptr;
+    for (int32 aLane = 0; aLane < w->laneCount; ++aLane) {
+        RAW_BandLane *aCandidate = &w->lane[aLane];
+        if (aCandidate->state == kRAW_LanePosted &&
+            (aEarliest == nullptr || aCandidate->bandIndex < aEarliest->bandIndex))
+            aEarliest = aCandidate;
+    }
+    return aEarliest;
+}
+
+// A worker thread: converts the earliest band posted until told to stop.
+static void DoWorkerThread(void *inWorkers) {
+    RAW_BandWorkers *w = static_cast<RAW_BandWorkers *>(inWorkers);
+    RAW_TakeLock(&w->lock);
+    for (;;) {
+        RAW_BandLane *aLane = nullptr;
+        while (!w->stop && (aLane = DoEarliestPosted(w)) == nullptr) RAW_WaitCondition(&w->posted, &w->lock);
+        if (w->stop) break;
+        aLane->state = kRAW_LaneWorking;
+        RAW_ReleaseLock(&w->lock);
+        Boolean aDone = RAW_ConvertInWorkspace(&w->settings, &aLane->space, w->width, w->height, aLane->bayer, &w->area,
+                                               aLane->plane[0], aLane->plane[1], aLane->plane[2]);
+        RAW_TakeLock(&w->lock);
+        aLane->state = aDone ? kRAW_LaneDone : kRAW_LaneFailed;
+        RAW_WakeAll(&w->finished);
+    }
+    RAW_ReleaseLock(&w->lock);
+}
+
+// Gives back a lane's planes (the lane's thread is not running).
+static void DoFreeLane(BufferProcs *inProcs, RAW_BandLane *ioLane) {
+    for (int aPlane = 0; aPlane < kPlaneCount; ++aPlane) {
+        RAW_FreeBuffer(inProcs, ioLane->planeID[aPlane]);
+        ioLane->planeID[aPlane] = nullptr;
+        ioLane->plane[aPlane] = nullptr;
+    }
+    RAW_FreeBandWorkspace(inProcs, &ioLane->space);
+}
+
+// Takes a lane's planes; false, with nothing held, when the host gives not all of them.
+static Boolean DoAllocateLane(BufferProcs *inProcs, RAW_BandWorkers *w, RAW_BandLane *outLane) {
+    int32 aBytes = 2 * (w->area.right - w->area.left) * (w->area.bottom - w->area.top);
+    for (int aPlane = 0; aPlane < kPlaneCount; ++aPlane) {
+        outLane->plane[aPlane] =
+            reinterpret_cast<uint16 *>(RAW_AllocateBuffer(inProcs, aBytes, &outLane->planeID[aPlane]));
+        if (outLane->plane[aPlane] == nullptr) {
+            DoFreeLane(inProcs, outLane);
+            return false;
+        }
+    }
+    if (RAW_AllocateBandWorkspace(inProcs, w->width, w->height, &w->area, &outLane->space)) return true;
+    DoFreeLane(inProcs, outLane);
+    return false;
+}
+
+static void DoUnlockTables(Globals *globals, RAW_BandWorkers *w) {
+    HandleProcs *aProcs = globals->acquireParamBlock->handleProcs;
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex) {
+        if (w->lut[aIndex] != nullptr) HostUnlockHandle(aProcs, globals->lut[aIndex]);
+        w->lut[aIndex] = nullptr;
+    }
+}
+
+RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
+    if (inThreads < 2) return nullptr;
+    if (inThreads > kRAW_MostBandThreads) inThreads = kRAW_MostBandThreads;
+    AcquireRecord *aBlock = globals->acquireParamBlock;
+    BufferProcs *aProcs = aBlock->bufferProcs;
+    BufferID aSelfID = nullptr;
+    RAW_BandWorkers *w = reinterpret_cast<RAW_BandWorkers *>(
+        RAW_AllocateBuffer(aProcs, static_cast<int32>(sizeof(RAW_BandWorkers)), &aSelfID));
+    if (w == nullptr) {
+        RAW_FreeBuffer(aProcs, aSelfID);
+        return nullptr;
+    }
+    *w = RAW_BandWorkers{};
+    w->selfID = aSelfID;
+    RAW_InitLock(&w->lock);
+    RAW_InitCondition(&w->posted);
+    RAW_InitCondition(&w->finished);
+    DoBandGeometry(globals, &w->width, &w->height, &w->area);
+
+    Boolean aLocked = true;
+    for (int aIndex = 0; aIndex < kLUTCount; ++aIndex) {
+        w->lut[aIndex] = reinterpret_cast<uint16 *>(HostLockHandle(aBlock->handleProcs, globals->lut[aIndex], false));
+        if (w->lut[aIndex] == nullptr) aLocked = false;
+    }
+    if (aLocked) {
+        RAW_ChooseBandSettings(globals, w->lut, &w->settings);
+        while (w->laneCount < inThreads + 1 && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
+    }
+    if (w->laneCount < 2) {
+        RAW_StopBandWorkers(globals, w);
+        return nullptr;
+    }
+
+    // The kernel variant is chosen once, here, rather than by the first thread to ask.
+#if defined(RAW_KERNELS_HAVE_WIDE)
+    (void)RAW_KernelLevel();
+#endif
+    const int32 aWanted = inThreads < w->laneCount ? inThreads : w->laneCount;
+    while (w->threadCount < aWanted && RAW_StartThread(&w->thread[w->threadCount], DoWorkerThread, w)) ++w->threadCount;
+    // Fewer than two threads are no gain.
+    if (w->threadCount < 2) {
+        RAW_StopBandWorkers(globals, w);
+        return nullptr;
+    }
+    return w;
+}
+
+Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 inBand) {
+    uint32 inLine = inBand * (globals->band - 4);
+    HandleProcs *aHandleProcs = globals->acquireParamBlock->handleProcs;
+    RAW_BandLane *aLane = &w->lane[inLane];
+    Handle aStrip = nullptr;
+    OSErr aErr = RAW_ReadStrip(&globals->file, &globals->info, inLine, globals->band, aHandleProcs, &aStrip);
+    if (aErr != 0 || aStrip == nullptr) {
+        if (aStrip != nullptr) HostDisposeHandle(aHandleProcs, aStrip);
+        return false;
+    }
+    uint16 *aBayer = reinterpret_cast<uint16 *>(HostLockHandle(aHandleProcs, aStrip, false));
+    int32 aNeeded = globals->info.image_width * static_cast<int32>(globals->band) * 2;
+    if (aBayer == nullptr || HostGetHandleSize(aHandleProcs, aStrip) < aNeeded) {
+        if (aBayer != nullptr) HostUnlockHandle(aHandleProcs, aStrip);
+        HostDisposeHandle(aHandleProcs, aStrip);
+        return false;
+    }
+    aLane->strip = aStrip;
+    aLane->bayer = aBayer;
+    RAW_TakeLock(&w->lock);
+    aLane->bandIndex = inBand;
+    aLane->state = kRAW_LanePosted;
+    RAW_WakeAll(&w->posted);
+    RAW_ReleaseLock(&w->lock);
+    return true;
+}
+
+Boolean RAW_WaitBand(RAW_BandWorkers *w, int32 inLane) {
+    RAW_BandLane *aLane = &w->lane[inLane];
+    RAW_TakeLock(&w->lock);
+    while (aLane->state == kRAW_LanePosted || aLane->state == kRAW_LaneWorking)
+        RAW_WaitCondition(&w->finished, &w->lock);
+    Boolean aDone = aLane->state == kRAW_LaneDone;
+    RAW_ReleaseLock(&w->lock);
+    return aDone;
+}
+
+void RAW_ReleaseBand(Globals *globals, RAW_BandWorkers *w, int32 inLane) {
+    HandleProcs *aHandleProcs = globals->acquireParamBlock->handleProcs;
+    RAW_BandLane *aLane = &w->lane[inLane];
+    if (aLane->strip != nullptr) {
+        HostUnlockHandle(aHandleProcs, aLane->strip);
+        HostDisposeHandle(aHandleProcs, aLane->strip);
+    }
+    aLane->strip = nullptr;
+    aLane->bayer = nullptr;
+    // The threads read every lane's state while they look for a posted band.
+    RAW_TakeLock(&w->lock);
+    aLane->state = kRAW_LaneIdle;
+    RAW_ReleaseLock(&w->lock);
+}
+
+void RAW_StopBandWorkers(Globals *globals, RAW_BandWorkers *w) {
+    if (w == nullptr) return;
+    BufferProcs *aProcs = globals->acquireParamBlock->bufferProcs;
+    if (w->threadCount > 0) {
+        RAW_TakeLock(&w->lock);
+        w->stop = true;
+        RAW_WakeAll(&w->posted);
+        RAW_ReleaseLock(&w->lock);
+        for (int32 aThread = 0; aThread < w->threadCount; ++aThread) RAW_JoinThread(&w->thread[aThread]);
+    }
+    // Nothing runs any more: every lane's rows and planes go back.
+    for (int32 aLane = 0; aLane < w->laneCount; ++aLane) {
+        RAW_ReleaseBand(globals, w, aLane);
+        DoFreeLane(aProcs, &w->lane[aLane]);
+    }
+    RAW_DisposeCondition(&w->finished);
+    RAW_DisposeCondition(&w->posted);
+    RAW_DisposeLock(&w->lock);
+    DoUnlockTables(globals, w);
+    RAW_FreeBuffer(aProcs, w->selfID);
+}

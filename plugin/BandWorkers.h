@@ -1,0 +1,77 @@
+// Bands developed ahead of delivery on worker threads. The host's thread reads each
+// band's sensor rows and posts them to a lane; a free thread converts the earliest band
+// posted in that lane's own planes, taken from the host before any thread starts; the
+// host's thread waits for the lanes in band order and delivers from them. There is one
+// lane more than threads, so that every thread has a band to convert while the host
+// delivers from a lane. Only the host's thread calls the host.
+#ifndef KARVEX_PLUGIN_BANDWORKERS_H
+#define KARVEX_PLUGIN_BANDWORKERS_H
+
+#include "../pipeline/Pipeline.h"
+#include "WorkerThreads.h"
+
+// At most this many threads: beyond it the host's own work per band (reading the rows,
+// taking the planes) keeps further threads waiting, and memory grows with every lane.
+enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = kRAW_MostBandThreads + 1 };
+
+enum { kRAW_LaneIdle = 0, kRAW_LanePosted = 1, kRAW_LaneWorking = 2, kRAW_LaneDone = 3, kRAW_LaneFailed = 4 };
+
+typedef struct RAW_BandWorkers RAW_BandWorkers;
+
+typedef struct RAW_BandLane {
+    // Set by the host's thread while the lane is idle or done.
+    Handle strip;
+    uint16 *bayer;
+    uint16 *plane[kPlaneCount];
+    BufferID planeID[kPlaneCount];
+    RAW_BandWorkspace space;
+    // Guarded by the workers' lock.
+    int32 state;
+    uint32 bandIndex;
+} RAW_BandLane;
+
+struct RAW_BandWorkers {
+    RAW_Lock lock;
+    RAW_Condition posted;
+    RAW_Condition finished;
+    Boolean stop;
+    int32 laneCount;
+    int32 threadCount;
+    RAW_BandSettings settings;
+    uint16 width;
+    uint16 height;
+    Rect area;
+    uint16 *lut[kLUTCount];
+    RAW_BandLane lane[kRAW_MostBandLanes];
+    RAW_Thread thread[kRAW_MostBandThreads];
+    BufferID selfID;
+};
+
+// The threads a run may use: the processors the process may run on, within the host's
+// limit and kRAW_MostBandThreads, unless a count was set.
+int32 RAW_BandThreadCount(void);
+// Sets the count for the runs that follow, whatever the processors (within
+// kRAW_MostBandThreads); 0 goes back to the processors. For tests and benchmarks.
+void RAW_SetBandThreads(int32 inCount);
+
+// Takes the planes of up to inThreads + 1 lanes from the host, as many as it gives, and
+// starts inThreads threads (no more than lanes). Null, with nothing held, when fewer than
+// two lanes or threads could be had: the run then converts on the host's thread as
+// before. The run's tone tables stay locked until RAW_StopBandWorkers.
+RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads);
+
+// Reads the sensor rows of band inBand (from output row inBand × rows per band) into the
+// lane and hands it to the threads. False when the rows could not be read.
+Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *ioWorkers, int32 inLane, uint32 inBand);
+
+// Waits until the lane's band is converted; false when its conversion failed.
+Boolean RAW_WaitBand(RAW_BandWorkers *ioWorkers, int32 inLane);
+
+// Gives back the sensor rows of a delivered band; the lane is idle again.
+void RAW_ReleaseBand(Globals *globals, RAW_BandWorkers *ioWorkers, int32 inLane);
+
+// Stops the threads (a band being converted is finished first), waits for them and gives
+// everything back to the host.
+void RAW_StopBandWorkers(Globals *globals, RAW_BandWorkers *ioWorkers);
+
+#endif
