@@ -16,6 +16,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "import/TestPause.h"
 #include "output/SignalCleanup.h"
 
 namespace ekv {
@@ -109,22 +110,6 @@ std::string TemporaryLeaf(const std::string &inDirectory, const std::string &inL
     if (aLongest <= 0 || aLongest > NAME_MAX) aLongest = NAME_MAX;
     const size_t aRoom = static_cast<size_t>(aLongest) - 1 - kSuffix.size();
     return "." + inLeaf.substr(0, aRoom) + kSuffix;
-}
-
-// A test's hook: with EKV_TEST_PAUSE_BEFORE_RENAME naming a FIFO, the final rename waits
-// until the FIFO's writer has opened and closed it, so that a test can act at that point.
-void PauseBeforeRename() {
-    const char *aFifo = std::getenv("EKV_TEST_PAUSE_BEFORE_RENAME");
-    if (aFifo == nullptr || aFifo[0] == 0) return;
-    int aFd = ::open(aFifo, O_RDONLY | O_CLOEXEC);
-    if (aFd < 0) return;
-    char aByte;
-    for (;;) {
-        ssize_t aGot = read(aFd, &aByte, 1);
-        if (aGot > 0 || (aGot < 0 && errno == EINTR)) continue;
-        break;
-    }
-    close(aFd);
 }
 
 // Renames inFrom onto inTo unless inTo exists (EEXIST then). Where the file system has
@@ -310,7 +295,8 @@ bool TempOutput::commit(std::string &outError) {
 }
 
 bool TempOutput::renameOnto(std::string &outError) {
-    PauseBeforeRename();
+    // A test's hook: the final rename waits for a FIFO, so that a test can act there.
+    WaitAtTestFifo("EKV_TEST_PAUSE_BEFORE_RENAME");
     if (!mNoClobber) return rename(mTemp.c_str(), mFinal.c_str()) == 0;
     if (RenameNoReplace(mTemp.c_str(), mFinal.c_str())) return true;
     if (errno == EEXIST) {
