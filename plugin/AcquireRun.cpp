@@ -185,26 +185,37 @@ void DoStart(Globals *globals) {
     DoDisposeThumbnail(globals);
 }
 
-// The first Continue of a run: the five tone tables, the six plane buffers and, for the
-// methods that use it, the user's white balance. False when something could not be had.
+// The first Continue of a run: the five tone tables, the three 8-bit delivery planes and,
+// for the methods that use it, the user's white balance. False when something could not
+// be had.
 static Boolean DoBeginRun(Globals *globals) {
     AcquireRecord *aBlock = globals->acquireParamBlock;
     for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
         globals->lut[aIndex] = RAW_GetLUT(aBlock, static_cast<int16>(aIndex - 1), hDLLInstance);
     int32 aWidth = globals->info.output_image_width;
     int32 aBand = static_cast<int32>(globals->band);
-    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) {
-        globals->layer_ptr[aIndex] = reinterpret_cast<uint16 *>(
-            RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand * 2, &globals->layer_id[aIndex]));
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
         globals->small_layer_ptr[aIndex] = reinterpret_cast<uint8_t *>(
             RAW_AllocateBuffer(aBlock->bufferProcs, aWidth * aBand, &globals->small_layer_id[aIndex]));
-    }
     for (int aIndex = 0; aIndex < kLUTCount; ++aIndex)
         if (globals->lut[aIndex] == nullptr) return false;
     for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
-        if (globals->layer_ptr[aIndex] == nullptr || globals->small_layer_ptr[aIndex] == nullptr) return false;
+        if (globals->small_layer_ptr[aIndex] == nullptr) return false;
     if (globals->method != 0) DoWhiteBalanceGain(globals);
-    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) globals->ready_ptr[aIndex] = globals->layer_ptr[aIndex];
+    return true;
+}
+
+// The three 16-bit planes a run converts into on the host's thread (a run on band workers
+// delivers from its lanes' planes instead). False when the host gives not all of them.
+static Boolean DoTakeLayerPlanes(Globals *globals) {
+    BufferProcs *aProcs = globals->acquireParamBlock->bufferProcs;
+    int32 aBytes = globals->info.output_image_width * static_cast<int32>(globals->band) * 2;
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) {
+        globals->layer_ptr[aIndex] =
+            reinterpret_cast<uint16 *>(RAW_AllocateBuffer(aProcs, aBytes, &globals->layer_id[aIndex]));
+        if (globals->layer_ptr[aIndex] == nullptr) return false;
+        globals->ready_ptr[aIndex] = globals->layer_ptr[aIndex];
+    }
     return true;
 }
 
@@ -364,7 +375,8 @@ void DoContinue(Globals *globals) {
             *globals->result = kResultBadParameters;
             return;
         }
-        if (!DoBeginRun(globals) || !DoStartWorkers(globals)) {
+        if (!DoBeginRun(globals) || !DoStartWorkers(globals) ||
+            (globals->workers == nullptr && !DoTakeLayerPlanes(globals))) {
             DoFailRun(globals);
             return;
         }

@@ -42,6 +42,17 @@ static RAW_BandLane *DoEarliestPosted(RAW_BandWorkers *w) {
     return aEarliest;
 }
 
+// Converts a lane taken from the posted ones (its state set to working under the lock,
+// which is held on entry and on return) and tells the waiting threads.
+static void DoConvertTaken(RAW_BandWorkers *w, RAW_BandLane *ioLane) {
+    RAW_ReleaseLock(&w->lock);
+    Boolean aDone = RAW_ConvertInWorkspace(&w->settings, &ioLane->space, w->width, w->height, ioLane->bayer, &w->area,
+                                           ioLane->plane[0], ioLane->plane[1], ioLane->plane[2]);
+    RAW_TakeLock(&w->lock);
+    ioLane->state = aDone ? kRAW_LaneDone : kRAW_LaneFailed;
+    RAW_WakeAll(&w->finished);
+}
+
 // A worker thread: converts the earliest band posted until told to stop.
 static void DoWorkerThread(void *inWorkers) {
     RAW_BandWorkers *w = static_cast<RAW_BandWorkers *>(inWorkers);
@@ -51,12 +62,7 @@ static void DoWorkerThread(void *inWorkers) {
         while (!w->stop && (aLane = DoEarliestPosted(w)) == nullptr) RAW_WaitCondition(&w->posted, &w->lock);
         if (w->stop) break;
         aLane->state = kRAW_LaneWorking;
-        RAW_ReleaseLock(&w->lock);
-        Boolean aDone = RAW_ConvertInWorkspace(&w->settings, &aLane->space, w->width, w->height, aLane->bayer, &w->area,
-                                               aLane->plane[0], aLane->plane[1], aLane->plane[2]);
-        RAW_TakeLock(&w->lock);
-        aLane->state = aDone ? kRAW_LaneDone : kRAW_LaneFailed;
-        RAW_WakeAll(&w->finished);
+        DoConvertTaken(w, aLane);
     }
     RAW_ReleaseLock(&w->lock);
 }
@@ -132,10 +138,11 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
 #if defined(RAW_KERNELS_HAVE_WIDE)
     (void)RAW_KernelLevel();
 #endif
-    const int32 aWanted = inThreads < w->laneCount ? inThreads : w->laneCount;
+    // The host's thread is one of the threads; with only two lanes, one worker converts
+    // the next band while the host delivers from the other.
+    const int32 aWanted = (inThreads < w->laneCount ? inThreads : w->laneCount) - 1;
     while (w->threadCount < aWanted && RAW_StartThread(&w->thread[w->threadCount], DoWorkerThread, w)) ++w->threadCount;
-    // Fewer than two threads are no gain.
-    if (w->threadCount < 2) {
+    if (w->threadCount < 1) {
         RAW_StopBandWorkers(globals, w);
         return nullptr;
     }
@@ -172,8 +179,17 @@ Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 
 Boolean RAW_WaitBand(RAW_BandWorkers *w, int32 inLane) {
     RAW_BandLane *aLane = &w->lane[inLane];
     RAW_TakeLock(&w->lock);
-    while (aLane->state == kRAW_LanePosted || aLane->state == kRAW_LaneWorking)
-        RAW_WaitCondition(&w->finished, &w->lock);
+    while (aLane->state == kRAW_LanePosted || aLane->state == kRAW_LaneWorking) {
+        // The band waited for first, else the earliest posted; sleep only when every
+        // posted band is being converted.
+        RAW_BandLane *aTaken = aLane->state == kRAW_LanePosted ? aLane : DoEarliestPosted(w);
+        if (aTaken == nullptr) {
+            RAW_WaitCondition(&w->finished, &w->lock);
+            continue;
+        }
+        aTaken->state = kRAW_LaneWorking;
+        DoConvertTaken(w, aTaken);
+    }
     Boolean aDone = aLane->state == kRAW_LaneDone;
     RAW_ReleaseLock(&w->lock);
     return aDone;

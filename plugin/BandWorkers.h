@@ -1,16 +1,20 @@
 // Bands developed ahead of delivery on worker threads. The host's thread reads each
 // band's sensor rows and posts them to a lane; a free thread converts the earliest band
 // posted in that lane's own planes, taken from the host before any thread starts; the
-// host's thread waits for the lanes in band order and delivers from them. There is one
-// lane more than threads, so that every thread has a band to convert while the host
-// delivers from a lane. Only the host's thread calls the host.
+// host's thread waits for the lanes in band order and delivers from them. The host's
+// thread is one of the run's threads: rather than sleep while the band it waits for is
+// still posted, or while a worker converts it, it converts the earliest posted band
+// itself. So a run of N threads starts N - 1 workers and keeps N processors busy
+// without a thread more than processors. There is one lane more than threads, so that
+// every thread has a band to convert while the host delivers from a lane. Only the
+// host's thread calls the host.
 #ifndef KARVEX_PLUGIN_BANDWORKERS_H
 #define KARVEX_PLUGIN_BANDWORKERS_H
 
 #include "../pipeline/Pipeline.h"
 #include "WorkerThreads.h"
 
-// At most this many threads: beyond it the host's own work per band (reading the rows,
+// At most this many threads, the host's own included: beyond it the host's own work per band (reading the rows,
 // taking the planes) keeps further threads waiting, and memory grows with every lane.
 enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = kRAW_MostBandThreads + 1 };
 
@@ -47,7 +51,7 @@ struct RAW_BandWorkers {
     BufferID selfID;
 };
 
-// The threads a run may use: the processors the process may run on, within the host's
+// The threads a run may use, the host's own included: the processors the process may run on, within the host's
 // limit and kRAW_MostBandThreads, unless a count was set.
 int32 RAW_BandThreadCount(void);
 // Sets the count for the runs that follow, whatever the processors (within
@@ -55,16 +59,18 @@ int32 RAW_BandThreadCount(void);
 void RAW_SetBandThreads(int32 inCount);
 
 // Takes the planes of up to inThreads + 1 lanes from the host, as many as it gives, and
-// starts inThreads threads (no more than lanes). Null, with nothing held, when fewer than
-// two lanes or threads could be had: the run then converts on the host's thread as
-// before. The run's tone tables stay locked until RAW_StopBandWorkers.
+// starts inThreads - 1 worker threads (fewer when fewer lanes could be had). Null, with
+// nothing held, when fewer than two lanes or no worker could be had: the run then
+// converts on the host's thread alone. The run's tone tables stay locked until
+// RAW_StopBandWorkers.
 RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads);
 
 // Reads the sensor rows of band inBand (from output row inBand × rows per band) into the
 // lane and hands it to the threads. False when the rows could not be read.
 Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *ioWorkers, int32 inLane, uint32 inBand);
 
-// Waits until the lane's band is converted; false when its conversion failed.
+// Returns once the lane's band is converted, converting posted bands on the calling
+// (host's) thread meanwhile, the lane's own first; false when its conversion failed.
 Boolean RAW_WaitBand(RAW_BandWorkers *ioWorkers, int32 inLane);
 
 // Gives back the sensor rows of a delivered band; the lane is idle again.

@@ -75,6 +75,26 @@ TEST(BandWorkers, EveryWorkerCountDeliversTheSingleThreadDocumentThroughTheHosts
     }
 }
 
+// The host's thread converts too: N threads are the host's and N - 1 workers, with one
+// lane more than threads, and no 16-bit planes of the single-thread run are taken.
+TEST(BandWorkers, ARunOfNThreadsStartsNMinusOneWorkers) {
+    TempFile f("count.ekv", runtest::BuildEkv(TallSpec(10)));
+    for (int32 aThreads : {2, 3}) {
+        TestHost host;
+        BandThreads aCount(aThreads);
+        runtest::SetUpRunDirectly(host, f, 2, kNoPoint);
+        ASSERT_EQ(host.call(acquireSelectorContinue), 0);
+        const std::optional<Globals> g = host.globals();
+        ASSERT_TRUE(g.has_value());
+        ASSERT_NE(g->workers, nullptr);
+        EXPECT_EQ(g->workers->threadCount, aThreads - 1);
+        EXPECT_EQ(g->workers->laneCount, aThreads + 1);
+        for (int aPlane = 0; aPlane < kPlaneCount; ++aPlane) EXPECT_EQ(g->layer_ptr[aPlane], nullptr);
+        EXPECT_EQ(host.call(acquireSelectorFinish), 0);
+        EXPECT_EQ(host.liveBuffers(), 0u);
+    }
+}
+
 TEST(BandWorkers, FinishDuringAParallelRunStopsTheWorkersAndReleasesEverything) {
     TempFile f("cancel.ekv", runtest::BuildEkv(TallSpec(10)));
     Document aWhole;
