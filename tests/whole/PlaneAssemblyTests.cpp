@@ -80,3 +80,26 @@ TEST(PlaneAssembly, SamplesFurtherApartThanTheirWidthAreGathered) {
 }
 
 }  // namespace
+
+// Widths around the eight-pixel step of the shuffled form, into rows with room to spare:
+// every sample in its place, and nothing beyond the row's own samples written.
+TEST(InterleaveRows, EveryWidthAndStrideGivesRgbTriplesAndTouchesNothingElse) {
+    for (int32_t aWidth : {0, 1, 7, 8, 9, 15, 16, 17, 31, 2234}) {
+        const int32_t aRows = 3;
+        const size_t aStride = static_cast<size_t>(aWidth) * 3 + 5;
+        std::vector<uint16_t> aPlanes[3];
+        for (int p = 0; p < 3; ++p)
+            for (int32_t i = 0; i < aWidth * aRows; ++i) aPlanes[p].push_back(static_cast<uint16_t>(p << 14 | i));
+        std::vector<uint16_t> aOut(aStride * aRows + 1, 0xBEEF);
+        ekv::InterleaveRows(aPlanes[0].data(), aPlanes[1].data(), aPlanes[2].data(), aWidth, aRows, aOut.data(),
+                            aStride);
+        for (int32_t r = 0; r < aRows; ++r)
+            for (size_t k = 0; k < aStride; ++k) {
+                const uint16_t aWant = k < static_cast<size_t>(aWidth) * 3
+                                           ? aPlanes[k % 3][static_cast<size_t>(r * aWidth) + k / 3]
+                                           : uint16_t(0xBEEF);
+                ASSERT_EQ(aOut[r * aStride + k], aWant) << "width " << aWidth << " row " << r << " sample " << k;
+            }
+        EXPECT_EQ(aOut.back(), 0xBEEF);
+    }
+}

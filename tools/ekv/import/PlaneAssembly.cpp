@@ -37,21 +37,6 @@ void CopyPlane(const AcquireRecord &inRecord, int inSampleBytes, std::vector<uin
     }
 }
 
-void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth, int32 inRows,
-                    uint16_t *outRows, size_t inStride) {
-    for (int32 aRow = 0; aRow < inRows; ++aRow) {
-        uint16_t *aTo = outRows + static_cast<size_t>(aRow) * inStride;
-        for (int32 aColumn = 0; aColumn < inWidth; ++aColumn) {
-            aTo[3 * aColumn] = inRed[aColumn];
-            aTo[3 * aColumn + 1] = inGreen[aColumn];
-            aTo[3 * aColumn + 2] = inBlue[aColumn];
-        }
-        inRed += inWidth;
-        inGreen += inWidth;
-        inBlue += inWidth;
-    }
-}
-
 void PlaneAssembly::add(const AcquireRecord &inRecord, RgbImage &ioImage) {
     const int aPlane = inRecord.loPlane;
     // A plane of another band, or a plane delivered twice: what is held goes first.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "import/InterleaveRows.h"
 #include "import/RgbImage.h"
 #include "host/AcquireInterface.h"
 
@@ -15,10 +16,6 @@ namespace ekv {
 // The plane of a checked delivery as samples of inSampleBytes bytes (1 or 2) that lie
 // colBytes apart, in rows without gaps (the layout is decided once per delivery).
 void CopyPlane(const AcquireRecord &inRecord, int inSampleBytes, std::vector<uint16_t> &outSamples);
-// Interleaves inRows rows of inWidth samples of three planes into RGB rows that lie
-// inStride samples apart.
-void InterleaveRows(const uint16_t *inRed, const uint16_t *inGreen, const uint16_t *inBlue, int32 inWidth, int32 inRows,
-                    uint16_t *outRows, size_t inStride);
 
 class PlaneAssembly {
 public:
