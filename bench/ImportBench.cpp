@@ -133,7 +133,8 @@ void BM_Import(benchmark::State &ioState, const Case &inCase) {
     for (auto _ : ioState) {
         size_t aRunPeak = 0;
         const double aSeconds = TimedImport(aRequest, inCase.threads, inCase.streamed, false, &aRunPeak, nullptr);
-        const double aRefSeconds = inCase.paired ? TimedImport(aRequest, inCase.threads, inCase.streamed, true, nullptr, nullptr) : 0.0;
+        const double aRefSeconds =
+            inCase.paired ? TimedImport(aRequest, inCase.threads, inCase.streamed, true, nullptr, nullptr) : 0.0;
         if (aSeconds < 0 || aRefSeconds < 0) {
             ioState.SkipWithError("the import failed");
             break;
