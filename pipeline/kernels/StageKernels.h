@@ -22,6 +22,8 @@
                                   const double *inMatrix, double inMax, uint16 *outR, uint16 *outG, uint16 *outB);     \
     void RAW_KToneLookup##suffix(const uint16 *inSamples, size_t inCount, const uint16 *inTable, uint32 inShift,       \
                                  uint16 *outSamples);                                                                  \
+    void RAW_KCompactLookup##suffix(const uint16 *inSamples, size_t inCount, const uint16 *inTable, uint32 inMask,     \
+                                    uint16 *outSamples);                                                               \
     void RAW_KConvert2YC##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount, double inMax, \
                                  double *outY, double *outCr, double *outCb);                                          \
     void RAW_KEdgeBPFRow##suffix(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,               \
