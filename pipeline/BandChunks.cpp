@@ -54,15 +54,16 @@ static void DoChunkParameters(const RAW_BandSettings *s, RAW_ChunkParameters *p)
     p->outShift = (VB > 8 && VB < 16) ? 16u - VB : 0u;
 }
 
-// The working values of one stretch.
+// The working values of one stretch (of at most kRAW_ChunkPixels + 1 pixels).
+enum { kRAW_ScratchPixels = kRAW_ChunkPixels + 1 };
 typedef struct RAW_ChunkScratch {
-    uint16 r1[kRAW_ChunkPixels], g1[kRAW_ChunkPixels], b1[kRAW_ChunkPixels];
-    uint16 r2[kRAW_ChunkPixels], g2[kRAW_ChunkPixels], b2[kRAW_ChunkPixels];
-    uint16 r3[kRAW_ChunkPixels], g3[kRAW_ChunkPixels], b3[kRAW_ChunkPixels];
-    uint16 r4[kRAW_ChunkPixels], g4[kRAW_ChunkPixels], b4[kRAW_ChunkPixels];
-    double y1[kRAW_ChunkPixels], cr1[kRAW_ChunkPixels], cb1[kRAW_ChunkPixels];
-    double edge1[kRAW_ChunkPixels], edgeF[kRAW_ChunkPixels];
-    double yF[kRAW_ChunkPixels], crF[kRAW_ChunkPixels], cbF[kRAW_ChunkPixels];
+    uint16 r1[kRAW_ScratchPixels], g1[kRAW_ScratchPixels], b1[kRAW_ScratchPixels];
+    uint16 r2[kRAW_ScratchPixels], g2[kRAW_ScratchPixels], b2[kRAW_ScratchPixels];
+    uint16 r3[kRAW_ScratchPixels], g3[kRAW_ScratchPixels], b3[kRAW_ScratchPixels];
+    uint16 r4[kRAW_ScratchPixels], g4[kRAW_ScratchPixels], b4[kRAW_ScratchPixels];
+    double y1[kRAW_ScratchPixels], cr1[kRAW_ScratchPixels], cb1[kRAW_ScratchPixels];
+    double edge1[kRAW_ScratchPixels], edgeF[kRAW_ScratchPixels];
+    double yF[kRAW_ScratchPixels], crF[kRAW_ScratchPixels], cbF[kRAW_ScratchPixels];
 } RAW_ChunkScratch;
 
 void RAW_ConvertBandInChunks(const RAW_BandSettings *s, uint16 inWidth, const uint16 *inBayer,
@@ -82,18 +83,27 @@ void RAW_ConvertBandInChunks(const RAW_BandSettings *s, uint16 inWidth, const ui
         // Red rows give c0 = red, c1 = blue; blue rows the other way round, and there the
         // windows of even columns start with green.
         const Boolean aRedRow = ((i + p.rowPhase) & 1) == 0;
+        const Boolean aCornerFirst = aRedRow ? p.cornerFirst : !p.cornerFirst;
         const Boolean aGreenFirst = ((i + p.greenPhase) & 1) == 0;
-        for (int32 x = 0; x < aWidth; x += kRAW_ChunkPixels) {
-            const int32 n = aWidth - x < kRAW_ChunkPixels ? aWidth - x : kRAW_ChunkPixels;
+        // The interpolation pairs a corner window with the green window after it. A row that
+        // starts with a green window has a first stretch one longer, so that every later
+        // stretch starts with a corner window and holds whole pairs.
+        int32 n = kRAW_ChunkPixels + (aCornerFirst ? 0 : 1);
+        for (int32 x = 0; x < aWidth; x += n, n = kRAW_ChunkPixels) {
+            if (n > aWidth - x) n = aWidth - x;
+            // The kind of the first window of a stretch follows the parity of its column.
+            const Boolean aOdd = (x & 1) != 0;
+            const Boolean aChunkCornerFirst = aOdd ? !aCornerFirst : aCornerFirst;
+            const Boolean aChunkGreenFirst = aOdd ? !aGreenFirst : aGreenFirst;
             const size_t un = static_cast<size_t>(n);
 
             // Colour interpolation from the four band rows under the stretch.
             const uint16 *p1 = inBayer + aBandRow + x, *p2 = p1 + inWidth, *p3 = p2 + inWidth, *p4 = p3 + inWidth;
             if (aRedRow)
-                RAW_RUN_KERNEL(RAW_KLowPassRow, p1, p2, p3, p4, n, p.cornerFirst, kRAW_LPFInnerWeight,
+                RAW_RUN_KERNEL(RAW_KLowPassRow, p1, p2, p3, p4, n, aChunkCornerFirst, kRAW_LPFInnerWeight,
                                kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, p.sampleLimit, w.r1, w.g1, w.b1);
             else
-                RAW_RUN_KERNEL(RAW_KLowPassRow, p1, p2, p3, p4, n, !p.cornerFirst, kRAW_LPFInnerWeight,
+                RAW_RUN_KERNEL(RAW_KLowPassRow, p1, p2, p3, p4, n, aChunkCornerFirst, kRAW_LPFInnerWeight,
                                kRAW_LPFMixedWeight, kRAW_LPFOuterWeight, p.sampleLimit, w.b1, w.g1, w.r1);
 
             // Coloration control, colour matrix, tone.
@@ -111,8 +121,8 @@ void RAW_ConvertBandInChunks(const RAW_BandSettings *s, uint16 inWidth, const ui
 
             // The detail signal from the toned mosaic under the stretch, cored.
             const uint16 *e1 = inBayerEdge + aBandRow + x, *e2 = e1 + inWidth, *e3 = e2 + inWidth, *e4 = e3 + inWidth;
-            RAW_RUN_KERNEL(RAW_KEdgeBPFRow, e1, e2, e3, e4, n, aGreenFirst, kRAW_BPFInnerWeight, kRAW_BPFMixedWeight,
-                           kRAW_BPFOuterWeight, p.edgeMax, w.edge1);
+            RAW_RUN_KERNEL(RAW_KEdgeBPFRow, e1, e2, e3, e4, n, aChunkGreenFirst, kRAW_BPFInnerWeight,
+                           kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, p.edgeMax, w.edge1);
             RAW_RUN_KERNEL(RAW_KCoringEdge, w.edge1, n, s->Kedge, s->Kcoring, p.edgeHigh, p.edgeLow, w.edgeF);
 
             // Chroma suppression with the detail added, and back to RGB.

@@ -8,8 +8,7 @@
 
 #include "Pipeline.h"
 
-// The output pixels of one stretch (even, so that every stretch of a row starts on the
-// same CFA column phase).
+// The output pixels of one stretch (even: the interpolation works in pairs of windows).
 enum { kRAW_ChunkPixels = 256 };
 
 // inBayer is the white-balanced band, inBayerEdge its tone-mapped copy for the detail
