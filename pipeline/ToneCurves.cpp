@@ -12,6 +12,7 @@ void RAW_PrepareToneLookup(const uint16 *inTable, uint16 inValidBits, RAW_ToneLo
     outLookup->compact = inTable != nullptr && outLookup->shift >= 16u - kRAW_CompactToneBits;
     if (!outLookup->compact) return;
     const uint32 aEntries = outLookup->mask + 1u;
+    outLookup->compactEntries[aEntries] = 0;
     for (uint32 v = 0; v < aEntries; ++v)
         outLookup->compactEntries[v] =
             static_cast<uint16>(inTable[(v << outLookup->shift) & 0xFFFFu] >> outLookup->shift);

@@ -16,7 +16,9 @@ typedef struct RAW_ToneLookup {
     uint32 shift;         // 16 - depth
     uint32 mask;          // 2^depth - 1, the sample bits a look-up uses
     Boolean compact;      // look-ups read compactEntries
-    uint16 compactEntries[kRAW_CompactToneEntries];
+    // The entries, and one more that is never a result: a look-up may read one entry past
+    // the one it takes.
+    uint16 compactEntries[kRAW_CompactToneEntries + 1];
 } RAW_ToneLookup;
 
 // The shift between a depth and the 16-bit scale of the tables.
