@@ -62,8 +62,7 @@ typedef struct RAW_ChunkScratch {
     uint16 r3[kRAW_ScratchPixels], g3[kRAW_ScratchPixels], b3[kRAW_ScratchPixels];
     uint16 r4[kRAW_ScratchPixels], g4[kRAW_ScratchPixels], b4[kRAW_ScratchPixels];
     double y1[kRAW_ScratchPixels], cr1[kRAW_ScratchPixels], cb1[kRAW_ScratchPixels];
-    double edge1[kRAW_ScratchPixels], edgeF[kRAW_ScratchPixels];
-    double yF[kRAW_ScratchPixels], crF[kRAW_ScratchPixels], cbF[kRAW_ScratchPixels];
+    double edge1[kRAW_ScratchPixels];
 } RAW_ChunkScratch;
 
 void RAW_ConvertBandInChunks(const RAW_BandSettings *s, uint16 inWidth, const uint16 *inBayer,
@@ -75,6 +74,21 @@ void RAW_ConvertBandInChunks(const RAW_BandSettings *s, uint16 inWidth, const ui
     DoChunkParameters(s, &p);
     RAW_ToneLookup aTone;
     RAW_PrepareToneLookup(RAW_ToneTableOfMode(s->tone_mode, s->LUT_Tone0, s->LUT_Tone1, s->LUT_Tone2), s->VB, &aTone);
+    RAW_KDetailParameters aDetail;
+    aDetail.Kedge = s->Kedge;
+    aDetail.Kcoring = s->Kcoring;
+    aDetail.THH = p.edgeHigh;
+    aDetail.THL = p.edgeLow;
+    aDetail.CSK1 = static_cast<double>(s->CSK1);
+    aDetail.CSK2 = static_cast<double>(s->CSK2);
+    aDetail.CSK3 = static_cast<double>(s->CSK3);
+    aDetail.CSK4 = static_cast<double>(s->CSK4);
+    aDetail.CSG1 = static_cast<double>(s->CSG1);
+    aDetail.CSG2 = s->CSG2;
+    aDetail.sampleMax = p.sampleMax;
+    aDetail.sampleLimit = p.sampleLimit;
+    aDetail.gainUnit = ldexp(1.0, -static_cast<int>(s->VB > 31 ? 31 : s->VB));
+    aDetail.outShift = p.outShift;
     RAW_ChunkScratch w;
 
     for (int32 i = 0; i < aHeight; ++i) {
@@ -119,19 +133,13 @@ void RAW_ConvertBandInChunks(const RAW_BandSettings *s, uint16 inWidth, const ui
             RAW_RunToneLookup(&aTone, w.b3, un, w.b4);
             RAW_RUN_KERNEL(RAW_KConvert2YC, w.r4, w.g4, w.b4, n, p.sampleMax, w.y1, w.cr1, w.cb1);
 
-            // The detail signal from the toned mosaic under the stretch, cored.
+            // The detail signal from the toned mosaic under the stretch.
             const uint16 *e1 = inBayerEdge + aBandRow + x, *e2 = e1 + inWidth, *e3 = e2 + inWidth, *e4 = e3 + inWidth;
             RAW_RUN_KERNEL(RAW_KEdgeBPFRow, e1, e2, e3, e4, n, aChunkGreenFirst, kRAW_BPFInnerWeight,
                            kRAW_BPFMixedWeight, kRAW_BPFOuterWeight, p.edgeMax, w.edge1);
-            RAW_RUN_KERNEL(RAW_KCoringEdge, w.edge1, n, s->Kedge, s->Kcoring, p.edgeHigh, p.edgeLow, w.edgeF);
-
-            // Chroma suppression with the detail added, and back to RGB.
-            RAW_RUN_KERNEL(RAW_KRestrainEdgeAdd, w.y1, w.cr1, w.cb1, w.edgeF, w.r4, w.g4, w.b4, w.edge1, n,
-                           static_cast<double>(s->CSK1), static_cast<double>(s->CSK2), static_cast<double>(s->CSK3),
-                           static_cast<double>(s->CSK4), static_cast<double>(s->CSG1), s->CSG2, p.sampleMax, w.yF,
-                           w.crF, w.cbF);
-            RAW_RUN_KERNEL(RAW_KConvertToRGB, w.yF, w.crF, w.cbF, n, p.sampleLimit, p.outShift, R_F + aOutRow + x,
-                           B_F + aOutRow + x, G_F + aOutRow + x);
+            // Coring, chroma suppression with the detail added, and back to RGB.
+            RAW_RUN_KERNEL(RAW_KDetailToRGB, w.y1, w.cr1, w.cb1, w.r4, w.g4, w.b4, w.edge1, n, &aDetail,
+                           R_F + aOutRow + x, B_F + aOutRow + x, G_F + aOutRow + x);
         }
     }
 }

@@ -10,6 +10,7 @@
 #include "TestHost.h"
 #include "pipeline/Pipeline.h"
 #include "pipeline/PipelineReference.h"
+#include "pipeline/kernels/StageKernels.h"
 #include "pipeline/StageCoefficients.h"
 
 using testhost::Options;
@@ -405,8 +406,8 @@ Planes ConvertIn(bool inReference, Globals &g, std::vector<uint16_t> inBayer, ui
 
 }  // namespace
 
-// The optimised driver runs the stages stretch by stretch along each row: every CFA
-// layout, depth and method, areas whose left edge and top row are odd, and widths that
+// The optimised driver runs the stages stretch by stretch along each row, with each
+// kernel variant: every CFA layout, depth and method, areas whose left edge and top row are odd, and widths that
 // end inside, on and just past a stretch.
 TEST(BandDriverForms, StretchByStretchEqualsTheReferenceForms) {
     TestHost host;
@@ -432,8 +433,13 @@ TEST(BandDriverForms, StretchByStretchEqualsTheReferenceForms) {
                     for (auto &v : aBayer)
                         v = static_cast<uint16_t>(((seed = seed * 1103515245u + 12345u) >> 8) % aTop);
                     const Planes aRef = ConvertIn(true, g, aBayer, aHeight, a, l);
-                    const Planes aOpt = ConvertIn(false, g, aBayer, aHeight, a, l);
-                    ASSERT_TRUE(Same(aOpt, aRef)) << "CFA " << int(aLayout[0]) << int(aLayout[1]) << " bits " << aBits
-                                                  << " method " << aMethod << " width " << aWidth;
+                    for (int32 aKernels : {kRAW_KernelsAVX512, kRAW_KernelsAVX2, kRAW_KernelsBaseline}) {
+                        RAW_LimitKernels(aKernels);
+                        const Planes aOpt = ConvertIn(false, g, aBayer, aHeight, a, l);
+                        RAW_LimitKernels(kRAW_KernelsAVX512);
+                        ASSERT_TRUE(Same(aOpt, aRef))
+                            << "CFA " << int(aLayout[0]) << int(aLayout[1]) << " bits " << aBits << " method "
+                            << aMethod << " width " << aWidth << " kernels " << aKernels;
+                    }
                 }
 }
