@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "pipeline/BandChunks.h"
 #include "pipeline/Pipeline.h"
 #include "pipeline/PipelineReference.h"
 #include "pipeline/StageCoefficients.h"
@@ -216,6 +217,73 @@ void BM_ConvertToRGB(benchmark::State &ioState) {
     PerPixel(ioState);
 }
 
+// The settings of a method-2 band for the whole-band benchmarks, with the parameters the
+// stage benchmarks use.
+RAW_BandSettings BandSettings(const Band &b, double inWB_R) {
+    RAW_BandSettings s{};
+    s.VB = kBits;
+    s.tone_mode = 1;
+    std::memcpy(s.CFA, kCFA, 4);
+    s.OB_R = s.OB_Gr = s.OB_Gb = s.OB_B = 32;
+    s.WB_R = inWB_R;
+    s.WB_B = 1.2;
+    s.CMX1 = 1.5, s.CMX2 = -0.3, s.CMX3 = -0.2, s.CMX4 = -0.2, s.CMX5 = 1.4, s.CMX6 = -0.2;
+    s.CMX7 = 0.0, s.CMX8 = -0.5, s.CMX9 = 1.5;
+    s.Kedge = 1.25, s.Kcoring = 2.0;
+    s.CSK1 = 100, s.CSK2 = 1023, s.CSK3 = 700, s.CSK4 = 1023;
+    s.CSG1 = 8, s.CSG2 = 0.5;
+    s.LUT_Tone0 = s.LUT_Tone1 = s.LUT_Tone2 = s.LUT_Edge = b.lut.data();
+    return s;
+}
+
+// The stages after the white balance over one band, as the driver runs them: the toned
+// mosaic, then interpolation to RGB stretch by stretch (the second argument: gain below 1,
+// so that coloration control binds). Compare with the sum of the stages above.
+void BM_BandInStretches(benchmark::State &ioState) {
+    Band &b = TheBand();
+    RAW_LimitKernels(kRAW_KernelsAVX512);
+    const RAW_BandSettings s = BandSettings(b, ioState.range(0) ? 0.8 : 1.5);
+    for (auto _ : ioState) {
+        RAW_EdgeLUTAdjust(b.mosaic.data(), kBandWidth, kBandHeight, s.LUT_Edge, s.tone_mode, kBits, b.edge.data());
+        RAW_ConvertBandInChunks(&s, kBandWidth, b.mosaic.data(), b.edge.data(), &kOutSize, b.r.data(), b.b.data(),
+                                b.g.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
+// The same stages one after the other over the whole band, each writing its plane, as
+// the driver ran them before it worked stretch by stretch.
+void BM_BandInStages(benchmark::State &ioState) {
+    Band &b = TheBand();
+    RAW_LimitKernels(kRAW_KernelsAVX512);
+    const RAW_BandSettings s = BandSettings(b, ioState.range(0) ? 0.8 : 1.5);
+    std::vector<uint16> r1(kPixels), g1(kPixels), b1(kPixels), r2(kPixels), g2(kPixels), b2(kPixels);
+    std::vector<double> y(kPixels), cr(kPixels), cb(kPixels), e1(kPixels), ef(kPixels);
+    for (auto _ : ioState) {
+        RAW_LowPassFilter(b.mosaic.data(), kBandWidth, kBandHeight, kCFA, kRAW_LPFInnerWeight, kRAW_LPFMixedWeight,
+                          kRAW_LPFOuterWeight, kBits, &kOutSize, r1.data(), g1.data(), b1.data());
+        RAW_ColorationControl(r1.data(), g1.data(), b1.data(), s.WB_R, s.WB_B, s.tone_mode, kBits, s.OB_R, s.OB_Gr,
+                              s.OB_Gb, s.OB_B, &kOutSize, r2.data(), g2.data(), b2.data());
+        RAW_ColorAdjust(r2.data(), g2.data(), b2.data(), s.CMX1, s.CMX2, s.CMX3, s.CMX4, s.CMX5, s.CMX6, s.CMX7, s.CMX8,
+                        s.CMX9, kBits, &kOutSize, r1.data(), g1.data(), b1.data());
+        RAW_LUTAdjust(r1.data(), g1.data(), b1.data(), s.LUT_Tone0, s.LUT_Tone1, s.LUT_Tone2, s.tone_mode, kBits,
+                      &kOutSize, r2.data(), g2.data(), b2.data());
+        RAW_Convert2YC(r2.data(), g2.data(), b2.data(), kBits, &kOutSize, y.data(), cr.data(), cb.data());
+        RAW_EdgeLUTAdjust(b.mosaic.data(), kBandWidth, kBandHeight, s.LUT_Edge, s.tone_mode, kBits, b.edge.data());
+        RAW_EdgeBPF(b.edge.data(), kBandWidth, kBandHeight, kCFA, kRAW_BPFInnerWeight, kRAW_BPFMixedWeight,
+                    kRAW_BPFOuterWeight, kBits, &kOutSize, e1.data());
+        RAW_CoringEdge(e1.data(), kRAW_EdgeLimitHigh, kRAW_EdgeLimitLow, s.Kedge, s.Kcoring, kBits, &kOutSize,
+                       ef.data());
+        RAW_ColorRestrainEdgeAdd(y.data(), cr.data(), cb.data(), ef.data(), r2.data(), g2.data(), b2.data(), e1.data(),
+                                 s.CSK1, s.CSK2, s.CSK3, s.CSK4, s.CSG1, s.CSG2, kBits, &kOutSize, b.yf.data(),
+                                 b.crf.data(), b.cbf.data());
+        RAW_ConvertToRGB(b.yf.data(), b.crf.data(), b.cbf.data(), kBits, &kOutSize, b.r.data(), b.b.data(), b.g.data());
+        benchmark::ClobberMemory();
+    }
+    PerPixel(ioState);
+}
+
 }  // namespace
 
 BENCHMARK(BM_BandCopy);
@@ -231,5 +299,7 @@ BENCHMARK(BM_EdgeBPF)->FORMS;
 BENCHMARK(BM_CoringEdge)->FORMS;
 BENCHMARK(BM_ColorRestrainEdgeAdd)->FORMS;
 BENCHMARK(BM_ConvertToRGB)->FORMS;
+BENCHMARK(BM_BandInStretches)->DenseRange(0, 1);
+BENCHMARK(BM_BandInStages)->DenseRange(0, 1);
 
 BENCHMARK_MAIN();

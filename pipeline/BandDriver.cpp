@@ -2,6 +2,7 @@
 // and the camera settings, runs the stages in their fixed order and takes each
 // intermediate plane from the host, freeing it right after its last reader.
 #include "../plugin/HostMemory.h"
+#include "BandChunks.h"
 #include "Pipeline.h"
 #include "PipelineReference.h"
 #include "StageCoefficients.h"
@@ -188,6 +189,17 @@ static Boolean DoRunStages(const RAW_BandSettings *s, BufferProcs *aProcs, RAW_B
     RAW_STAGE(aReference, RAW_WhiteBalance, inBayer, inWidth, inHeight, CFA, s->OB_R, s->OB_Gr, s->OB_Gb, s->OB_B,
               s->WB_R, s->WB_B, VB);
 
+    // The optimised stages from the interpolation on run stretch by stretch and need only
+    // the toned mosaic of the detail signal.
+    if (!aReference) {
+        if (!DoAllocatePlane(p, aProcs, aBandSize, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID))
+            return DoAbandonBand(aProcs, p);
+        RAW_EdgeLUTAdjust(inBayer, inWidth, inHeight, s->LUT_Edge, s->tone_mode, VB, p->Bayer_Edge);
+        RAW_ConvertBandInChunks(s, inWidth, inBayer, p->Bayer_Edge, inArea, R_F, B_F, G_F);
+        DoFreePlane(p, aProcs, reinterpret_cast<void **>(&p->Bayer_Edge), &p->Bayer_EdgeID);
+        return true;
+    }
+
     // 3. Interpolation.
     if (!RAW_ALLOC(aProcs, aIntSize, p, YL_R1) || !RAW_ALLOC(aProcs, aIntSize, p, YL_G1) ||
         !RAW_ALLOC(aProcs, aIntSize, p, YL_B1))
@@ -294,12 +306,16 @@ Boolean RAW_AllocateBandWorkspace(BufferProcs *inProcs, uint16 inWidth, uint16 i
     if (!DoAreaFits(inWidth, inHeight, inArea)) return false;
     const int32 aPixels = (inArea->right - inArea->left) * (inArea->bottom - inArea->top);
     Boolean aComplete = true;
-    for (int aIndex = 0; aIndex < kRAW_WorkspaceIntPlanes && aComplete; ++aIndex) {
+    // The optimised stages keep no plane of the band but the toned mosaic; the reference
+    // forms need them all.
+    const int32 aIntPlanes = sRAW_ReferenceStages ? kRAW_WorkspaceIntPlanes : 0;
+    const int32 aRealPlanes = sRAW_ReferenceStages ? kRAW_WorkspaceRealPlanes : 0;
+    for (int aIndex = 0; aIndex < aIntPlanes && aComplete; ++aIndex) {
         outSpace->intPlane[aIndex] =
             reinterpret_cast<uint16 *>(RAW_AllocateBuffer(inProcs, 2 * aPixels, &outSpace->intID[aIndex]));
         aComplete = outSpace->intPlane[aIndex] != nullptr;
     }
-    for (int aIndex = 0; aIndex < kRAW_WorkspaceRealPlanes && aComplete; ++aIndex) {
+    for (int aIndex = 0; aIndex < aRealPlanes && aComplete; ++aIndex) {
         outSpace->realPlane[aIndex] =
             reinterpret_cast<double *>(RAW_AllocateBuffer(inProcs, 8 * aPixels, &outSpace->realID[aIndex]));
         aComplete = outSpace->realPlane[aIndex] != nullptr;

@@ -90,8 +90,12 @@ typedef struct RAW_BandSettings {
 void RAW_ChooseBandSettings(const Globals *globals, uint16 *const inLUT[kLUTCount], RAW_BandSettings *outSettings);
 
 // The planes one band's conversion works in, taken from the host once for many bands.
-// The stages' integer planes use two sets in turn, since each set is free again once the
-// next stage has read it; the real planes are all alive at the chroma stage.
+// The optimised stages need only the toned mosaic (edgeMosaic). The reference forms,
+// when they are selected as the workspace is taken, need the rest too: their integer
+// planes use two sets in turn, since each set is free again once the next stage has read
+// it; the real planes are all alive at the chroma stage. A workspace taken for the
+// optimised stages refuses (returns false from RAW_ConvertInWorkspace) a band converted
+// with the reference forms.
 enum { kRAW_WorkspaceIntPlanes = 6, kRAW_WorkspaceRealPlanes = 8 };
 typedef struct RAW_BandWorkspace {
     uint16 *intPlane[kRAW_WorkspaceIntPlanes];

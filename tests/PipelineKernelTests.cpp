@@ -152,7 +152,8 @@ TEST_P(PipelineKernels, ColorationControlAndMatrix) {
 }
 
 TEST_P(PipelineKernels, ToneLookups) {
-    std::vector<uint16> aTable = RandomSamples(mRandom, kRAW_LUTEntries, 65535);
+    // Long enough that the table at +7 has all its 65536 entries too.
+    std::vector<uint16> aTable = RandomSamples(mRandom, kRAW_LUTEntries + 7, 65535);
     for (int aBits = 1; aBits <= 16; ++aBits) {
         for (int aMode = -1; aMode <= 3; ++aMode) {
             int n = kCounts[RandomInt(mRandom, 0, 6)];
@@ -160,6 +161,8 @@ TEST_P(PipelineKernels, ToneLookups) {
             // Samples up to 16 bits whatever the depth: the look-up keeps only the low bits.
             auto r3 = RandomSamples(mRandom, n, 65535), g3 = RandomSamples(mRandom, n, 65535),
                  b3 = RandomSamples(mRandom, n, 65535);
+            // The last entry a depth reads (all sample bits set) at both ends of a plane.
+            r3[0] = g3[n - 1] = 0xFFFF;
             const uint16 *t = aMode == 1 ? nullptr : aTable.data();  // a missing table is the identity
             std::vector<uint16> fr(n), fg(n), fb(n), sr(n), sg(n), sb(n);
             RAW_LUTAdjust(r3.data(), g3.data(), b3.data(), t, aTable.data() + 7, t, static_cast<int16>(aMode),

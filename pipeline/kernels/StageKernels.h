@@ -9,6 +9,17 @@
 
 #include "../Pipeline.h"
 
+// The parameters of the detail pass (RAW_KDetailToRGB): coring and edge gain, chroma
+// suppression, and the output's sample limit and shift to the host's scale. The chroma
+// gain is divided by sampleMax + 1, a power of two 2^d: gainUnit is 2^-d, and multiplying
+// by it gives exactly the quotient (both name the same real number, rounded once).
+typedef struct RAW_KDetailParameters {
+    double Kedge, Kcoring, THH, THL;
+    double CSK1, CSK2, CSK3, CSK4, CSG1, CSG2;
+    double sampleMax, sampleLimit, gainUnit;
+    uint32 outShift;
+} RAW_KDetailParameters;
+
 #define RAW_KERNEL_DECLARATIONS(suffix)                                                                                \
     void RAW_KWhiteBalanceRow##suffix(uint16 *ioRow, int32 inCells, uint16 inOBEven, double inGainEven,                \
                                       uint16 inOBOdd, double inGainOdd, double inMax);                                 \
@@ -22,6 +33,8 @@
                                   const double *inMatrix, double inMax, uint16 *outR, uint16 *outG, uint16 *outB);     \
     void RAW_KToneLookup##suffix(const uint16 *inSamples, size_t inCount, const uint16 *inTable, uint32 inShift,       \
                                  uint16 *outSamples);                                                                  \
+    void RAW_KCompactLookup##suffix(const uint16 *inSamples, size_t inCount, const uint16 *inTable, uint32 inMask,     \
+                                    uint16 *outSamples);                                                               \
     void RAW_KConvert2YC##suffix(const uint16 *inR, const uint16 *inG, const uint16 *inB, int32 inCount, double inMax, \
                                  double *outY, double *outCr, double *outCb);                                          \
     void RAW_KEdgeBPFRow##suffix(const uint16 *p1, const uint16 *p2, const uint16 *p3, const uint16 *p4,               \
@@ -37,6 +50,9 @@
     void RAW_KShiftSamples##suffix(uint16 *ioSamples, size_t inCount, Boolean inSwapBytes, uint32 inShift);            \
     void RAW_KWidenSamples##suffix(const uint8_t *inBytes, size_t inCount, uint16 *outSamples);                        \
     void RAW_KNarrowSamples##suffix(const uint16 *inSamples, size_t inCount, uint8_t *outBytes);                       \
+    void RAW_KDetailToRGB##suffix(const double *inY, const double *inCr, const double *inCb, const uint16 *inR,        \
+                                  const uint16 *inG, const uint16 *inB, const double *inEdge1, int32 inCount,          \
+                                  const RAW_KDetailParameters *inParams, uint16 *outR, uint16 *outG, uint16 *outB);    \
     void RAW_KConvertToRGB##suffix(const double *inY, const double *inCr, const double *inCb, int32 inCount,           \
                                    double inMax, uint32 inShift, uint16 *outR, uint16 *outG, uint16 *outB);
 

@@ -29,9 +29,9 @@ TEST(WorkingMemory, EachFurtherBandThreadAddsOneLaneOfAtMostOnePointTwoMegabytes
     const wholetest::Import aSingle = wholetest::RunImport(aDefault, 2, kPoint, false, 1);
     const wholetest::Import aTwo = wholetest::RunImport(aDefault, 2, kPoint, false, 2);
     const wholetest::Import aEight = wholetest::RunImport(aDefault, 2, kPoint, false, 8);
-    // A lane: three output planes, six integer and eight real working planes of a band
-    // of 2240 x 6 pixels, its mosaic copy and its 2256 x 10 sensor rows.
-    constexpr size_t kLane = 3 * 2 * 13440 + 6 * 2 * 13440 + 8 * 8 * 13440 + 2 * 2 * 2256 * 10;
+    // A lane: three output planes of a band of 2240 x 6 pixels, the toned copy of its
+    // mosaic and its 2256 x 10 sensor rows (the stages keep no other plane of the band).
+    constexpr size_t kLane = 3 * 2 * 13440 + 2 * 2 * 2256 * 10;
     EXPECT_LE(kLane, 1200000u);
     EXPECT_GT(aTwo.peakBytes, aSingle.peakBytes + 2 * kLane);
     EXPECT_LE(aTwo.peakBytes, aSingle.peakBytes + 3 * kLane + 4096);
