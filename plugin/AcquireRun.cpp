@@ -232,10 +232,10 @@ static uint32 DoBandCount(const Globals *globals) {
 static Boolean DoStartWorkers(Globals *globals) {
     uint32 aBands = DoBandCount(globals);
     if (aBands < 2) return true;
-    // No more lanes (threads + 1) than bands.
+    // No more threads than bands.
     int32 aThreads = RAW_BandThreadCount();
-    if (static_cast<uint32>(aThreads) >= aBands) aThreads = static_cast<int32>(aBands - 1);
-    globals->workers = RAW_StartBandWorkers(globals, aThreads);
+    if (static_cast<uint32>(aThreads) > aBands) aThreads = static_cast<int32>(aBands);
+    globals->workers = RAW_StartBandWorkers(globals, aThreads, aBands);
     if (globals->workers == nullptr) return true;
     for (int32 aLane = 0; aLane < globals->workers->laneCount; ++aLane)
         if (static_cast<uint32>(aLane) < aBands &&

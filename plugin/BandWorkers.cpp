@@ -101,7 +101,7 @@ static void DoUnlockTables(Globals *globals, RAW_BandWorkers *w) {
     }
 }
 
-RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
+RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 inBands) {
     if (inThreads < 2) return nullptr;
     if (inThreads > kRAW_MostBandThreads) inThreads = kRAW_MostBandThreads;
     AcquireRecord *aBlock = globals->acquireParamBlock;
@@ -127,7 +127,9 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads) {
     }
     if (aLocked) {
         RAW_ChooseBandSettings(globals, w->lut, &w->settings);
-        while (w->laneCount < inThreads + 1 && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
+        int32 aLanes = 2 * inThreads + 1;
+        if (static_cast<uint32>(aLanes) > inBands) aLanes = static_cast<int32>(inBands);
+        while (w->laneCount < aLanes && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
     }
     if (w->laneCount < 2) {
         RAW_StopBandWorkers(globals, w);

@@ -5,9 +5,9 @@
 // thread is one of the run's threads: rather than sleep while the band it waits for is
 // still posted, or while a worker converts it, it converts the earliest posted band
 // itself. So a run of N threads starts N - 1 workers and keeps N processors busy
-// without a thread more than processors. There is one lane more than threads, so that
-// every thread has a band to convert while the host delivers from a lane. Only the
-// host's thread calls the host.
+// without a thread more than processors. There are lanes enough that every thread has
+// bands posted ahead to convert while the host delivers from a lane:
+// twice as many lanes as threads, and one more. Only the host's thread calls the host.
 #ifndef KARVEX_PLUGIN_BANDWORKERS_H
 #define KARVEX_PLUGIN_BANDWORKERS_H
 
@@ -16,7 +16,7 @@
 
 // At most this many threads, the host's own included: beyond it the host's own work per band (reading the rows,
 // taking the planes) keeps further threads waiting, and memory grows with every lane.
-enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = kRAW_MostBandThreads + 1 };
+enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = 2 * kRAW_MostBandThreads + 1 };
 
 enum { kRAW_LaneIdle = 0, kRAW_LanePosted = 1, kRAW_LaneWorking = 2, kRAW_LaneDone = 3, kRAW_LaneFailed = 4 };
 
@@ -58,12 +58,12 @@ int32 RAW_BandThreadCount(void);
 // kRAW_MostBandThreads); 0 goes back to the processors. For tests and benchmarks.
 void RAW_SetBandThreads(int32 inCount);
 
-// Takes the planes of up to inThreads + 1 lanes from the host, as many as it gives, and
+// Takes the planes of up to 2 × inThreads + 1 lanes (no more than inBands) from the host, as many as it gives, and
 // starts inThreads - 1 worker threads (fewer when fewer lanes could be had). Null, with
 // nothing held, when fewer than two lanes or no worker could be had: the run then
 // converts on the host's thread alone. The run's tone tables stay locked until
 // RAW_StopBandWorkers.
-RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads);
+RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 inBands);
 
 // Reads the sensor rows of band inBand (from output row inBand × rows per band) into the
 // lane and hands it to the threads. False when the rows could not be read.

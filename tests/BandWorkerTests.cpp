@@ -75,8 +75,8 @@ TEST(BandWorkers, EveryWorkerCountDeliversTheSingleThreadDocumentThroughTheHosts
     }
 }
 
-// The host's thread converts too: N threads are the host's and N - 1 workers, with one
-// lane more than threads, and no 16-bit planes of the single-thread run are taken.
+// The host's thread converts too: N threads are the host's and N - 1 workers, with
+// 2N + 1 lanes, and no 16-bit planes of the single-thread run are taken.
 TEST(BandWorkers, ARunOfNThreadsStartsNMinusOneWorkers) {
     TempFile f("count.ekv", runtest::BuildEkv(TallSpec(10)));
     for (int32 aThreads : {2, 3}) {
@@ -88,7 +88,7 @@ TEST(BandWorkers, ARunOfNThreadsStartsNMinusOneWorkers) {
         ASSERT_TRUE(g.has_value());
         ASSERT_NE(g->workers, nullptr);
         EXPECT_EQ(g->workers->threadCount, aThreads - 1);
-        EXPECT_EQ(g->workers->laneCount, aThreads + 1);
+        EXPECT_EQ(g->workers->laneCount, 2 * aThreads + 1);
         for (int aPlane = 0; aPlane < kPlaneCount; ++aPlane) EXPECT_EQ(g->layer_ptr[aPlane], nullptr);
         EXPECT_EQ(host.call(acquireSelectorFinish), 0);
         EXPECT_EQ(host.liveBuffers(), 0u);
