@@ -165,7 +165,8 @@ void RAW_ChooseBandSettings(const Globals *globals, uint16 *const inLUT[kLUTCoun
 static Boolean DoAreaFits(uint16 inWidth, uint16 inHeight, const Rect *inArea) {
     int32 aW = inArea->right - inArea->left;
     int32 aH = inArea->bottom - inArea->top;
-    return aW > 0 && aH > 0 && aH + 3 <= inHeight && aW + 3 <= inWidth;
+    return aW > 0 && aH > 0 && inArea->top >= 0 && inArea->left >= 0 && inArea->bottom + 3 <= inHeight &&
+           inArea->right + 3 <= inWidth;
 }
 
 // The stages in their fixed order over one band, each intermediate plane taken right

@@ -339,8 +339,11 @@ TEST(BandDriverGeometry, AnAreaThatDoesNotFitTheBandIsRefusedUntouched) {
     Lookups l;
     Globals g = MakeGlobals(host, 0, Point{-1, -1});
     std::vector<uint16_t> bayer = MakeBand(40, 10), copy = bayer, out(40 * 10, 7);
-    const Rect wide{0, 0, 6, 38}, tall{0, 0, 8, 32}, empty{0, 0, 0, 32};
-    for (const Rect &a : {wide, tall, empty})
+    // Also areas of a size that fits but placed so that their windows would reach past
+    // the band's last row or a row's last column, or before the first.
+    const Rect wide{0, 0, 6, 38}, tall{0, 0, 8, 32}, empty{0, 0, 0, 32}, lowered{2, 0, 8, 32}, shifted{0, 6, 6, 38},
+        above{-1, 0, 5, 32};
+    for (const Rect &a : {wide, tall, empty, lowered, shifted, above})
         EXPECT_FALSE(DoConvert(&g, 40, 10, bayer.data(), &a, l.ptr, out.data(), out.data(), out.data()));
     EXPECT_EQ(bayer, copy);
     EXPECT_EQ(host.allocations(), 0);
