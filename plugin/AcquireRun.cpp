@@ -227,39 +227,43 @@ static uint32 DoBandCount(const Globals *globals) {
 }
 
 // Starts the band workers for a run of several bands when the machine has processors to
-// spare, and posts them the first bands. A run without workers converts on the host's
-// thread; so does one whose workers could not have their memory.
+// spare, and posts them the first groups of bands. A run without workers converts on the
+// host's thread; so does one whose workers could not have their memory.
 static Boolean DoStartWorkers(Globals *globals) {
     uint32 aBands = DoBandCount(globals);
     if (aBands < 2) return true;
-    // No more threads than bands.
+    // Fewer threads than bands.
     int32 aThreads = RAW_BandThreadCount();
-    if (static_cast<uint32>(aThreads) > aBands) aThreads = static_cast<int32>(aBands);
+    if (static_cast<uint32>(aThreads) >= aBands) aThreads = static_cast<int32>(aBands - 1);
     globals->workers = RAW_StartBandWorkers(globals, aThreads, aBands);
-    if (globals->workers == nullptr) return true;
-    for (int32 aLane = 0; aLane < globals->workers->laneCount; ++aLane)
-        if (static_cast<uint32>(aLane) < aBands &&
-            !RAW_PostBand(globals, globals->workers, aLane, static_cast<uint32>(aLane)))
-            return false;
+    RAW_BandWorkers *w = globals->workers;
+    if (w == nullptr) return true;
+    for (int32 aLane = 0; aLane < w->laneCount; ++aLane)
+        if (!RAW_PostBand(globals, w, aLane, static_cast<uint32>(aLane) * w->bandsPerLane)) return false;
     return true;
 }
 
-// The next band from the workers: the lane of the band delivered last takes the band
-// that many lanes further on, then the host's thread waits for this band's lane.
+// The next band from the workers. At the first band of a group, the lane of the group
+// delivered last takes the group that many lanes further on; then the host's thread
+// waits for this group's lane and delivers the band from its rows.
 static Boolean DoTakeWorkerBand(Globals *globals) {
     RAW_BandWorkers *w = globals->workers;
     uint32 aRows = globals->band - 4;
     uint32 aBand = globals->line / aRows;
+    uint32 aGroup = aBand / w->bandsPerLane;
     uint32 aLanes = static_cast<uint32>(w->laneCount);
-    if (aBand > 0) {
-        int32 aFreed = static_cast<int32>((aBand - 1) % aLanes);
+    if (aBand > 0 && aBand % w->bandsPerLane == 0) {
+        int32 aFreed = static_cast<int32>((aGroup - 1) % aLanes);
         RAW_ReleaseBand(globals, w, aFreed);
-        uint32 aNext = aBand - 1 + aLanes;
-        if (aNext < DoBandCount(globals) && !RAW_PostBand(globals, w, aFreed, aNext)) return false;
+        uint32 aNext = (aGroup - 1 + aLanes) * w->bandsPerLane;
+        if (aNext < w->bandCount && !RAW_PostBand(globals, w, aFreed, aNext)) return false;
     }
-    int32 aLane = static_cast<int32>(aBand % aLanes);
+    int32 aLane = static_cast<int32>(aGroup % aLanes);
     if (!RAW_WaitBand(w, aLane)) return false;
-    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex) globals->ready_ptr[aIndex] = w->lane[aLane].plane[aIndex];
+    size_t aOffset =
+        static_cast<size_t>(aBand % w->bandsPerLane) * aRows * static_cast<size_t>(globals->info.output_image_width);
+    for (int aIndex = 0; aIndex < kPlaneCount; ++aIndex)
+        globals->ready_ptr[aIndex] = w->lane[aLane].plane[aIndex] + aOffset;
     return true;
 }
 

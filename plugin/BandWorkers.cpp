@@ -3,6 +3,7 @@
 // host's thread and the lanes.
 #include "BandWorkers.h"
 
+#include "../pipeline/PipelineReference.h"
 #include "../pipeline/kernels/StageKernels.h"
 #include "HostMemory.h"
 
@@ -20,14 +21,24 @@ int32 RAW_BandThreadCount(void) {
     return aCount < 1 ? 1 : aCount;
 }
 
-// The band's geometry as the single-thread run converts it.
-static void DoBandGeometry(const Globals *globals, uint16 *outWidth, uint16 *outHeight, Rect *outArea) {
-    *outWidth = static_cast<uint16>(globals->info.image_width);
-    *outHeight = static_cast<uint16>(globals->band);
+// The geometry of a group of inBands bands: the sensor rows of its first band to those
+// of its last, and the output rows of all of them.
+static void DoGroupGeometry(const Globals *globals, uint32 inBands, uint16 *outHeight, Rect *outArea) {
+    const uint32 aRows = globals->band - 4;
+    *outHeight = static_cast<uint16>(aRows * inBands + 4);
     outArea->top = 0;
     outArea->left = 0;
-    outArea->bottom = static_cast<int16>(globals->band - 4);
+    outArea->bottom = static_cast<int16>(aRows * inBands);
     outArea->right = static_cast<int16>(globals->info.output_image_width);
+}
+
+// The bands of a lane: as many as make about kRAW_LaneRows output rows, and at least one.
+// The straightforward stages keep fourteen planes of what they convert, so they take a
+// band at a time.
+static uint32 DoBandsPerLane(const Globals *globals) {
+    if (RAW_ReferenceStagesSelected()) return 1;
+    const uint32 aRows = globals->band - 4;
+    return aRows < kRAW_LaneRows ? kRAW_LaneRows / aRows : 1;
 }
 
 // The posted lane of the earliest band, or null (the workers' lock is held).
@@ -46,8 +57,8 @@ static RAW_BandLane *DoEarliestPosted(RAW_BandWorkers *w) {
 // which is held on entry and on return) and tells the waiting threads.
 static void DoConvertTaken(RAW_BandWorkers *w, RAW_BandLane *ioLane) {
     RAW_ReleaseLock(&w->lock);
-    Boolean aDone = RAW_ConvertInWorkspace(&w->settings, &ioLane->space, w->width, w->height, ioLane->bayer, &w->area,
-                                           ioLane->plane[0], ioLane->plane[1], ioLane->plane[2]);
+    Boolean aDone = RAW_ConvertInWorkspace(&w->settings, &ioLane->space, w->width, ioLane->height, ioLane->bayer,
+                                           &ioLane->area, ioLane->plane[0], ioLane->plane[1], ioLane->plane[2]);
     RAW_TakeLock(&w->lock);
     ioLane->state = aDone ? kRAW_LaneDone : kRAW_LaneFailed;
     RAW_WakeAll(&w->finished);
@@ -118,7 +129,10 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 
     RAW_InitLock(&w->lock);
     RAW_InitCondition(&w->posted);
     RAW_InitCondition(&w->finished);
-    DoBandGeometry(globals, &w->width, &w->height, &w->area);
+    w->bandsPerLane = DoBandsPerLane(globals);
+    w->bandCount = inBands;
+    w->width = static_cast<uint16>(globals->info.image_width);
+    DoGroupGeometry(globals, w->bandsPerLane, &w->height, &w->area);
 
     Boolean aLocked = true;
     for (int aIndex = 0; aIndex < kLUTCount; ++aIndex) {
@@ -127,8 +141,9 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 
     }
     if (aLocked) {
         RAW_ChooseBandSettings(globals, w->lut, &w->settings);
-        int32 aLanes = 2 * inThreads + 1;
-        if (static_cast<uint32>(aLanes) > inBands) aLanes = static_cast<int32>(inBands);
+        const uint32 aGroups = (inBands + w->bandsPerLane - 1) / w->bandsPerLane;
+        int32 aLanes = inThreads + 2;
+        if (static_cast<uint32>(aLanes) > aGroups) aLanes = static_cast<int32>(aGroups);
         while (w->laneCount < aLanes && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
     }
     if (w->laneCount < 2) {
@@ -155,14 +170,17 @@ Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *w, int32 inLane, uint32 
     uint32 inLine = inBand * (globals->band - 4);
     HandleProcs *aHandleProcs = globals->acquireParamBlock->handleProcs;
     RAW_BandLane *aLane = &w->lane[inLane];
+    const uint32 aLeft = inBand < w->bandCount ? w->bandCount - inBand : 0;
+    if (aLeft == 0) return false;
+    DoGroupGeometry(globals, aLeft < w->bandsPerLane ? aLeft : w->bandsPerLane, &aLane->height, &aLane->area);
     Handle aStrip = nullptr;
-    OSErr aErr = RAW_ReadStrip(&globals->file, &globals->info, inLine, globals->band, aHandleProcs, &aStrip);
+    OSErr aErr = RAW_ReadStrip(&globals->file, &globals->info, inLine, aLane->height, aHandleProcs, &aStrip);
     if (aErr != 0 || aStrip == nullptr) {
         if (aStrip != nullptr) HostDisposeHandle(aHandleProcs, aStrip);
         return false;
     }
     uint16 *aBayer = reinterpret_cast<uint16 *>(HostLockHandle(aHandleProcs, aStrip, false));
-    int32 aNeeded = globals->info.image_width * static_cast<int32>(globals->band) * 2;
+    int32 aNeeded = globals->info.image_width * static_cast<int32>(aLane->height) * 2;
     if (aBayer == nullptr || HostGetHandleSize(aHandleProcs, aStrip) < aNeeded) {
         if (aBayer != nullptr) HostUnlockHandle(aHandleProcs, aStrip);
         HostDisposeHandle(aHandleProcs, aStrip);

@@ -7,7 +7,12 @@
 // itself. So a run of N threads starts N - 1 workers and keeps N processors busy
 // without a thread more than processors. There are lanes enough that every thread has
 // bands posted ahead to convert while the host delivers from a lane:
-// twice as many lanes as threads, and one more. Only the host's thread calls the host.
+// two lanes more than threads. A lane holds a group of consecutive
+// bands, about kRAW_LaneRows output rows, read and converted as one taller band: every
+// output row depends only on its own four sensor rows, so the rows are the same bits,
+// while the four sensor rows that consecutive bands share are read and prepared once a
+// group instead of once a band, and the threads hand over a group at a time. Only the
+// host's thread calls the host.
 #ifndef KARVEX_PLUGIN_BANDWORKERS_H
 #define KARVEX_PLUGIN_BANDWORKERS_H
 
@@ -16,7 +21,10 @@
 
 // At most this many threads, the host's own included: beyond it the host's own work per band (reading the rows,
 // taking the planes) keeps further threads waiting, and memory grows with every lane.
-enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = 2 * kRAW_MostBandThreads + 1 };
+enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = kRAW_MostBandThreads + 2 };
+
+// The output rows a lane's group of bands aims at (a group is at least one band).
+enum { kRAW_LaneRows = 24 };
 
 enum { kRAW_LaneIdle = 0, kRAW_LanePosted = 1, kRAW_LaneWorking = 2, kRAW_LaneDone = 3, kRAW_LaneFailed = 4 };
 
@@ -29,9 +37,12 @@ typedef struct RAW_BandLane {
     uint16 *plane[kPlaneCount];
     BufferID planeID[kPlaneCount];
     RAW_BandWorkspace space;
+    // The group's sensor rows and output area (the last group may hold fewer bands).
+    uint16 height;
+    Rect area;
     // Guarded by the workers' lock.
     int32 state;
-    uint32 bandIndex;
+    uint32 bandIndex;  // the group's first band
 } RAW_BandLane;
 
 struct RAW_BandWorkers {
@@ -42,9 +53,12 @@ struct RAW_BandWorkers {
     int32 laneCount;
     int32 threadCount;
     RAW_BandSettings settings;
+    // A whole group's geometry: the sensor width, its sensor rows and output area.
     uint16 width;
     uint16 height;
     Rect area;
+    uint32 bandsPerLane;
+    uint32 bandCount;  // of the run
     uint16 *lut[kLUTCount];
     RAW_BandLane lane[kRAW_MostBandLanes];
     RAW_Thread thread[kRAW_MostBandThreads];
@@ -58,22 +72,26 @@ int32 RAW_BandThreadCount(void);
 // kRAW_MostBandThreads); 0 goes back to the processors. For tests and benchmarks.
 void RAW_SetBandThreads(int32 inCount);
 
-// Takes the planes of up to 2 × inThreads + 1 lanes (no more than inBands) from the host, as many as it gives, and
+// Takes the planes of up to inThreads + 2 lanes (no more than the groups of the
+// run's inBands bands) from the host, as many as it gives, and
 // starts inThreads - 1 worker threads (fewer when fewer lanes could be had). Null, with
 // nothing held, when fewer than two lanes or no worker could be had: the run then
 // converts on the host's thread alone. The run's tone tables stay locked until
 // RAW_StopBandWorkers.
 RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 inBands);
 
-// Reads the sensor rows of band inBand (from output row inBand × rows per band) into the
-// lane and hands it to the threads. False when the rows could not be read.
+// Reads the sensor rows of the group that starts with band inBand (a multiple of
+// bandsPerLane) into the lane and hands it to the threads. False when the rows could not
+// be read.
 Boolean RAW_PostBand(Globals *globals, RAW_BandWorkers *ioWorkers, int32 inLane, uint32 inBand);
 
 // Returns once the lane's band is converted, converting posted bands on the calling
 // (host's) thread meanwhile, the lane's own first; false when its conversion failed.
+// Band b of the run is in lane (b / bandsPerLane) mod laneCount, at output row
+// (b mod bandsPerLane) × rows per band of the lane's planes.
 Boolean RAW_WaitBand(RAW_BandWorkers *ioWorkers, int32 inLane);
 
-// Gives back the sensor rows of a delivered band; the lane is idle again.
+// Gives back the sensor rows of a delivered group; the lane is idle again.
 void RAW_ReleaseBand(Globals *globals, RAW_BandWorkers *ioWorkers, int32 inLane);
 
 // Stops the threads (a band being converted is finished first), waits for them and gives

@@ -39,6 +39,17 @@ EkvSpec TallSpec(int16_t inBits) {
     return s;
 }
 
+// A wide image: bands of 6 rows, converted by the threads four at a time, in groups
+// of 4, 4 and 3 bands.
+EkvSpec WideSpec() {
+    EkvSpec s = TallSpec(10);
+    s.imageWidth = 2056;
+    s.outputWidth = 2040;
+    s.outputHeight = 66;
+    s.imageLength = 70;
+    return s;
+}
+
 Document RunWith(TestHost &ioHost, const TempFile &inFile, int16 inMethod, int32 inThreads) {
     BandThreads aThreads(inThreads);
     runtest::SetUpRunDirectly(ioHost, inFile, inMethod, kNoPoint);
@@ -47,8 +58,8 @@ Document RunWith(TestHost &ioHost, const TempFile &inFile, int16 inMethod, int32
 }
 
 TEST(BandWorkers, EveryWorkerCountDeliversTheSingleThreadDocumentThroughTheHostsThread) {
-    for (int16_t aBits : {int16_t(10), int16_t(8)}) {
-        TempFile f("workers.ekv", runtest::BuildEkv(TallSpec(aBits)));
+    for (int16_t aBits : {int16_t(10), int16_t(8), int16_t(0)}) {
+        TempFile f("workers.ekv", runtest::BuildEkv(aBits != 0 ? TallSpec(aBits) : WideSpec()));
         for (int16 aMethod : {int16(0), int16(2)}) {
             Document aSingle;
             {
@@ -60,8 +71,9 @@ TEST(BandWorkers, EveryWorkerCountDeliversTheSingleThreadDocumentThroughTheHosts
             for (int32 aThreads : {2, 3, 8}) {
                 TestHost host;
                 const Document d = RunWith(host, f, aMethod, aThreads);
-                const std::string aCase = "bits " + std::to_string(aBits) + ", method " + std::to_string(aMethod) +
-                                          ", threads " + std::to_string(aThreads);
+                const std::string aCase = (aBits != 0 ? "bits " + std::to_string(aBits) : std::string("wide")) +
+                                          ", method " + std::to_string(aMethod) + ", threads " +
+                                          std::to_string(aThreads);
                 EXPECT_TRUE(d.ended) << aCase;
                 EXPECT_FALSE(d.badCall) << aCase;
                 EXPECT_EQ(d.rects.size(), aSingle.rects.size()) << aCase;
@@ -76,7 +88,7 @@ TEST(BandWorkers, EveryWorkerCountDeliversTheSingleThreadDocumentThroughTheHosts
 }
 
 // The host's thread converts too: N threads are the host's and N - 1 workers, with
-// 2N + 1 lanes, and no 16-bit planes of the single-thread run are taken.
+// N + 2 lanes, and no 16-bit planes of the single-thread run are taken.
 TEST(BandWorkers, ARunOfNThreadsStartsNMinusOneWorkers) {
     TempFile f("count.ekv", runtest::BuildEkv(TallSpec(10)));
     for (int32 aThreads : {2, 3}) {
@@ -88,7 +100,7 @@ TEST(BandWorkers, ARunOfNThreadsStartsNMinusOneWorkers) {
         ASSERT_TRUE(g.has_value());
         ASSERT_NE(g->workers, nullptr);
         EXPECT_EQ(g->workers->threadCount, aThreads - 1);
-        EXPECT_EQ(g->workers->laneCount, 2 * aThreads + 1);
+        EXPECT_EQ(g->workers->laneCount, aThreads + 2);
         for (int aPlane = 0; aPlane < kPlaneCount; ++aPlane) EXPECT_EQ(g->layer_ptr[aPlane], nullptr);
         EXPECT_EQ(host.call(acquireSelectorFinish), 0);
         EXPECT_EQ(host.liveBuffers(), 0u);
