@@ -3,6 +3,7 @@
 #include "AcquireRun.h"
 
 #include "../pipeline/Pipeline.h"
+#include "../pipeline/PipelineReference.h"
 #include "../pipeline/kernels/StageKernels.h"
 #include "../ui/ConversionDialog.h"
 #include "../ui/MessageBoxes.h"
@@ -226,15 +227,19 @@ static uint32 DoBandCount(const Globals *globals) {
     return aCount > 0 ? aCount : 1;
 }
 
-// Starts the band workers for a run of several bands when the machine has processors to
-// spare, and posts them the first groups of bands. A run without workers converts on the
-// host's thread; so does one whose workers could not have their memory.
+// Starts the band workers for a run of several bands, with worker threads when the
+// machine has processors to spare, and posts them the first groups of bands. On one
+// thread the workers are the host's thread alone, converting a group of bands at a time
+// in one lane. A run of a single band, one with the straightforward stages on one
+// thread, and one whose lanes could not have their memory convert band by band on the
+// host's thread.
 static Boolean DoStartWorkers(Globals *globals) {
     uint32 aBands = DoBandCount(globals);
     if (aBands < 2) return true;
     // Fewer threads than bands.
     int32 aThreads = RAW_BandThreadCount();
     if (static_cast<uint32>(aThreads) >= aBands) aThreads = static_cast<int32>(aBands - 1);
+    if (aThreads < 2 && RAW_ReferenceStagesSelected()) return true;
     globals->workers = RAW_StartBandWorkers(globals, aThreads, aBands);
     RAW_BandWorkers *w = globals->workers;
     if (w == nullptr) return true;

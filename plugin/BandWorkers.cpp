@@ -113,7 +113,7 @@ static void DoUnlockTables(Globals *globals, RAW_BandWorkers *w) {
 }
 
 RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 inBands) {
-    if (inThreads < 2) return nullptr;
+    if (inThreads < 1) return nullptr;
     if (inThreads > kRAW_MostBandThreads) inThreads = kRAW_MostBandThreads;
     AcquireRecord *aBlock = globals->acquireParamBlock;
     BufferProcs *aProcs = aBlock->bufferProcs;
@@ -142,11 +142,12 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 
     if (aLocked) {
         RAW_ChooseBandSettings(globals, w->lut, &w->settings);
         const uint32 aGroups = (inBands + w->bandsPerLane - 1) / w->bandsPerLane;
-        int32 aLanes = inThreads + 2;
+        // The host's thread alone converts each group as it comes to it, in one lane.
+        int32 aLanes = inThreads > 1 ? inThreads + 2 : 1;
         if (static_cast<uint32>(aLanes) > aGroups) aLanes = static_cast<int32>(aGroups);
         while (w->laneCount < aLanes && DoAllocateLane(aProcs, w, &w->lane[w->laneCount])) ++w->laneCount;
     }
-    if (w->laneCount < 2) {
+    if (w->laneCount < 1) {
         RAW_StopBandWorkers(globals, w);
         return nullptr;
     }
@@ -156,13 +157,10 @@ RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 
     (void)RAW_KernelLevel();
 #endif
     // The host's thread is one of the threads; with only two lanes, one worker converts
-    // the next band while the host delivers from the other.
+    // the next group while the host delivers from the other. Workers the system does not
+    // start leave their groups to the threads that run, the host's at least.
     const int32 aWanted = (inThreads < w->laneCount ? inThreads : w->laneCount) - 1;
     while (w->threadCount < aWanted && RAW_StartThread(&w->thread[w->threadCount], DoWorkerThread, w)) ++w->threadCount;
-    if (w->threadCount < 1) {
-        RAW_StopBandWorkers(globals, w);
-        return nullptr;
-    }
     return w;
 }
 

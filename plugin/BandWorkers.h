@@ -72,11 +72,11 @@ int32 RAW_BandThreadCount(void);
 // kRAW_MostBandThreads); 0 goes back to the processors. For tests and benchmarks.
 void RAW_SetBandThreads(int32 inCount);
 
-// Takes the planes of up to inThreads + 2 lanes (no more than the groups of the
-// run's inBands bands) from the host, as many as it gives, and
-// starts inThreads - 1 worker threads (fewer when fewer lanes could be had). Null, with
-// nothing held, when fewer than two lanes or no worker could be had: the run then
-// converts on the host's thread alone. The run's tone tables stay locked until
+// Takes the planes of up to inThreads + 2 lanes (one for a single thread; no more than the
+// groups of the run's inBands bands) from the host, as many as it gives, and starts up to
+// inThreads - 1 worker threads (no more than lanes less one), as many as the system
+// starts. Null, with nothing held, when not one lane could be had: the run then converts
+// band by band on the host's thread. The run's tone tables stay locked until
 // RAW_StopBandWorkers.
 RAW_BandWorkers *RAW_StartBandWorkers(Globals *globals, int32 inThreads, uint32 inBands);
 
