@@ -283,27 +283,9 @@ TEST(AcquireRunDelivery, AFailedBufferOrStripEndsTheRunWithOutOfMemoryOrFallsBac
         ASSERT_TRUE(aWhole.ended);
         total = host.allocations();
     }
-    int aFellBack = 0, aFailed = 0;
-    for (int k = before + 1; k <= total; ++k) {
-        TestHost host(Options{k});
-        runtest::SetUpRunDirectly(host, f, 2, kNoPoint);
-        ASSERT_EQ(host.allocations(), before);
-        Document d = runtest::RunContinues(host, 48, 60);
-        if (d.ended) {
-            ++aFellBack;
-            EXPECT_EQ(d.planes, aWhole.planes) << "k " << k;
-        } else {
-            ++aFailed;
-            EXPECT_EQ(d.lastResult, kResultMemFull) << "k " << k;
-            EXPECT_EQ(host.record()->data, nullptr) << "k " << k;
-        }
-        EXPECT_EQ(host.call(acquireSelectorFinish), 0);
-        EXPECT_EQ(host.liveBuffers(), 0u) << "k " << k;
-        EXPECT_EQ(host.liveHandles(), 1u) << "k " << k;
-        EXPECT_TRUE(host.misuse().empty()) << "k " << k << ": " << host.misuse().front();
-    }
-    EXPECT_GT(aFellBack, 0);
-    EXPECT_GT(aFailed, 5);
+    const runtest::SweepCounts aCounts = runtest::SweepAllocationFailures(f, before, total, aWhole);
+    EXPECT_GT(aCounts.fellBack, 0);
+    EXPECT_GT(aCounts.failed, 5);
     RAW_SetBandThreads(0);
 }
 

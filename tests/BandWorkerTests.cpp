@@ -151,28 +151,12 @@ TEST(BandWorkers, AFailedAllocationFallsBackToFewerWorkersOrEndsWithNothingHeld)
         runtest::RunContinues(host, 48, 480);
         aTotal = host.allocations();
     }
-    int aFellBack = 0, aFailed = 0;
-    for (int k = aBefore + 1; k <= aTotal; ++k) {
-        TestHost host(Options{k});
-        BandThreads aThreads(3);
-        runtest::SetUpRunDirectly(host, f, 2, kNoPoint);
-        const Document d = runtest::RunContinues(host, 48, 480);
-        if (d.ended) {
-            ++aFellBack;
-            EXPECT_EQ(d.planes, aWhole.planes) << "k " << k;
-        } else {
-            ++aFailed;
-            EXPECT_EQ(d.lastResult, kResultMemFull) << "k " << k;
-        }
-        EXPECT_EQ(host.call(acquireSelectorFinish), 0);
-        EXPECT_EQ(host.liveBuffers(), 0u) << "k " << k;
-        EXPECT_EQ(host.liveHandles(), 1u) << "k " << k;
-        EXPECT_TRUE(host.misuse().empty()) << "k " << k;
-    }
+    BandThreads aThreads(3);
+    const runtest::SweepCounts aCounts = runtest::SweepAllocationFailures(f, aBefore, aTotal, aWhole);
     // The workers' planes come before any band: failing one of them leaves a run on fewer
     // threads; the tables, the delivery planes and the bands' rows cannot be done without.
-    EXPECT_GT(aFellBack, 10);
-    EXPECT_GT(aFailed, 0);
+    EXPECT_GT(aCounts.fellBack, 10);
+    EXPECT_GT(aCounts.failed, 0);
 }
 
 TEST(BandWorkers, TheHostsLimitIsADecimalCount) {

@@ -18,6 +18,8 @@
 #include <unistd.h>
 #endif
 
+#include <gtest/gtest.h>
+
 #include "TestHost.h"
 #include "host/MediaLayer.h"
 #include "plugin/AcquireRun.h"
@@ -279,6 +281,39 @@ inline Document RunContinues(testhost::TestHost &ioHost, int32_t inWidth, int32_
         }
     }
     return d;
+}
+
+// What a sweep of allocation failures gave: runs that still ended with the whole document
+// (the module fell back on less memory) and runs that ended with memFullErr.
+struct SweepCounts {
+    int fellBack = 0;
+    int failed = 0;
+};
+
+// Fails each allocation after the first inFrom of a run (method 2, no point) in turn, up to
+// inTo: every run ends either with inWhole's document or with memFullErr and the data
+// pointer null, and in either case holds nothing after Finish.
+inline SweepCounts SweepAllocationFailures(const TempFile &inFile, int inFrom, int inTo, const Document &inWhole) {
+    SweepCounts aCounts;
+    for (int k = inFrom + 1; k <= inTo; ++k) {
+        testhost::TestHost host(testhost::Options{k});
+        SetUpRunDirectly(host, inFile, 2, Point{-1, -1});
+        EXPECT_EQ(host.allocations(), inFrom) << "k " << k;
+        const Document d = RunContinues(host, inWhole.width, inWhole.height);
+        if (d.ended) {
+            ++aCounts.fellBack;
+            EXPECT_EQ(d.planes, inWhole.planes) << "k " << k;
+        } else {
+            ++aCounts.failed;
+            EXPECT_EQ(d.lastResult, kResultMemFull) << "k " << k;
+            EXPECT_EQ(host.record()->data, nullptr) << "k " << k;
+        }
+        EXPECT_EQ(host.call(acquireSelectorFinish), 0);
+        EXPECT_EQ(host.liveBuffers(), 0u) << "k " << k;
+        EXPECT_EQ(host.liveHandles(), 1u) << "k " << k;
+        EXPECT_TRUE(host.misuse().empty()) << "k " << k;
+    }
+    return aCounts;
 }
 
 }  // namespace runtest
