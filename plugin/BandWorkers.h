@@ -19,8 +19,9 @@
 #include "../pipeline/Pipeline.h"
 #include "WorkerThreads.h"
 
-// At most this many threads, the host's own included: beyond it the host's own work per band (reading the rows,
-// taking the planes) keeps further threads waiting, and memory grows with every lane.
+// At most this many threads, the host's own included: beyond it the host's own work per
+// band (reading the rows, taking the planes) keeps further threads waiting, and memory
+// grows with every lane.
 enum { kRAW_MostBandThreads = 8, kRAW_MostBandLanes = kRAW_MostBandThreads + 2 };
 
 // The output rows a lane's group of bands aims at (a group is at least one band).
@@ -65,8 +66,8 @@ struct RAW_BandWorkers {
     BufferID selfID;
 };
 
-// The threads a run may use, the host's own included: the processors the process may run on, within the host's
-// limit and kRAW_MostBandThreads, unless a count was set.
+// The threads a run may use, the host's own included: the processors the process may run
+// on, within the host's limit and kRAW_MostBandThreads, unless a count was set.
 int32 RAW_BandThreadCount(void);
 // Sets the count for the runs that follow, whatever the processors (within
 // kRAW_MostBandThreads); 0 goes back to the processors. For tests and benchmarks.
